@@ -1,0 +1,113 @@
+// The raster layer: the GDI calls the game makes, in plain C++ with no backend in it,
+// so that the headless tests see exactly the pixels the window shows.
+//
+// Colour bitmaps are 32-bit, 0x00RRGGBB in memory; colour references (COLORREF,
+// 0x00BBGGRR as on Windows) are converted where they enter. Monochrome bitmaps hold one
+// bit a pixel. Handles are small integers looked up in a table, so a stale or made-up
+// handle is refused instead of dereferenced. No call reads or writes outside a bitmap,
+// whatever its arguments: every copy is clipped to both bitmaps, and destination pixels
+// whose source would lie outside the source bitmap are left unchanged.
+#pragma once
+
+#include <cstdint>
+
+namespace gdi {
+
+using COLORREF = std::uint32_t;
+using DWORD = std::uint32_t;
+using HGDIOBJ = std::uint32_t;  // bitmap, pen or brush; 0 is null
+using HBITMAP = HGDIOBJ;
+using HPEN = HGDIOBJ;
+using HBRUSH = HGDIOBJ;
+using HDC = std::uint32_t;  // device context; 0 is null
+
+constexpr COLORREF RGB(int r, int g, int b) {
+  return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+constexpr DWORD SRCCOPY = 0x00CC0020;    // D = S
+constexpr DWORD SRCAND = 0x008800C6;     // D = D AND S
+constexpr DWORD SRCPAINT = 0x00EE0086;   // D = D OR S
+constexpr DWORD SRCERASE_NOT = 0x00220326;  // D = D AND NOT S
+
+constexpr int PS_SOLID = 0;
+constexpr int NULL_BRUSH = 5;
+constexpr int BLACK_PEN = 7;
+
+struct BITMAP {
+  std::int32_t bmType;
+  std::int32_t bmWidth;
+  std::int32_t bmHeight;
+  std::int32_t bmWidthBytes;
+  std::uint16_t bmPlanes;
+  std::uint16_t bmBitsPixel;
+  void* bmBits;
+};
+
+struct BLENDFUNCTION {
+  std::uint8_t BlendOp;
+  std::uint8_t BlendFlags;
+  std::uint8_t SourceConstantAlpha;
+  std::uint8_t AlphaFormat;
+};
+
+// --- device contexts ---
+// A new memory context holding a 1 x 1 monochrome bitmap; ref is ignored, as for NULL.
+HDC CreateCompatibleDC(HDC ref);
+// Frees the context; the objects selected into it stay alive (and any the game already
+// asked to delete are freed now that nothing uses them). False for a bad handle.
+bool DeleteDC(HDC dc);
+// Selects a bitmap, pen or brush; returns the object of that kind selected before, or 0
+// when dc or obj is bad (or a bitmap already selected into another context).
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
+// Background colour: the colour that becomes 1 when copying colour to monochrome, and
+// what 1 becomes when copying monochrome to colour. White by default. Returns the old one.
+COLORREF SetBkColor(HDC dc, COLORREF colour);
+// Text colour: what 0 becomes when copying monochrome to colour. Black by default.
+COLORREF SetTextColor(HDC dc, COLORREF colour);
+
+// --- bitmaps, pens, brushes ---
+// A colour bitmap unless ref holds a monochrome bitmap; its pixels start black. 0 for
+// sizes below 1 or above 16384, or too large to allocate.
+HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height);
+// Only planes 1 and 1 bit per pixel are supported (the mask bitmaps); bits must be null.
+HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                     const void* bits);
+// Decodes a BMP file into a colour bitmap; 0 when it is missing or malformed.
+HBITMAP LoadBitmapFromFile(const char* path);
+HPEN CreatePen(int style, int width, COLORREF colour);
+// The stock objects (NULL_BRUSH, BLACK_PEN); DeleteObject on them does nothing.
+HGDIOBJ GetStockObject(int which);
+// Frees an object. An object still selected into a context is only marked: it is freed
+// when the last context using it lets go of it, so nothing in use ever disappears.
+bool DeleteObject(HGDIOBJ obj);
+// Fills in the BITMAP record of a bitmap (bmBits is null); returns the bytes written,
+// 0 for anything that is not a bitmap.
+int GetObject(HGDIOBJ obj, int size, void* out);
+
+// --- drawing ---
+bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
+// Default stretch mode: enlarging repeats source pixels, shrinking ANDs together the
+// source pixels that land on one destination pixel. Non-positive sizes draw nothing.
+bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
+                int sh, DWORD rop);
+// Constant-alpha source-over: per channel (S * a + D * (255 - a) + 127) / 255.
+// Source and destination sizes must be equal (the only use the game makes).
+bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
+                int sh, BLENDFUNCTION blend);
+// Outline of the rectangle with the selected pen on its outermost pixels; the stock
+// hollow brush leaves the inside untouched (the only brush there is).
+bool Rectangle(HDC dc, int left, int top, int right, int bottom);
+
+// --- reading the pixels, for presenting and for tests ---
+// The bitmap selected into dc, or 0.
+HBITMAP CurrentBitmap(HDC dc);
+// Colour bitmap pixels (0x00RRGGBB, rows top to bottom), or null for a bad or
+// monochrome bitmap. The pointer lives until the bitmap is freed.
+const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height);
+// One pixel as 0x00RRGGBB (monochrome: 0xFFFFFF for 1, 0 for 0); -1 outside or bad.
+std::int64_t PixelAt(HBITMAP bmp, int x, int y);
+// How many bitmaps, pens and contexts are alive: for leak tests.
+int LiveObjectCount();
+
+}  // namespace gdi

@@ -1,0 +1,40 @@
+// Direct control of the headless backend, for tests that run game code in-process:
+// set the virtual clock, the cursor and the button, and read back what was played and
+// shown. Only meaningful after platform::Init with options.headless = true.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace headless {
+
+struct MusicRecord {
+  std::string command;  // "stop", "open", "play", "replay" or "close"
+  std::string path;     // with "open" (and "replay": the path reopened)
+};
+
+struct BoxRecord {
+  std::string caption;
+  std::string text;
+};
+
+void SetTick(std::uint32_t tick);
+void AdvanceTick(std::uint32_t ms);
+void SetCursor(int x, int y);
+void SetButton(bool down);
+// Queues a window message as the script's "down" and "close" do.
+void PostLeftButtonDown();
+void PostClose();
+// The stopped notice a real player sends when a track plays to its end.
+void FinishMusicTrack();
+
+// Everything recorded since Init or the last Clear.
+const std::vector<int>& PlayedSounds();
+const std::vector<MusicRecord>& MusicCommands();
+const std::vector<BoxRecord>& MessageBoxes();
+// The last presented frame (640 x 480, 0x00RRGGBB), empty before the first present.
+const std::vector<std::uint32_t>& LastFrame();
+void ClearRecords();
+
+}  // namespace headless

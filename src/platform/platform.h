@@ -1,0 +1,104 @@
+// The one door from the game to the machine. Two backends implement it: sdl/ (a real
+// window, mouse and audio) and headless/ (a virtual clock, scripted input and recorded
+// output). Everything here is called from the game thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// What the command line chose; parsed once by ParseOptions.
+struct Options {
+  bool headless = false;
+  bool help = false;
+  double tickMs = 15.625;      // system tick that Sleep rounds up to
+  int scale = 0;               // 0: the largest whole factor that fits the desktop
+  bool fullscreen = false;
+  std::uint32_t startTick = 0; // headless clock at start-up
+  long long frames = -1;       // -1: run until the window is closed
+  std::string script;          // headless input script
+  std::string trace;           // JSON-lines event trace
+  struct Shot { long long pass; std::string file; };
+  std::vector<Shot> shots;
+  std::string dataDir;         // made the working directory before anything loads
+};
+
+// Parses argv; on a bad option writes one line to `error` and returns false.
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
+// The text that --help prints.
+std::string UsageText();
+
+// Window messages the backends deliver, with the values the game's window procedure uses.
+constexpr unsigned WM_CLOSE = 0x0010;
+constexpr unsigned WM_SIZE = 0x0005;
+constexpr unsigned WM_LBUTTONDOWN = 0x0201;
+constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
+constexpr unsigned MCIWNDM_NOTIFYMODE = 0x0400 + 200;
+constexpr long MCI_MODE_STOP = 525;
+
+struct Message {
+  unsigned message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+};
+
+// Opens the window (or the headless session) for the chosen backend; false with a
+// one-line reason when it cannot (no display, bad script file).
+bool Init(const Options& options, std::string& error);
+// Closes the window and audio, writes out the trace.
+void Shutdown();
+
+// Milliseconds since an arbitrary start, unsigned 32-bit, wrapping.
+std::uint32_t GetTickCount();
+// Sleeps at least `ms`, rounded up to the next multiple of the system tick; ends one
+// pass of the frame loop.
+void Sleep(std::uint32_t ms);
+// Takes the next pending window message; false when none is waiting.
+bool PeekMessage(Message& out);
+// The cursor in back-buffer pixels (may lie outside 0..639, 0..479).
+void GetCursorPos(int& x, int& y);
+// True while the left button is held.
+bool LeftButtonDown();
+// Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
+int ShowCursor(bool show);
+// Modal message box (never blocks headless); also one line on standard error.
+void MessageBox(const char* text, const char* caption);
+// Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window.
+void Present(const std::uint32_t* pixels, int width, int height);
+// Plays a whole in-memory WAV image on the one effect channel, cutting off what plays
+// there; null halts the channel.
+void PlayWave(int index, const std::uint8_t* image, std::size_t size);
+
+enum class MusicCommand { Stop, Open, Play, Replay, Close };
+// Drives the music track: Open loads `path` (replacing what was open), Play starts it
+// from the beginning, Replay reopens the last opened path and plays it, Stop and Close
+// end it. Only a track that plays to its end posts MCIWNDM_NOTIFYMODE / MCI_MODE_STOP.
+void Music(MusicCommand command, const char* path = nullptr);
+
+// --- the event trace (--trace), the same on both backends ---
+// The 0-based pass of the frame loop (start-up counts as pass 0).
+long long CurrentPass();
+bool Tracing();
+// One trace line: {"pass":P,"tick":T,"event":NAME, ...fields}; written when destroyed.
+// Usage: platform::TraceEvent("hit").Int("row", r).Int("col", c);
+class TraceEvent {
+ public:
+  explicit TraceEvent(const char* name);
+  ~TraceEvent();
+  TraceEvent(const TraceEvent&) = delete;
+  TraceEvent& operator=(const TraceEvent&) = delete;
+  TraceEvent& Int(const char* key, long long value);
+  TraceEvent& Num(const char* key, double value);
+  TraceEvent& Str(const char* key, const std::string& value);
+  TraceEvent& Bool(const char* key, bool value);
+  TraceEvent& Ints(const char* key, const int* values, int count);
+
+ private:
+  std::string line_;
+  bool on_;
+};
+
+}  // namespace platform

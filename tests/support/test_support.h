@@ -1,0 +1,43 @@
+// Helpers shared by the test files: temporary folders, running the headless program,
+// reading its trace, and reading pictures back.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh empty folder under the test's working directory, removed at exit.
+std::string MakeTempDir(const std::string& name);
+// Copies the generated data folder (BMP, WAV, MP3) into dir.
+void CopyData(const std::string& dir);
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+struct RunResult {
+  int exitStatus = -1;
+  std::string stderrText;
+};
+// Runs the program (TONKALO_BIN) with args in dir; standard error is captured.
+RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args);
+
+// One trace line, flattened: "pass", "tick", "event" and the event's own fields as
+// their JSON text (strings without quotes, arrays as "[1,2]").
+using TraceLine = std::map<std::string, std::string>;
+std::vector<TraceLine> ReadTrace(const std::string& path);
+// The lines whose "event" is `event`.
+std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::string& event);
+
+// A decoded 24- or 32-bit BMP as 0x00RRGGBB rows top to bottom; empty on failure.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Image ReadBmp(const std::string& path);
+
+}  // namespace testsupport
