@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev
   libcairo2-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils imagemagick bc
 )
 
 missing=()

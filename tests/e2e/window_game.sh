@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# A real game in a real window: Xvfb, clicks from xdotool, audio on SDL's disk driver.
+# Title -> countdown -> hits on the first four tokens -> ten misses -> finish ->
+# results -> back to the title. Checks the trace, a screenshot and the audio written.
+# Usage: window_game.sh TONKALO DATA_DIR WORK_DIR
+set -euo pipefail
+bin=$1 data=$2 work=$3
+rm -rf "$work" && mkdir -p "$work"
+cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
+
+display=:$((100 + RANDOM % 400))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+cleanup() { kill "$xvfb" 2>/dev/null || true; [ -n "${game:-}" ] && kill "$game" 2>/dev/null || true; }
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
+t_start=$(date +%s.%N)
+(cd "$work" && exec "$bin" --scale 1 --trace trace.jsonl) 2>"$work/stderr.log" &
+game=$!
+wid=$(xdotool search --sync --onlyvisible --name '^Tonkalo$' | head -n 1)
+sleep 1
+
+click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
+t_click=$(date +%s.%N)
+click 320 240
+# The countdown runs 1080 frames at 64 a second; play deals a 2-point token into
+# holes (0,1), (1,2), (1,0) and (1,4), one every 1.2 s from its first frame on.
+play_at=$(echo "$t_click + 1080 / 64" | bc -l)
+wait_until() { local d; d=$(echo "$1 - $(date +%s.%N)" | bc -l); [ "$(echo "$d > 0" | bc)" = 1 ] && sleep "$d"; return 0; }
+hole_x=(125 195 55 335) hole_y=(58 128 128 128)
+for i in 0 1 2 3; do
+  wait_until "$(echo "$play_at + 1.0 + 1.2 * $i" | bc -l)"
+  click "${hole_x[$i]}" "${hole_y[$i]}"
+done
+for _ in $(seq 10); do sleep 0.15; click 600 470; done
+# The finish pause (900 frames) and the falling results panel.
+sleep 19
+click 320 400
+sleep 1.5
+import -window root -crop 640x480+0+0 "$work/title-again.png" 2>/dev/null || \
+  import -window "$wid" "$work/title-again.png"
+xdotool windowclose "$wid" 2>/dev/null || xdotool key --window "$wid" alt+F4
+for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+wait "$game"
+game=
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+trace=$work/trace.jsonl
+[ -s "$trace" ] || fail "no trace written"
+states=$(grep -o '"state":"[a-z]*"' "$trace" | cut -d'"' -f4 | tr '\n' ' ')
+echo "states: $states"
+case "$states" in
+  "title countdown play finish result title "*) ;;
+  *) fail "unexpected state sequence: $states" ;;
+esac
+hits=$(grep -c '"event":"hit"' "$trace" || true)
+echo "hits: $hits"
+[ "$hits" -ge 1 ] || fail "no token was hit"
+
+# The back buffer reached the window: the title is not a blank screen.
+mean=$(convert "$work/title-again.png" -colorspace gray -format '%[fx:mean]' info:)
+echo "screenshot mean: $mean"
+[ "$(echo "$mean > 0.1" | bc)" = 1 ] || fail "the window looks blank"
+
+# Audio during play: 16-bit stereo at 44.1 kHz, so one second is 176400 bytes. Look at
+# the three seconds after play began (the stream starts with the program).
+bytes=$(stat -c %s "$work/audio.raw")
+offset=$(echo "($play_at - $t_start + 1.5) * 176400 / 4 * 4" | bc)
+[ "$bytes" -gt $((offset + 3 * 176400)) ] || fail "audio stream too short ($bytes bytes)"
+loud=$(od -An -t d2 -v -j "$offset" -N $((3 * 176400)) "$work/audio.raw" |
+  tr -s ' ' '\n' | awk '$1 > 300 || $1 < -300 { n++ } END { print n + 0 }')
+echo "audio samples above the noise floor during play: $loud"
+[ "$loud" -gt 1000 ] || fail "play was silent"
+echo "window game OK"

@@ -1,0 +1,274 @@
+// End-to-end runs of `tonkalo --headless`: scripted clicks in, trace and files out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+using testsupport::Events;
+using testsupport::ReadTrace;
+using testsupport::RunProgram;
+using testsupport::TraceLine;
+
+namespace {
+
+struct Run {
+  std::string dir;
+  testsupport::RunResult result;
+  std::vector<TraceLine> trace;
+};
+
+// Runs the program headless in a fresh copy of the game data with the given script.
+Run RunGame(const std::string& name, const std::string& script, long long frames,
+            const std::vector<std::string>& extra = {}) {
+  Run run;
+  run.dir = testsupport::MakeTempDir(name);
+  testsupport::CopyData(run.dir);
+  testsupport::WriteFile(run.dir + "/script.txt", script);
+  std::vector<std::string> args = {"--headless", "--script", "script.txt", "--trace",
+                                   "trace.jsonl", "--frames", std::to_string(frames)};
+  args.insert(args.end(), extra.begin(), extra.end());
+  run.result = RunProgram(run.dir, args);
+  run.trace = ReadTrace(run.dir + "/trace.jsonl");
+  return run;
+}
+
+long long Pass(const TraceLine& line) { return std::stoll(line.at("pass")); }
+
+// The passes at which `event` happened with field == value (any value when field is "").
+std::vector<long long> PassesOf(const std::vector<TraceLine>& trace, const std::string& event,
+                                const std::string& field = "", const std::string& value = "") {
+  std::vector<long long> out;
+  for (const TraceLine& line : Events(trace, event)) {
+    if (field.empty() || (line.count(field) && line.at(field) == value)) out.push_back(Pass(line));
+  }
+  return out;
+}
+
+long long FirstPass(const std::vector<TraceLine>& trace, const std::string& event,
+                    const std::string& field, const std::string& value) {
+  const std::vector<long long> passes = PassesOf(trace, event, field, value);
+  return passes.empty() ? -1 : passes.front();
+}
+
+// A click: the button goes down at `pass` and comes up two passes later.
+std::string Click(long long pass, int x, int y) {
+  return std::to_string(pass) + " move " + std::to_string(x) + " " + std::to_string(y) + "\n" +
+         std::to_string(pass) + " down\n" + std::to_string(pass + 2) + " up\n";
+}
+
+std::string HighScoreBytes(std::int32_t v) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+constexpr long long kTitleClick = 10;
+constexpr long long kCountdownSteps = 1080;
+// The pass whose countdown step ends the count: the click's pass runs the first step.
+constexpr long long kPlayStart = kTitleClick + kCountdownSteps - 1;
+
+}  // namespace
+
+TEST(EndToEnd, TitleClickCountsDownIntoPlayWithMusicAndBanner) {
+  Run run = RunGame("title_click", Click(kTitleClick, 320, 240), kPlayStart + 200);
+  ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
+
+  EXPECT_EQ(FirstPass(run.trace, "state", "state", "title"), 0);
+  EXPECT_EQ(FirstPass(run.trace, "state", "state", "countdown"), kTitleClick);
+  EXPECT_EQ(FirstPass(run.trace, "state", "state", "play"), kPlayStart);
+
+  // The countdown tick at the 120th step of each digit; the bell once the banner settles
+  // in the 61st play frame.
+  const long long first = kTitleClick;
+  EXPECT_EQ(PassesOf(run.trace, "sound", "index", "1"),
+            (std::vector<long long>{first + 119, first + 479, first + 839}));
+  EXPECT_EQ(PassesOf(run.trace, "sound", "index", "2"),
+            (std::vector<long long>{kPlayStart + 61}));
+
+  std::vector<std::string> music;
+  for (const TraceLine& line : Events(run.trace, "music")) {
+    std::string entry = line.at("command");
+    if (line.count("path")) entry += " " + line.at("path");
+    music.push_back(std::to_string(Pass(line)) + " " + entry);
+  }
+  const std::string play = std::to_string(kPlayStart);
+  const std::vector<std::string> expected = {
+      "0 stop", "0 open MP3/tw014b.mp3", "0 play", std::to_string(kTitleClick) + " stop",
+      play + " stop", play + " open MP3/tw065.mp3", play + " play"};
+  ASSERT_GE(music.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(music.begin(), music.begin() + expected.size()), expected);
+
+  // Play deals its first item at once: a 2-point item from deck slot 0 into (0, 1).
+  const std::vector<TraceLine> spawns = Events(run.trace, "spawn");
+  ASSERT_FALSE(spawns.empty());
+  EXPECT_EQ(Pass(spawns[0]), kPlayStart + 1);
+  EXPECT_EQ(spawns[0].at("row"), "0");
+  EXPECT_EQ(spawns[0].at("col"), "1");
+  EXPECT_EQ(spawns[0].at("kind"), "1");
+}
+
+TEST(EndToEnd, GameEndedByTimeBouncesToResultsAndClicksBackToTitle) {
+  // First a run long enough to find when the results come, then the same run again with
+  // clicks placed around that moment (the game is deterministic).
+  const long long frames = kPlayStart + 64 * 70;
+  Run probe = RunGame("time_probe", Click(kTitleClick, 320, 240), frames);
+  ASSERT_EQ(probe.result.exitStatus, 0) << probe.result.stderrText;
+  const long long results = FirstPass(probe.trace, "state", "state", "result");
+  ASSERT_GT(results, kPlayStart + 64 * 59);
+  // Results come on the play step after the time box reached 0: no play frame was drawn
+  // with 0 seconds showing twice, and nothing else ended the game.
+  EXPECT_EQ(FirstPass(probe.trace, "state", "state", "finish"), -1);
+
+  // The box first hits bottom in step 40 and bounces with sound 6 in the worked steps.
+  std::vector<long long> thuds;
+  for (long long p : PassesOf(probe.trace, "sound", "index", "6")) thuds.push_back(p - results);
+  EXPECT_EQ(thuds, (std::vector<long long>{40, 88, 116, 132, 142, 148, 151, 153}));
+
+  // A click while the panel is still falling does nothing; the first click after it has
+  // finished returns to the title, and only a second click starts the next game.
+  const long long early = results + 100;
+  const long long late = results + 200;
+  const long long again = results + 260;
+  const std::string script = Click(kTitleClick, 320, 240) + Click(early, 320, 240) +
+                             Click(late, 320, 240) + Click(again, 320, 240);
+  Run run = RunGame("time_clicks", script, again + 20);
+  ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
+  EXPECT_EQ(PassesOf(run.trace, "state", "state", "title"), (std::vector<long long>{0, late + 1}));
+  EXPECT_EQ(PassesOf(run.trace, "state", "state", "countdown"),
+            (std::vector<long long>{kTitleClick, again}));
+  const std::vector<TraceLine> res = Events(run.trace, "results");
+  ASSERT_EQ(res.size(), 1u);
+  EXPECT_EQ(res[0].at("score"), "0");
+  EXPECT_EQ(res[0].at("newRecord"), "false");
+}
+
+TEST(EndToEnd, TenMissesFinishFor900FramesThenResults) {
+  std::string script = Click(kTitleClick, 320, 240);
+  // Clicks on the side panel, far from every item: each is a miss.
+  const long long firstMiss = kPlayStart + 100;
+  for (int i = 0; i < 10; ++i) script += Click(firstMiss + 10 * i, 600, 470);
+  Run run = RunGame("ten_misses", script, firstMiss + 100 + 1000);
+  ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
+
+  const std::vector<TraceLine> misses = Events(run.trace, "miss");
+  ASSERT_EQ(misses.size(), 10u);
+  EXPECT_EQ(misses.back().at("misses"), "10");
+  // Every click plays the knock first, then the zap, and the tenth miss the buzzer.
+  EXPECT_EQ(PassesOf(run.trace, "sound", "index", "9").size(), 1u);
+  EXPECT_EQ(PassesOf(run.trace, "sound", "index", "4").size(), 9u);
+  EXPECT_TRUE(Events(run.trace, "hit").empty());
+
+  const long long tenth = Pass(misses.back());
+  const long long finish = FirstPass(run.trace, "state", "state", "finish");
+  EXPECT_EQ(finish, tenth + 1);
+  EXPECT_EQ(FirstPass(run.trace, "state", "state", "result"), finish + 900);
+}
+
+TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
+  {
+    // No file: the record is 0, and exit writes four zero bytes.
+    Run run = RunGame("hs_none", "", 30);
+    ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
+    EXPECT_EQ(testsupport::ReadFile(run.dir + "/highscore.dat"), HighScoreBytes(0));
+    const std::vector<TraceLine> writes = Events(run.trace, "highscore-write");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].at("value"), "0");
+  }
+  const std::string script = Click(kTitleClick, 320, 240);
+  const long long frames = kPlayStart + 64 * 70;
+  // A record of -5: even a score of 0 beats it, and the new record is saved at once.
+  std::string dir = testsupport::MakeTempDir("hs_negative_file");
+  testsupport::CopyData(dir);
+  testsupport::WriteFile(dir + "/highscore.dat", HighScoreBytes(-5));
+  testsupport::WriteFile(dir + "/script.txt", script);
+  testsupport::RunResult result =
+      RunProgram(dir, {"--headless", "--script", "script.txt", "--trace", "trace.jsonl",
+                       "--frames", std::to_string(frames)});
+  ASSERT_EQ(result.exitStatus, 0) << result.stderrText;
+  std::vector<TraceLine> trace = ReadTrace(dir + "/trace.jsonl");
+  std::vector<TraceLine> res = Events(trace, "results");
+  ASSERT_EQ(res.size(), 1u);
+  EXPECT_EQ(res[0].at("newRecord"), "true");
+  EXPECT_EQ(res[0].at("highScore"), "0");
+  std::vector<TraceLine> writes = Events(trace, "highscore-write");
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(Pass(writes[0]), Pass(res[0]));
+  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(0));
+
+  // A file of two bytes counts as no record: a score of 0 is no new record against it.
+  dir = testsupport::MakeTempDir("hs_short_file");
+  testsupport::CopyData(dir);
+  testsupport::WriteFile(dir + "/highscore.dat", std::string("\x07\x00", 2));
+  testsupport::WriteFile(dir + "/script.txt", script);
+  result = RunProgram(dir, {"--headless", "--script", "script.txt", "--trace", "trace.jsonl",
+                            "--frames", std::to_string(frames)});
+  ASSERT_EQ(result.exitStatus, 0) << result.stderrText;
+  trace = ReadTrace(dir + "/trace.jsonl");
+  res = Events(trace, "results");
+  ASSERT_EQ(res.size(), 1u);
+  EXPECT_EQ(res[0].at("newRecord"), "false");
+  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(0));
+}
+
+namespace {
+
+struct MissingCase {
+  const char* file;
+  const char* message;
+};
+
+std::vector<std::string> MessageTexts(const std::vector<TraceLine>& trace) {
+  std::vector<std::string> out;
+  for (const TraceLine& line : Events(trace, "message")) {
+    EXPECT_EQ(line.at("caption"), "DEBUG");
+    out.push_back(line.at("text"));
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(EndToEnd, MissingTestedPictureStopsStartUpWithItsMessages) {
+  const MissingCase cases[] = {
+      {"TITLE.bmp", "TITLE.bmpが見つかりません"},
+      {"HIGHSCORE.bmp", "HIGHSCORE.bmpが見つかりません"},
+      {"START.bmp", "START.bmpが見つかりません"},
+      {"HIGHSCORE_NUM.bmp", "HIGHSCORE_NUM.bmpが見つかりません"},
+      {"BoxTimer.bmp", "HIGHSCORE_NUM.bmpが見つかりません"},
+      {"MSG.bmp", "MSG.bmpが見つかりません"},
+  };
+  for (const MissingCase& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string dir = testsupport::MakeTempDir(std::string("missing_") + c.file);
+    testsupport::CopyData(dir);
+    std::remove((dir + "/BMP/" + c.file).c_str());
+    testsupport::WriteFile(dir + "/highscore.dat", HighScoreBytes(4321));
+    const testsupport::RunResult result =
+        RunProgram(dir, {"--headless", "--trace", "trace.jsonl", "--frames", "50"});
+    EXPECT_EQ(result.exitStatus, 0);
+    const std::string path = std::string("BMP/") + c.file;
+    EXPECT_EQ(MessageTexts(ReadTrace(dir + "/trace.jsonl")),
+              (std::vector<std::string>{"File : " + path + " is NULL", "width or height is 0",
+                                        "hForeBMP or hMaskBMP is NULL:File=" + path, c.message,
+                                        "初期化に失敗しました。"}));
+    EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(4321));
+    EXPECT_NE(result.stderrText.find("初期化に失敗しました。"), std::string::npos);
+  }
+}
+
+TEST(EndToEnd, MissingSoundEffectIsReportedOnceAndTheGameRuns) {
+  const std::string dir = testsupport::MakeTempDir("missing_wav");
+  testsupport::CopyData(dir);
+  std::remove((dir + "/WAV/bell07.wav").c_str());
+  testsupport::WriteFile(dir + "/script.txt", Click(kTitleClick, 320, 240));
+  const testsupport::RunResult result = RunProgram(
+      dir, {"--headless", "--script", "script.txt", "--trace", "trace.jsonl", "--frames", "200"});
+  ASSERT_EQ(result.exitStatus, 0) << result.stderrText;
+  const std::vector<TraceLine> trace = ReadTrace(dir + "/trace.jsonl");
+  EXPECT_EQ(MessageTexts(trace), (std::vector<std::string>{"WAVファイル読み込み失敗"}));
+  EXPECT_EQ(FirstPass(trace, "state", "state", "countdown"), kTitleClick);
+}
