@@ -1,0 +1,326 @@
+#include "platform/bmp.h"
+
+#include <new>
+#include <utility>
+
+namespace gdi {
+namespace {
+
+using u64 = std::uint64_t;
+
+constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
+constexpr std::uint32_t kBitFields = 3;
+
+constexpr u64 kFileHeaderSize = 14;
+constexpr u64 kCoreHeaderSize = 12;
+constexpr u64 kInfoHeaderSize = 40;
+
+// Little-endian reads; every caller has checked that the bytes are there.
+std::uint32_t U16(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
+}
+
+std::uint32_t U32(const std::uint8_t* p) {
+  return U16(p) | (U16(p + 2) << 16);
+}
+
+// One colour channel of a 16- or 32-bit pixel, widened or narrowed to 8 bits. Narrow
+// channels repeat their bits downwards (5 bits abcde become abcdeabc), so that full
+// scale stays full scale.
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+
+  explicit Channel(std::uint32_t m) : mask(m) {
+    if (m == 0) return;
+    while (((m >> shift) & 1u) == 0) ++shift;
+    std::uint32_t rest = m >> shift;
+    while (rest != 0) {
+      ++bits;
+      rest >>= 1;
+    }
+  }
+
+  std::uint32_t Extract(std::uint32_t pixel) const {
+    if (bits == 0) return 0;
+    const std::uint32_t v = (pixel & mask) >> shift;
+    if (bits >= 8) return (v >> (bits - 8)) & 0xFF;
+    std::uint32_t r = v;
+    int n = bits;
+    while (n < 8) {
+      r = (r << bits) | v;
+      n += bits;
+    }
+    return (r >> (n - 8)) & 0xFF;
+  }
+};
+
+struct Layout {
+  int width = 0;
+  int height = 0;  // rows in the picture
+  bool topDown = false;
+  unsigned bpp = 0;
+  std::uint32_t compression = kRgb;
+  std::uint32_t masks[3] = {0, 0, 0};
+  std::vector<std::uint32_t> palette;
+  u64 dataOffset = 0;
+};
+
+bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
+  if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M') return false;
+  const u64 offBits = U32(data + 10);
+  const u64 headerSize = U32(data + kFileHeaderSize);
+  const bool core = headerSize == kCoreHeaderSize;
+  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
+      headerSize != 108 && headerSize != 124) {
+    return false;
+  }
+  if (size - kFileHeaderSize < headerSize) return false;
+  const std::uint8_t* h = data + kFileHeaderSize;
+
+  std::int64_t width;
+  std::int64_t height;
+  std::uint32_t planes;
+  std::uint32_t clrUsed = 0;
+  if (core) {
+    width = U16(h + 4);
+    height = U16(h + 6);
+    planes = U16(h + 8);
+    lay.bpp = U16(h + 10);
+    lay.compression = kRgb;
+  } else {
+    width = static_cast<std::int32_t>(U32(h + 4));
+    height = static_cast<std::int32_t>(U32(h + 8));
+    planes = U16(h + 12);
+    lay.bpp = U16(h + 14);
+    lay.compression = U32(h + 16);
+    clrUsed = U32(h + 32);
+  }
+  if (planes != 1) return false;
+  lay.topDown = height < 0;
+  if (height < 0) height = -height;
+  if (width < 1 || width > kMaxBitmapSide || height < 1 || height > kMaxBitmapSide) {
+    return false;
+  }
+  lay.width = static_cast<int>(width);
+  lay.height = static_cast<int>(height);
+
+  const unsigned bpp = lay.bpp;
+  switch (lay.compression) {
+    case kRgb:
+      if (core ? !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24)
+               : !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 ||
+                   bpp == 32)) {
+        return false;
+      }
+      break;
+    case kRle8:
+      if (bpp != 8 || lay.topDown) return false;
+      break;
+    case kRle4:
+      if (bpp != 4 || lay.topDown) return false;
+      break;
+    case kBitFields:
+      if (bpp != 16 && bpp != 32) return false;
+      break;
+    default:
+      return false;
+  }
+
+  u64 pos = kFileHeaderSize + headerSize;
+  if (lay.compression == kBitFields) {
+    const std::uint8_t* m = h + kInfoHeaderSize;
+    if (headerSize == kInfoHeaderSize) {
+      if (size - pos < 12) return false;
+      m = data + pos;
+      pos += 12;
+    }
+    for (int i = 0; i < 3; ++i) lay.masks[i] = U32(m + 4 * i);
+  } else if (bpp == 16) {
+    lay.masks[0] = 0x7C00;
+    lay.masks[1] = 0x03E0;
+    lay.masks[2] = 0x001F;
+  } else {
+    lay.masks[0] = 0xFF0000;
+    lay.masks[1] = 0x00FF00;
+    lay.masks[2] = 0x0000FF;
+  }
+
+  if (bpp <= 8) {
+    const u64 most = u64{1} << bpp;
+    const u64 entries = (clrUsed == 0 || clrUsed > most) ? most : clrUsed;
+    const u64 entrySize = core ? 3 : 4;
+    if (size - pos < entries * entrySize) return false;
+    try {
+      lay.palette.resize(static_cast<std::size_t>(entries));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    for (u64 i = 0; i < entries; ++i) {
+      const std::uint8_t* e = data + pos + i * entrySize;
+      lay.palette[i] = (std::uint32_t{e[2]} << 16) | (std::uint32_t{e[1]} << 8) | e[0];
+    }
+    pos += entries * entrySize;
+  }
+
+  // Pixels start where the file header says; a zero there means right after the
+  // colour table. An offset into the headers themselves is nonsense.
+  lay.dataOffset = offBits != 0 ? offBits : pos;
+  if (lay.dataOffset < kFileHeaderSize + headerSize || lay.dataOffset > size) return false;
+  return true;
+}
+
+u64 Stride(const Layout& lay) {
+  return (static_cast<u64>(lay.width) * lay.bpp + 31) / 32 * 4;
+}
+
+bool DecodeRows(const std::uint8_t* data, const Layout& lay,
+                std::vector<std::uint32_t>& px) {
+  const u64 stride = Stride(lay);
+  const Channel red(lay.masks[0]);
+  const Channel green(lay.masks[1]);
+  const Channel blue(lay.masks[2]);
+  const std::size_t entries = lay.palette.size();
+  const std::size_t w = static_cast<std::size_t>(lay.width);
+  for (int r = 0; r < lay.height; ++r) {
+    const std::uint8_t* row = data + lay.dataOffset + static_cast<u64>(r) * stride;
+    const int y = lay.topDown ? r : lay.height - 1 - r;
+    std::uint32_t* out = px.data() + static_cast<std::size_t>(y) * w;
+    switch (lay.bpp) {
+      case 1:
+      case 4:
+      case 8:
+        for (std::size_t x = 0; x < w; ++x) {
+          std::uint32_t index;
+          if (lay.bpp == 1) {
+            index = (row[x >> 3] >> (7 - (x & 7))) & 1u;
+          } else if (lay.bpp == 4) {
+            index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
+          } else {
+            index = row[x];
+          }
+          if (index >= entries) return false;
+          out[x] = lay.palette[index];
+        }
+        break;
+      case 16:
+        for (std::size_t x = 0; x < w; ++x) {
+          const std::uint32_t v = U16(row + 2 * x);
+          out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
+        }
+        break;
+      case 24:
+        for (std::size_t x = 0; x < w; ++x) {
+          const std::uint8_t* p = row + 3 * x;
+          out[x] = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+        }
+        break;
+      default:
+        for (std::size_t x = 0; x < w; ++x) {
+          const std::uint32_t v = U32(row + 4 * x);
+          out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
+        }
+        break;
+    }
+  }
+  return true;
+}
+
+// RLE pictures are bottom-up; y counts rows from the bottom. Every index must be in
+// the colour table, and runs and skips must stay inside the picture and inside the row
+// as stored, padded to 32 bits: some encoders (ImageMagick among them) encode that
+// padding as pixels, and the Windows loader shows such files, so pixels past the width
+// but within the padding are dropped.
+bool DecodeRle(const std::uint8_t* data, std::size_t size, const Layout& lay,
+               std::vector<std::uint32_t>& px) {
+  const bool four = lay.compression == kRle4;
+  const u64 w = static_cast<u64>(lay.width);
+  const u64 h = static_cast<u64>(lay.height);
+  const u64 rowLimit = Stride(lay) * 8 / lay.bpp;
+  const std::size_t entries = lay.palette.size();
+  const std::uint8_t* p = data + lay.dataOffset;
+  const std::uint8_t* const end = data + size;
+  u64 x = 0;
+  u64 y = 0;
+  const auto put = [&](u64 at, std::uint32_t index) {
+    if (index >= entries) return false;
+    if (at < w) px[static_cast<std::size_t>((h - 1 - y) * w + at)] = lay.palette[index];
+    return true;
+  };
+  while (true) {
+    if (end - p < 2) return y >= h;  // the end-of-picture mark may be missing at the end
+    const unsigned n = p[0];
+    const unsigned c = p[1];
+    p += 2;
+    if (n > 0) {
+      if (y >= h || x + n > rowLimit) return false;
+      for (unsigned k = 0; k < n; ++k) {
+        const std::uint32_t index = four ? ((k & 1) ? (c & 0xF) : (c >> 4)) : c;
+        if (!put(x + k, index)) return false;
+      }
+      x += n;
+      continue;
+    }
+    switch (c) {
+      case 0:  // end of line
+        x = 0;
+        if (++y > h) return false;
+        break;
+      case 1:  // end of picture
+        return true;
+      case 2:  // skip right and up
+        if (end - p < 2) return false;
+        x += p[0];
+        y += p[1];
+        p += 2;
+        if (x > rowLimit || y >= h) return false;
+        break;
+      default: {  // c literal indices, the run padded to a whole 16-bit word
+        const u64 bytes = four ? (c + 1) / 2 : c;
+        const u64 padded = (bytes + 1) & ~u64{1};
+        if (static_cast<u64>(end - p) < padded) return false;
+        if (y >= h || x + c > rowLimit) return false;
+        for (unsigned k = 0; k < c; ++k) {
+          const std::uint32_t index =
+              four ? ((k & 1) ? (p[k / 2] & 0xF) : (p[k / 2] >> 4)) : p[k];
+          if (!put(x + k, index)) return false;
+        }
+        x += c;
+        p += padded;
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool DecodeBmp(const std::uint8_t* data, std::size_t size, DecodedBmp& out) {
+  out = DecodedBmp();
+  if (data == nullptr) return false;
+  Layout lay;
+  if (!ReadLayout(data, size, lay)) return false;
+  std::vector<std::uint32_t> px;
+  const bool rle = lay.compression == kRle8 || lay.compression == kRle4;
+  // An uncompressed picture must be all there before its pixels are allocated.
+  if (!rle && (size - lay.dataOffset) / Stride(lay) < static_cast<u64>(lay.height)) {
+    return false;
+  }
+  try {
+    px.assign(static_cast<std::size_t>(lay.width) * static_cast<std::size_t>(lay.height),
+              rle ? lay.palette[0] : 0u);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const bool ok = rle ? DecodeRle(data, size, lay, px) : DecodeRows(data, lay, px);
+  if (!ok) return false;
+  out.width = lay.width;
+  out.height = lay.height;
+  out.pixels = std::move(px);
+  return true;
+}
+
+}  // namespace gdi

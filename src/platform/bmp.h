@@ -1,0 +1,28 @@
+// The BMP file decoder behind LoadBitmapFromFile. It takes what the Windows loader
+// takes (core, info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32 bits; RLE4, RLE8 and
+// bit fields; bottom-up and top-down) and refuses anything malformed without reading
+// outside the bytes it was given, so the game can hand it any file on disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace gdi {
+
+// Neither side of a picture may exceed this; the bitmaps of the raster layer share it.
+constexpr int kMaxBitmapSide = 16384;
+
+struct DecodedBmp {
+  int width = 0;
+  int height = 0;
+  // 0x00RRGGBB, rows top to bottom, width * height entries.
+  std::vector<std::uint32_t> pixels;
+};
+
+// Decodes a whole BMP file image. On failure returns false and leaves out empty.
+// Pixels that an RLE picture leaves undefined (skipped by a delta or an end of line)
+// take palette entry 0, as on Windows.
+bool DecodeBmp(const std::uint8_t* data, std::size_t size, DecodedBmp& out);
+
+}  // namespace gdi
