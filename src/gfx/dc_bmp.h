@@ -14,6 +14,9 @@ class CMemDCBMP {
   CMemDCBMP& operator=(const CMemDCBMP&) = delete;
 
   void Create(gdi::HDC refDC, int w, int h);
+  // Release, then a fresh context holding the picture of a BMP file; a file that does
+  // not load leaves the object empty (no context, no bitmap).
+  void LoadFromFile(const char* path);
   void Release();
   gdi::HDC GetMemDC() const { return hDC; }
   gdi::HBITMAP GetBitmap() const { return hBMP; }
@@ -81,4 +84,5 @@ class CPenSelect {
 
  private:
   gdi::HGDIOBJ previous;
+  gdi::HPEN pen;
 };

@@ -1,0 +1,165 @@
+#include "gfx/dc_bmp.h"
+
+#include "app/debug.h"
+
+namespace {
+
+// A context whose own bitmap could not be made still holds the raster layer's 1 x 1
+// default bitmap and would copy that stray pixel; without its bitmap an object stays
+// empty instead, so that every copy from or into it draws nothing.
+void DropContextWithoutBitmap(gdi::HDC& dc, gdi::HBITMAP bmp) {
+  if (bmp == 0 && dc != 0) {
+    gdi::DeleteDC(dc);
+    dc = 0;
+  }
+}
+
+// Width and height of a bitmap, both 0 when there is none.
+void BitmapSize(gdi::HBITMAP bmp, int& width, int& height) {
+  gdi::BITMAP bm{};
+  if (bmp != 0 && gdi::GetObject(bmp, sizeof(bm), &bm) != 0) {
+    width = bm.bmWidth;
+    height = bm.bmHeight;
+  } else {
+    width = 0;
+    height = 0;
+  }
+}
+
+}  // namespace
+
+CMemDCBMP::CMemDCBMP() : hDC(0), hBMP(0) {}
+
+CMemDCBMP::~CMemDCBMP() { Release(); }
+
+void CMemDCBMP::Create(gdi::HDC refDC, int w, int h) {
+  Release();
+  hDC = gdi::CreateCompatibleDC(0);
+  hBMP = gdi::CreateCompatibleBitmap(refDC, w, h);
+  gdi::SelectObject(hDC, hBMP);
+  DropContextWithoutBitmap(hDC, hBMP);
+}
+
+void CMemDCBMP::LoadFromFile(const char* path) {
+  Release();
+  hDC = gdi::CreateCompatibleDC(0);
+  hBMP = gdi::LoadBitmapFromFile(path);
+  gdi::SelectObject(hDC, hBMP);
+  DropContextWithoutBitmap(hDC, hBMP);
+}
+
+void CMemDCBMP::Release() {
+  // The context first, so that the bitmap is no longer selected when it is freed.
+  if (hDC) {
+    gdi::DeleteDC(hDC);
+    hDC = 0;
+  }
+  if (hBMP) {
+    gdi::DeleteObject(hBMP);
+    hBMP = 0;
+  }
+}
+
+void CMemDCBMP::CopyIn(gdi::HDC srcDC, int sx, int sy, int w, int h, int dx, int dy) {
+  gdi::BitBlt(hDC, dx, dy, w, h, srcDC, sx, sy, gdi::SRCCOPY);
+}
+
+CDrawDCBMP::CDrawDCBMP() : width(1), height(1) {}
+
+void CDrawDCBMP::Load(const char* path) {
+  store.LoadFromFile(path);
+  BitmapSize(store.GetBitmap(), width, height);
+  if (width == 0 || height == 0) DebugMessageBox("width or height is 0");
+  if (store.GetBitmap() == 0) DebugMessageBox("CDrawDCBMP::hBMP=NULL, File=%s", path);
+}
+
+void CDrawDCBMP::Create(gdi::HDC refDC, int w, int h) {
+  store.Create(refDC, w, h);
+  width = w;
+  height = h;
+}
+
+void CDrawDCBMP::Draw(gdi::HDC dc, int x, int y) {
+  gdi::BitBlt(dc, x, y, width, height, store.GetMemDC(), 0, 0, gdi::SRCCOPY);
+}
+
+void CDrawDCBMP::DrawPart(gdi::HDC dc, int x, int y, int cx, int cy, int sx, int sy) {
+  if (cx == 0) cx = width;
+  if (cy == 0) cy = height;
+  gdi::BitBlt(dc, x, y, cx, cy, store.GetMemDC(), sx, sy, gdi::SRCCOPY);
+}
+
+void CDrawDCBMP::CopyFrom(int x, int y, gdi::HDC srcDC, int sx, int sy, int cx, int cy) {
+  if (cx == 0) cx = width;
+  if (cy == 0) cy = height;
+  gdi::BitBlt(store.GetMemDC(), x, y, cx, cy, srcDC, sx, sy, gdi::SRCCOPY);
+}
+
+CWallBMP::CWallBMP() : width(0), height(0), hBMP(0), hDC(0) {}
+
+CWallBMP::CWallBMP(const char* path) : CWallBMP() { Load(path); }
+
+CWallBMP::~CWallBMP() { Release(); }
+
+int CWallBMP::Load(const char* path) {
+  Release();
+  hDC = gdi::CreateCompatibleDC(0);
+  hBMP = gdi::LoadBitmapFromFile(path);
+  gdi::SelectObject(hDC, hBMP);
+  DropContextWithoutBitmap(hDC, hBMP);
+  BitmapSize(hBMP, width, height);
+  return 1;
+}
+
+void CWallBMP::Release() {
+  if (hDC) {
+    gdi::DeleteDC(hDC);
+    hDC = 0;
+  }
+  if (hBMP) {
+    gdi::DeleteObject(hBMP);
+    hBMP = 0;
+  }
+}
+
+void CWallBMP::Tile(gdi::HDC dc, CRect rect) {
+  const int w = width;
+  const int h = height;
+  // A wall that did not load is 0 x 0 and covers nothing.
+  if (w <= 0 || h <= 0) return;
+  const int W = rect.right - rect.left;
+  const int H = rect.bottom - rect.top;
+  const int cols = W / w;
+  const int rows = H / h;
+  const int remX = W % w;
+  const int remY = H % h;
+
+  // Every piece starts at the tile's top-left: the right column and the bottom row are
+  // the tile cut short, so the seams match the whole tiles beside them.
+  for (int i = 0; i < rows; ++i) {
+    const int y = rect.top + i * h;
+    for (int j = 0; j < cols; ++j) {
+      gdi::BitBlt(dc, rect.left + j * w, y, w, h, hDC, 0, 0, gdi::SRCCOPY);
+    }
+    gdi::BitBlt(dc, rect.right - remX, y, remX, h, hDC, 0, 0, gdi::SRCCOPY);
+  }
+  for (int j = 0; j < cols; ++j) {
+    gdi::BitBlt(dc, rect.left + j * w, rect.bottom - remY, w, remY, hDC, 0, 0,
+                gdi::SRCCOPY);
+  }
+  gdi::BitBlt(dc, rect.right - remX, rect.bottom - remY, remX, remY, hDC, 0, 0,
+              gdi::SRCCOPY);
+}
+
+CPenSelect::CPenSelect(gdi::HDC dc) {
+  pen = gdi::CreatePen(gdi::PS_SOLID, 1, gdi::RGB(0, 0, 0));
+  previous = gdi::SelectObject(dc, pen);
+}
+
+CPenSelect::~CPenSelect() {
+  // The black pen stays selected in the context. The object it replaced goes to
+  // DeleteObject, which keeps stock and in-use objects; our own pen is only marked while
+  // selected and the raster layer frees it with the context, so it never leaks.
+  gdi::DeleteObject(previous);
+  gdi::DeleteObject(pen);
+}
