@@ -3,6 +3,7 @@
 // shown. Only meaningful after platform::Init with options.headless = true.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ void FinishMusicTrack();
 
 // Everything recorded since Init or the last Clear.
 const std::vector<int>& PlayedSounds();
+// The size of the WAV image each of PlayedSounds came with; 0 for an effect played
+// without an image, which only halts the channel.
+const std::vector<std::size_t>& PlayedSoundSizes();
 const std::vector<MusicRecord>& MusicCommands();
 const std::vector<BoxRecord>& MessageBoxes();
 // The last presented frame (640 x 480, 0x00RRGGBB), empty before the first present.

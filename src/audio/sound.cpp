@@ -1,0 +1,67 @@
+#include "audio/sound.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+const char* const kSoundEffectFiles[10] = {
+    "WAV/tm2_bom003.wav",   "WAV/cursor09.wav",     "WAV/bell07.wav",
+    "WAV/push04.wav",       "WAV/shoot16_b.wav",    "WAV/tm2_laser002.wav",
+    "WAV/tm2_put001.wav",   "WAV/tm2_power000.wav", "WAV/pi02.wav",
+    "WAV/beep15.wav",
+};
+
+namespace {
+
+constexpr int kEffectCount = 10;
+
+// Loaded once at start-up and kept until shutdown: the player reads a block while its
+// effect sounds, so a block is never replaced while the program runs.
+WaveBlock effects[kEffectCount];
+
+}  // namespace
+
+WaveBlock LoadWholeFile(const char* path) {
+  WaveBlock block;
+  if (!path) return block;
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) return block;
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(file);
+    return block;
+  }
+  // A short read leaves the rest of the block zero, as the size was taken up front.
+  block.bytes.assign(static_cast<std::size_t>(info.st_size), 0);
+  if (!block.bytes.empty()) std::fread(block.bytes.data(), 1, block.bytes.size(), file);
+  std::fclose(file);
+  block.loaded = true;
+  return block;
+}
+
+int LoadSoundEffects() {
+  int all = 1;
+  for (int i = 0; i < kEffectCount; ++i) {
+    effects[i] = LoadWholeFile(kSoundEffectFiles[i]);
+    if (!effects[i].loaded) all = 0;
+  }
+  return all;
+}
+
+void PlaySoundEffect(int index) {
+  if (index < 0 || index >= kEffectCount) return;
+  const WaveBlock& effect = effects[index];
+  if (effect.loaded) {
+    platform::PlayWave(index, effect.bytes.data(), effect.bytes.size());
+  } else {
+    platform::PlayWave(index, nullptr, 0);
+  }
+}
+
+void ReleaseSoundEffects() {
+  // The channel may still be reading a block: silence it before anything is freed.
+  platform::PlayWave(-1, nullptr, 0);
+  for (WaveBlock& effect : effects) effect = WaveBlock();
+}
