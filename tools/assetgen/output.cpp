@@ -1,0 +1,87 @@
+#include "output.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace assetgen {
+
+bool MakeFolder(const std::string& path) {
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i != path.size() && path[i] != '/') continue;
+    std::string part = path.substr(0, i);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+      std::fprintf(stderr, "tonkalo-assetgen: cannot create %s: %s\n", part.c_str(),
+                   std::strerror(errno));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "tonkalo-assetgen: cannot write %s: %s\n", path.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) std::fprintf(stderr, "tonkalo-assetgen: short write on %s\n", path.c_str());
+  return ok;
+}
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.push_back(v & 0xFF);
+  out.push_back((v >> 8) & 0xFF);
+}
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBmp(const Image& image) {
+  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(image.width) * 3 + 3) & ~3u;
+  const std::uint32_t dataSize = rowBytes * static_cast<std::uint32_t>(image.height);
+  const std::uint32_t offset = 14 + 40;
+  std::vector<std::uint8_t> out;
+  out.reserve(offset + dataSize);
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, offset + dataSize);
+  Put32(out, 0);
+  Put32(out, offset);
+  Put32(out, 40);
+  Put32(out, static_cast<std::uint32_t>(image.width));
+  Put32(out, static_cast<std::uint32_t>(image.height));  // positive: bottom-up
+  Put16(out, 1);
+  Put16(out, 24);
+  Put32(out, 0);  // BI_RGB
+  Put32(out, dataSize);
+  Put32(out, 2835);  // 72 dpi
+  Put32(out, 2835);
+  Put32(out, 0);
+  Put32(out, 0);
+  for (int y = image.height - 1; y >= 0; --y) {
+    for (int x = 0; x < image.width; ++x) {
+      std::uint32_t c = image.At(x, y);
+      out.push_back(c & 0xFF);
+      out.push_back((c >> 8) & 0xFF);
+      out.push_back((c >> 16) & 0xFF);
+    }
+    for (std::uint32_t pad = static_cast<std::uint32_t>(image.width) * 3; pad < rowBytes; ++pad) {
+      out.push_back(0);
+    }
+  }
+  return out;
+}
+
+}  // namespace assetgen

@@ -1,0 +1,171 @@
+// The play field: background wall, board tile, hammer cursor, burst and tokens.
+#include <cmath>
+#include <string>
+
+#include "pictures.h"
+#include "sprites.h"
+
+namespace assetgen {
+
+namespace {
+
+// The background: 640 wide and tall enough for the gauge backgrounds sampled from rows
+// 396..530; one plain colour from kWallPlainRow down.
+constexpr int kWallWidth = 640;
+constexpr int kWallHeight = 531;
+constexpr int kWallPlainRow = 340;
+constexpr Colour kWallPlain = Hex(0x2B5C9E);
+
+std::uint32_t Pack(Colour c) {
+  auto ch = [](double v) {
+    int i = static_cast<int>(std::lround(v * 255));
+    return static_cast<std::uint32_t>(i < 0 ? 0 : i > 255 ? 255 : i);
+  };
+  return (ch(c.r) << 16) | (ch(c.g) << 8) | ch(c.b);
+}
+
+double SmoothStep(double e0, double e1, double x) {
+  double t = (x - e0) / (e1 - e0);
+  t = t < 0 ? 0 : t > 1 ? 1 : t;
+  return t * t * (3 - 2 * t);
+}
+
+// Sky with soft diagonal bands, easing into one plain colour that the gauge frames copy
+// as their background; every row from kWallPlainRow down is that colour exactly.
+Picture Wall() {
+  Picture pic;
+  pic.name = "wall.bmp";
+  pic.image = Image(kWallWidth, kWallHeight);
+  const Colour plain = kWallPlain;
+  const std::uint32_t plainRgb = Pack(plain);
+  for (int y = 0; y < kWallHeight; ++y) {
+    for (int x = 0; x < kWallWidth; ++x) {
+      if (y >= kWallPlainRow) {
+        pic.image.Set(x, y, plainRgb);
+        continue;
+      }
+      double t = y / static_cast<double>(kWallPlainRow);
+      Colour base = Mix(pal::kSkyLight, pal::kSkyDark, 0.1 + 0.7 * t);
+      double wave = 0.5 + 0.5 * std::sin((x + y) * 2 * M_PI / 96.0);
+      double band = SmoothStep(0.35, 0.65, wave);
+      Colour c = Mix(base, Lighter(base, 0.14), band);
+      c = Mix(c, plain, SmoothStep(250, kWallPlainRow, y));
+      pic.image.Set(x, y, Pack(c));
+    }
+  }
+  return pic;
+}
+
+// One 70 x 70 board cell: grass with an earth hole whose front lip is the cell's bottom
+// edge, where the tokens come up.
+Picture BoardTile() {
+  Canvas canvas(70, 70);
+  cairo_t* cr = canvas.cr();
+  SetVerticalGradient(cr, 0, 70, Lighter(pal::kGrassLight, 0.08), Darker(pal::kGrassLight, 0.04));
+  cairo_paint(cr);
+
+  // Soft bevel so the black grid lines read as tile edges.
+  cairo_set_line_width(cr, 2);
+  SetColour(cr, Lighter(pal::kGrassLight, 0.3));
+  cairo_move_to(cr, 2, 68);
+  cairo_line_to(cr, 2, 2);
+  cairo_line_to(cr, 68, 2);
+  cairo_stroke(cr);
+  SetColour(cr, pal::kGrassDark);
+  cairo_move_to(cr, 68, 2);
+  cairo_line_to(cr, 68, 68);
+  cairo_stroke(cr);
+
+  // Grass tufts, placed the same way on every run.
+  Random rnd(7);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  for (int i = 0; i < 22; ++i) {
+    double x = rnd.Range(7, 63), y = rnd.Range(8, 46);
+    bool light = rnd.Uniform() < 0.45;
+    SetColour(
+        cr, light ? Lighter(pal::kGrassLight, 0.28) : Mix(pal::kGrassLight, pal::kGrassDark, 0.7));
+    cairo_set_line_width(cr, 1.1);
+    cairo_move_to(cr, x - 1.3, y);
+    cairo_line_to(cr, x - 2, y - 2.6);
+    cairo_move_to(cr, x + 1.3, y);
+    cairo_line_to(cr, x + 2.2, y - 2.4);
+    cairo_stroke(cr);
+  }
+
+  // The hole: a dirt lip, the dark inside and a lit front edge.
+  EllipsePath(cr, 35, 61, 29, 10.5);
+  SetColour(cr, Darker(pal::kGrassDark, 0.25));
+  cairo_fill(cr);
+  EllipsePath(cr, 35, 61.5, 27, 9);
+  SetVerticalGradient(cr, 52, 70, Hex(0x8A5A34), Hex(0x6B4226));
+  cairo_fill(cr);
+  EllipsePath(cr, 35, 63, 23, 7);
+  cairo_pattern_t* p = cairo_pattern_create_linear(0, 56, 0, 70);
+  Colour deep = Darker(pal::kEarth, 0.45);
+  cairo_pattern_add_color_stop_rgb(p, 0, deep.r, deep.g, deep.b);
+  cairo_pattern_add_color_stop_rgb(p, 1, pal::kEarth.r, pal::kEarth.g, pal::kEarth.b);
+  cairo_set_source(cr, p);
+  cairo_pattern_destroy(p);
+  cairo_fill(cr);
+  return FlattenOpaque(canvas, "wall1.bmp", 0x000000);
+}
+
+// The cursor is drawn at cursor - (25, 15); the hand stays put and the head swings down
+// onto the cursor, whose hit box is (10..40, 15..45) of the frame.
+constexpr double kHandX = 56, kHandY = 42, kMalletScale = 0.95;
+constexpr double kStrikeAngle = -160 * M_PI / 180;
+
+Picture HammerFrame(const std::string& name, double raiseDeg, double streakLength, bool impact) {
+  Canvas canvas(64, 64);
+  cairo_t* cr = canvas.cr();
+  const double angle = kStrikeAngle + raiseDeg * M_PI / 180;
+  if (streakLength > 0) {
+    DrawSwingStreaks(cr, kHandX, kHandY, angle, kMalletScale, streakLength);
+  }
+  DrawMallet(cr, kHandX, kHandY, angle, kMalletScale);
+  if (impact) {
+    // The struck face is the head's -y side in the mallet's own frame.
+    const double reach = kMalletReach * kMalletScale, half = kMalletHalfLength * kMalletScale;
+    double fx = kHandX + std::cos(angle) * reach + std::sin(angle) * half;
+    double fy = kHandY + std::sin(angle) * reach - std::cos(angle) * half;
+    DrawImpactRays(cr, fx, fy, 0.9, 10.5);
+  }
+  return FlattenKeyed(canvas, name, kKeyWhite, 0x1B1B2F);
+}
+
+Picture BurstFrame(int frame) {
+  Canvas canvas(60, 60);
+  DrawBurst(canvas.cr(), 30, 30, frame, 1.0);
+  return FlattenKeyed(canvas, "baku" + std::to_string(frame + 1) + ".bmp", kKeyBlack, 0x1B1B2F);
+}
+
+Picture TokenPicture(TokenKind kind, const std::string& name) {
+  Canvas canvas(60, 52);
+  const bool clock = kind == kTokenMinus || kind == kTokenPlus;
+  DrawToken(canvas.cr(), kind, 30, clock ? 26 : 25, 1.0);
+  return FlattenKeyed(canvas, name, kKeyBlack, 0x1B1B2F);
+}
+
+}  // namespace
+
+std::vector<Picture> MakeBoardPictures() {
+  std::vector<Picture> out;
+  out.push_back(Wall());
+  out.push_back(BoardTile());
+  out.push_back(HammerFrame("Hammer1.bmp", 38, 0, false));
+  out.push_back(HammerFrame("Hammer5.bmp", 20, 9, false));
+  out.push_back(HammerFrame("Hammer9.bmp", 0, 7, false));
+  out.push_back(HammerFrame("Hammer13.bmp", -2, 0, true));
+  out.push_back(HammerFrame("Hammer17.bmp", 10, 0, false));
+  out.push_back(HammerFrame("Hammer21.bmp", 24, 0, false));
+  for (int f = 0; f < 4; ++f) out.push_back(BurstFrame(f));
+  out.push_back(TokenPicture(kToken1, "1Point.bmp"));
+  out.push_back(TokenPicture(kToken2, "2Point.bmp"));
+  out.push_back(TokenPicture(kToken5, "5Point.bmp"));
+  out.push_back(TokenPicture(kToken10, "10Point.bmp"));
+  out.push_back(TokenPicture(kTokenMinus, "minus_timer.bmp"));
+  out.push_back(TokenPicture(kTokenPlus, "plus_timer.bmp"));
+  return out;
+}
+
+}  // namespace assetgen
