@@ -69,7 +69,8 @@ void MessageBox(const char* text, const char* caption);
 // Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window.
 void Present(const std::uint32_t* pixels, int width, int height);
 // Plays a whole in-memory WAV image on the one effect channel, cutting off what plays
-// there; null halts the channel.
+// there; null halts the channel. Traced as a `sound` event, except for a negative index,
+// which only halts the channel (before the images are freed).
 void PlayWave(int index, const std::uint8_t* image, std::size_t size);
 
 enum class MusicCommand { Stop, Open, Play, Replay, Close };

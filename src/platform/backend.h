@@ -1,0 +1,82 @@
+// Inside the platform layer only: what a backend provides to platform.cpp, which owns
+// everything that is the same whichever backend runs (options, the pass counter, the
+// message queue, scripted input, the cursor counter, the trace, shots).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  virtual std::uint32_t Tick() = 0;
+  // Returns at the first tick boundary at least `ms` from now.
+  virtual void SleepToBoundary(std::uint32_t ms) = 0;
+  // Appends the messages the machine has produced since the last call.
+  virtual void Pump(std::deque<Message>& queue) = 0;
+  // The real pointer, in back-buffer pixels; only asked when no script drives the input.
+  virtual void Pointer(int& x, int& y) = 0;
+  virtual bool PointerButton() = 0;
+  virtual void SetCursorVisible(bool visible) = 0;
+  virtual void ShowMessageBox(const char* caption, const char* text) = 0;
+  virtual void Present(const std::uint32_t* pixels, int width, int height) = 0;
+  // index < 0 halts the channel without playing anything.
+  virtual void PlayWave(int index, const std::uint8_t* image, std::size_t size) = 0;
+  virtual void Music(MusicCommand command, const std::string& path) = 0;
+};
+
+// The backend in use (the default headless one before Init).
+Backend& CurrentBackend();
+
+// The headless backend also answers headless/control.h; null when another one runs.
+class HeadlessBackend;
+HeadlessBackend* ActiveHeadless();
+
+std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options);
+// Null with a one-line reason when there is no display.
+std::unique_ptr<Backend> MakeSdlBackend(const Options& options, bool realMouse,
+                                        std::string& error);
+
+// The input a script or a test sets instead of the real mouse.
+struct VirtualInput {
+  int x = 320;
+  int y = 240;
+  bool down = false;
+};
+VirtualInput& ScriptedInput();
+void QueueMessage(const Message& message);
+// A client point as mouse messages carry it in lParam: x in the low 16 bits, y above.
+std::intptr_t PackPoint(int x, int y);
+// WM_LBUTTONDOWN with the virtual cursor packed into lParam, as a press posts it.
+void QueueLeftButtonDown();
+// The frame as last presented (what shots and headless::LastFrame read).
+const std::vector<std::uint32_t>& LastFrame();
+void ForgetLastFrame();
+
+// One command of an input script.
+struct ScriptCommand {
+  enum Kind { Move, Down, Up, Close } kind;
+  long long pass;
+  int x = 0;
+  int y = 0;
+};
+// Reads a script file; false with "FILE:LINE: reason" on the first malformed line.
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out,
+                std::string& error);
+
+// Picture files for shots: 24-bit BMP or 8-bit RGB PNG from 0x00RRGGBB rows.
+bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
+                int height);
+bool WritePng(const std::string& path, const std::uint32_t* pixels, int width,
+              int height);
+
+}  // namespace platform

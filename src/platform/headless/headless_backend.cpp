@@ -1,0 +1,97 @@
+#include "platform/headless/headless_backend.h"
+
+#include <cmath>
+
+namespace platform {
+
+namespace {
+HeadlessBackend* active = nullptr;
+}  // namespace
+
+HeadlessBackend* ActiveHeadless() { return active; }
+
+std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options) {
+  return std::make_unique<HeadlessBackend>(options);
+}
+
+HeadlessBackend::HeadlessBackend(const Options& options)
+    : tickMs_(options.tickMs > 0.0 ? options.tickMs : 15.625), origin_(options.startTick) {
+  active = this;
+}
+
+HeadlessBackend::~HeadlessBackend() {
+  if (active == this) active = nullptr;
+}
+
+std::uint64_t HeadlessBackend::Boundary(std::uint64_t k) const {
+  return static_cast<std::uint64_t>(std::floor(static_cast<double>(k) * tickMs_));
+}
+
+std::uint32_t HeadlessBackend::Tick() {
+  return origin_ + static_cast<std::uint32_t>(elapsed_);
+}
+
+void HeadlessBackend::SleepToBoundary(std::uint32_t ms) {
+  const std::uint64_t need = elapsed_ + ms;
+  std::uint64_t k = static_cast<std::uint64_t>(std::ceil(static_cast<double>(need) / tickMs_));
+  if (k <= boundary_) k = boundary_ + 1;
+  while (Boundary(k) < need) ++k;
+  while (k > boundary_ + 1 && Boundary(k - 1) >= need) --k;
+  boundary_ = k;
+  elapsed_ = Boundary(k);
+}
+
+void HeadlessBackend::SetTick(std::uint32_t tick) {
+  origin_ = tick;
+  elapsed_ = 0;
+  boundary_ = 0;
+}
+
+void HeadlessBackend::AdvanceTick(std::uint32_t ms) { elapsed_ += ms; }
+
+void HeadlessBackend::Pump(std::deque<Message>&) {}
+
+void HeadlessBackend::Pointer(int& x, int& y) {
+  x = ScriptedInput().x;
+  y = ScriptedInput().y;
+}
+
+bool HeadlessBackend::PointerButton() { return ScriptedInput().down; }
+
+void HeadlessBackend::SetCursorVisible(bool) {}
+
+void HeadlessBackend::ShowMessageBox(const char* caption, const char* text) {
+  boxes.push_back({caption, text});
+}
+
+void HeadlessBackend::Present(const std::uint32_t*, int, int) {}
+
+void HeadlessBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
+  if (index < 0) return;
+  sounds.push_back(index);
+  soundSizes.push_back(image ? size : 0);
+}
+
+void HeadlessBackend::Music(MusicCommand command, const std::string& path) {
+  switch (command) {
+    case MusicCommand::Stop:
+      music.push_back({"stop", ""});
+      break;
+    case MusicCommand::Open:
+      openedPath_ = path;
+      music.push_back({"open", path});
+      break;
+    case MusicCommand::Play:
+      music.push_back({"play", ""});
+      break;
+    case MusicCommand::Replay:
+      if (!path.empty()) openedPath_ = path;
+      music.push_back({"replay", openedPath_});
+      break;
+    case MusicCommand::Close:
+      music.push_back({"close", ""});
+      break;
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+// The command line. Every option takes its value either as the next argument or after
+// an equals sign (--tick 1, --tick=1); anything unknown or out of range is one clear
+// line for the user, and main exits with status 2.
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+bool EndsWithNoCase(const std::string& s, const std::string& tail) {
+  if (s.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char c = s[s.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+bool ParseInteger(const std::string& text, long long low, long long high, long long& out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long value = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+bool ParseTick(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(value) || value <= 0.0 || value > 1000.0) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: tonkalo [options]\n"
+         "\n"
+         "Tonkalo, the whack-a-token game. With no options it opens its window and plays.\n"
+         "\n"
+         "Options:\n"
+         "  --headless         run without a window or audio: virtual clock, scripted\n"
+         "                     input, recorded output\n"
+         "  --tick MS          system tick that each frame sleeps to, in ms (default\n"
+         "                     15.625, 64 frames a second; 1 gives the fast-timer pace)\n"
+         "  --scale N          window scale factor, 1 to 16 (default: the largest that\n"
+         "                     fits the desktop)\n"
+         "  --fullscreen       start in fullscreen (Alt+Enter toggles it)\n"
+         "  --start-tick T     headless clock reading at start-up, 0 to 4294967295\n"
+         "                     (default 0)\n"
+         "  --frames N         close the window after N passes of the frame loop\n"
+         "  --script FILE      input script, one command a line: 'P move X Y', 'P down',\n"
+         "                     'P up', 'P close' (P: 0-based pass; '#' starts a comment);\n"
+         "                     replaces the real mouse\n"
+         "  --trace FILE       write every game event as one JSON object a line\n"
+         "  --shot P:FILE      save the frame presented in pass P as a .bmp or .png file\n"
+         "                     (repeatable)\n"
+         "  --data-dir DIR     folder holding BMP/, WAV/, MP3/ and highscore.dat (made the\n"
+         "                     working directory first)\n"
+         "  --help             show this text and exit\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string name = arg;
+    std::string value;
+    bool hasInlineValue = false;
+    size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+      hasInlineValue = true;
+    }
+
+    const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help";
+    const bool takesValue = name == "--tick" || name == "--scale" ||
+                            name == "--start-tick" || name == "--frames" ||
+                            name == "--script" || name == "--trace" || name == "--shot" ||
+                            name == "--data-dir";
+    if (!isFlag && !takesValue) {
+      if (arg.rfind("-", 0) == 0) {
+        error = "unknown option '" + arg + "' (see --help)";
+      } else {
+        error = "unexpected argument '" + arg + "' (see --help)";
+      }
+      return false;
+    }
+    if (isFlag && hasInlineValue) {
+      error = "option " + name + " takes no value";
+      return false;
+    }
+    if (takesValue && !hasInlineValue) {
+      if (i + 1 >= argc) {
+        error = "option " + name + " needs a value (see --help)";
+        return false;
+      }
+      value = argv[++i];
+    }
+
+    long long number = 0;
+    if (name == "--headless") {
+      options.headless = true;
+    } else if (name == "--fullscreen") {
+      options.fullscreen = true;
+    } else if (name == "--help") {
+      options.help = true;
+      out = options;
+      return true;
+    } else if (name == "--tick") {
+      if (!ParseTick(value, options.tickMs)) {
+        error = "--tick wants a number of ms above 0 and at most 1000, not '" + value + "'";
+        return false;
+      }
+    } else if (name == "--scale") {
+      if (!ParseInteger(value, 1, 16, number)) {
+        error = "--scale wants a whole number from 1 to 16, not '" + value + "'";
+        return false;
+      }
+      options.scale = static_cast<int>(number);
+    } else if (name == "--start-tick") {
+      if (!ParseInteger(value, 0, 4294967295LL, number)) {
+        error = "--start-tick wants a whole number from 0 to 4294967295, not '" + value + "'";
+        return false;
+      }
+      options.startTick = static_cast<std::uint32_t>(number);
+    } else if (name == "--frames") {
+      if (!ParseInteger(value, 0, (1LL << 53), number)) {
+        error = "--frames wants a whole number of passes, 0 or more, not '" + value + "'";
+        return false;
+      }
+      options.frames = number;
+    } else if (name == "--script") {
+      if (value.empty()) {
+        error = "--script wants a file name";
+        return false;
+      }
+      std::vector<ScriptCommand> commands;
+      if (!ReadScript(value, commands, error)) return false;
+      options.script = value;
+    } else if (name == "--trace") {
+      if (value.empty()) {
+        error = "--trace wants a file name";
+        return false;
+      }
+      options.trace = value;
+    } else if (name == "--shot") {
+      size_t colon = value.find(':');
+      long long pass = 0;
+      if (colon == std::string::npos || !ParseInteger(value.substr(0, colon), 0, (1LL << 53), pass)) {
+        error = "--shot wants PASS:FILE with a pass of 0 or more, not '" + value + "'";
+        return false;
+      }
+      std::string file = value.substr(colon + 1);
+      if (!EndsWithNoCase(file, ".bmp") && !EndsWithNoCase(file, ".png")) {
+        error = "--shot file must end in .bmp or .png, not '" + file + "'";
+        return false;
+      }
+      options.shots.push_back({pass, file});
+    } else if (name == "--data-dir") {
+      if (value.empty()) {
+        error = "--data-dir wants a folder name";
+        return false;
+      }
+      options.dataDir = value;
+    }
+  }
+  out = options;
+  return true;
+}
+
+}  // namespace platform

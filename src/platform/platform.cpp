@@ -1,0 +1,387 @@
+// The backend-independent half of the platform: it owns the pass counter, the message
+// queue, scripted input, the cursor display counter, the trace and the shots, and hands
+// the machine-facing work to the backend chosen at Init. Until Init runs, a default
+// headless backend answers, so objects built before main (timers) read a sane clock.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+struct State {
+  Options options;
+  bool initialised = false;
+  std::unique_ptr<Backend> backend;
+  // Virtual input (script or tests) instead of the real pointer: always so headless.
+  bool scripted = true;
+  VirtualInput input;
+  std::deque<Message> queue;
+  long long pass = 0;
+  std::vector<ScriptCommand> script;  // in pass order
+  size_t nextCommand = 0;
+  int cursorCounter = 0;
+  std::FILE* trace = nullptr;
+  std::vector<std::uint32_t> lastFrame;
+  int frameWidth = 0;
+  int frameHeight = 0;
+};
+
+// Never destroyed: objects with static lifetime elsewhere may still call in while the
+// program exits.
+State& S() {
+  static State* state = new State;
+  return *state;
+}
+
+Backend& B() {
+  State& s = S();
+  if (!s.backend) s.backend = MakeHeadlessBackend(s.options);
+  return *s.backend;
+}
+
+// Script commands and the --frames close for the pass that begins now.
+void BeginPass() {
+  State& s = S();
+  while (s.nextCommand < s.script.size() && s.script[s.nextCommand].pass <= s.pass) {
+    const ScriptCommand& c = s.script[s.nextCommand++];
+    switch (c.kind) {
+      case ScriptCommand::Move:
+        s.input.x = c.x;
+        s.input.y = c.y;
+        break;
+      case ScriptCommand::Down:
+        s.input.down = true;
+        QueueLeftButtonDown();
+        break;
+      case ScriptCommand::Up:
+        s.input.down = false;
+        break;
+      case ScriptCommand::Close:
+        s.queue.push_back({WM_CLOSE, 0, 0});
+        break;
+    }
+  }
+  if (s.options.frames >= 0 && s.pass == s.options.frames) {
+    s.queue.push_back({WM_CLOSE, 0, 0});
+  }
+}
+
+bool EndsWithPng(const std::string& file) {
+  if (file.size() < 4) return false;
+  std::string tail = file.substr(file.size() - 4);
+  for (char& c : tail) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return tail == ".png";
+}
+
+void TakeShots(long long pass) {
+  State& s = S();
+  for (const Options::Shot& shot : s.options.shots) {
+    if (shot.pass != pass) continue;
+    if (s.lastFrame.empty()) {
+      std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: nothing was presented yet\n",
+                   shot.file.c_str(), pass);
+      continue;
+    }
+    const bool ok = EndsWithPng(shot.file)
+                        ? WritePng(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight)
+                        : WriteBmp24(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight);
+    if (!ok) std::fprintf(stderr, "tonkalo: cannot write shot %s\n", shot.file.c_str());
+  }
+}
+
+void AppendJsonString(std::string& out, const char* text) {
+  out.push_back('"');
+  for (const char* p = text; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char buf[8];
+          std::snprintf(buf, sizeof(buf), "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void AppendKey(std::string& out, const char* key) {
+  out.push_back(',');
+  AppendJsonString(out, key);
+  out.push_back(':');
+}
+
+const char* MusicCommandName(MusicCommand command) {
+  switch (command) {
+    case MusicCommand::Stop: return "stop";
+    case MusicCommand::Open: return "open";
+    case MusicCommand::Play: return "play";
+    case MusicCommand::Replay: return "replay";
+    case MusicCommand::Close: return "close";
+  }
+  return "stop";
+}
+
+}  // namespace
+
+// --- the internal interface (backend.h) ---
+
+VirtualInput& ScriptedInput() { return S().input; }
+
+std::intptr_t PackPoint(int x, int y) {
+  return static_cast<std::intptr_t>((static_cast<std::uint32_t>(x) & 0xFFFF) |
+                                    ((static_cast<std::uint32_t>(y) & 0xFFFF) << 16));
+}
+
+
+void QueueMessage(const Message& message) { S().queue.push_back(message); }
+
+void QueueLeftButtonDown() {
+  State& s = S();
+  s.queue.push_back({WM_LBUTTONDOWN, 1, PackPoint(s.input.x, s.input.y)});
+}
+
+const std::vector<std::uint32_t>& LastFrame() { return S().lastFrame; }
+
+void ForgetLastFrame() {
+  State& s = S();
+  s.lastFrame.clear();
+  s.frameWidth = 0;
+  s.frameHeight = 0;
+}
+
+Backend& CurrentBackend() { return B(); }
+
+// --- the public interface ---
+
+bool Init(const Options& options, std::string& error) {
+  Shutdown();
+  State& s = S();
+  s = State();
+  s.options = options;
+
+  if (!options.script.empty()) {
+    if (!ReadScript(options.script, s.script, error)) return false;
+    std::stable_sort(s.script.begin(), s.script.end(),
+                     [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
+  }
+  s.scripted = options.headless || !options.script.empty();
+
+  if (options.headless) {
+    s.backend = MakeHeadlessBackend(options);
+  } else {
+    s.backend = MakeSdlBackend(options, !s.scripted, error);
+    if (!s.backend) {
+      s = State();
+      return false;
+    }
+  }
+
+  if (!options.trace.empty()) {
+    s.trace = std::fopen(options.trace.c_str(), "w");
+    if (!s.trace) {
+      error = "cannot write trace '" + options.trace + "'";
+      s = State();
+      return false;
+    }
+    std::setvbuf(s.trace, nullptr, _IOFBF, 1 << 20);
+  }
+
+  s.initialised = true;
+  BeginPass();
+  return true;
+}
+
+void Shutdown() {
+  State& s = S();
+  if (!s.initialised) return;
+  TakeShots(s.pass);
+  for (const Options::Shot& shot : s.options.shots) {
+    if (shot.pass > s.pass) {
+      std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: the run ended in pass %lld\n",
+                   shot.file.c_str(), shot.pass, s.pass);
+    }
+  }
+  s.backend.reset();
+  if (s.trace) {
+    std::fclose(s.trace);
+    s.trace = nullptr;
+  }
+  s = State();
+}
+
+std::uint32_t GetTickCount() { return B().Tick(); }
+
+void Sleep(std::uint32_t ms) {
+  State& s = S();
+  TakeShots(s.pass);
+  B().SleepToBoundary(ms);
+  ++s.pass;
+  BeginPass();
+}
+
+bool PeekMessage(Message& out) {
+  State& s = S();
+  B().Pump(s.queue);
+  if (s.queue.empty()) return false;
+  out = s.queue.front();
+  s.queue.pop_front();
+  return true;
+}
+
+void GetCursorPos(int& x, int& y) {
+  State& s = S();
+  if (s.scripted) {
+    x = s.input.x;
+    y = s.input.y;
+  } else {
+    B().Pointer(x, y);
+  }
+}
+
+bool LeftButtonDown() {
+  State& s = S();
+  return s.scripted ? s.input.down : B().PointerButton();
+}
+
+int ShowCursor(bool show) {
+  State& s = S();
+  const bool wasVisible = s.cursorCounter >= 0;
+  s.cursorCounter += show ? 1 : -1;
+  const bool visible = s.cursorCounter >= 0;
+  if (visible != wasVisible) B().SetCursorVisible(visible);
+  return s.cursorCounter;
+}
+
+void MessageBox(const char* text, const char* caption) {
+  const char* t = text ? text : "";
+  const char* c = caption ? caption : "";
+  TraceEvent("message").Str("caption", c).Str("text", t);
+  std::string line = std::string(c) + ": " + t;
+  for (char& ch : line) {
+    if (ch == '\n' || ch == '\r') ch = ' ';
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  B().ShowMessageBox(c, t);
+}
+
+void Present(const std::uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return;
+  State& s = S();
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  s.lastFrame.assign(pixels, pixels + count);
+  s.frameWidth = width;
+  s.frameHeight = height;
+  B().Present(pixels, width, height);
+}
+
+void PlayWave(int index, const std::uint8_t* image, std::size_t size) {
+  if (index >= 0) TraceEvent("sound").Int("index", index);
+  B().PlayWave(index, image, size);
+}
+
+void Music(MusicCommand command, const char* path) {
+  {
+    TraceEvent event("music");
+    event.Str("command", MusicCommandName(command));
+    if (command == MusicCommand::Open) event.Str("path", path ? path : "");
+  }
+  B().Music(command, path ? path : "");
+}
+
+long long CurrentPass() { return S().pass; }
+
+bool Tracing() { return S().trace != nullptr; }
+
+// --- the trace ---
+
+TraceEvent::TraceEvent(const char* name) : on_(Tracing()) {
+  if (!on_) return;
+  char head[64];
+  std::snprintf(head, sizeof(head), "{\"pass\":%lld,\"tick\":%u,\"event\":", CurrentPass(),
+                static_cast<unsigned>(GetTickCount()));
+  line_ = head;
+  AppendJsonString(line_, name ? name : "");
+}
+
+TraceEvent::~TraceEvent() {
+  if (!on_) return;
+  State& s = S();
+  if (!s.trace) return;
+  line_ += "}\n";
+  std::fwrite(line_.data(), 1, line_.size(), s.trace);
+}
+
+TraceEvent& TraceEvent::Int(const char* key, long long value) {
+  if (on_) {
+    AppendKey(line_, key);
+    line_ += std::to_string(value);
+  }
+  return *this;
+}
+
+TraceEvent& TraceEvent::Num(const char* key, double value) {
+  if (on_) {
+    AppendKey(line_, key);
+    if (std::isfinite(value)) {
+      char buf[32];
+      std::snprintf(buf, sizeof(buf), "%.9g", value);
+      line_ += buf;
+    } else {
+      line_ += "null";
+    }
+  }
+  return *this;
+}
+
+TraceEvent& TraceEvent::Str(const char* key, const std::string& value) {
+  if (on_) {
+    AppendKey(line_, key);
+    AppendJsonString(line_, value.c_str());
+  }
+  return *this;
+}
+
+TraceEvent& TraceEvent::Bool(const char* key, bool value) {
+  if (on_) {
+    AppendKey(line_, key);
+    line_ += value ? "true" : "false";
+  }
+  return *this;
+}
+
+TraceEvent& TraceEvent::Ints(const char* key, const int* values, int count) {
+  if (on_) {
+    AppendKey(line_, key);
+    line_.push_back('[');
+    for (int i = 0; i < count; ++i) {
+      if (i) line_.push_back(',');
+      line_ += std::to_string(values[i]);
+    }
+    line_.push_back(']');
+  }
+  return *this;
+}
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+// Input scripts: "P move X Y", "P down", "P up", "P close", one a line; '#' starts a
+// comment, blank lines are skipped. Anything else stops start-up with the file and line.
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace platform {
+
+namespace {
+
+bool ToInteger(const std::string& word, long long low, long long high, long long& out) {
+  if (word.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long value = std::strtoll(word.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read script '" + path + "'";
+    return false;
+  }
+  std::vector<ScriptCommand> commands;
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    size_t hash = line.find('#');
+    if (hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    if (w.empty()) continue;
+
+    const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+    ScriptCommand command{ScriptCommand::Move, 0};
+    if (!ToInteger(w[0], 0, (1LL << 53), command.pass)) {
+      error = where + "a line starts with its pass, a whole number 0 or more, not '" + w[0] + "'";
+      return false;
+    }
+    const std::string verb = w.size() > 1 ? w[1] : "";
+    if (verb == "move") {
+      long long x = 0;
+      long long y = 0;
+      if (w.size() != 4 || !ToInteger(w[2], -100000, 100000, x) ||
+          !ToInteger(w[3], -100000, 100000, y)) {
+        error = where + "'move' wants two whole numbers X Y and nothing more";
+        return false;
+      }
+      command.kind = ScriptCommand::Move;
+      command.x = static_cast<int>(x);
+      command.y = static_cast<int>(y);
+    } else if (verb == "down") {
+      command.kind = ScriptCommand::Down;
+    } else if (verb == "up") {
+      command.kind = ScriptCommand::Up;
+    } else if (verb == "close") {
+      command.kind = ScriptCommand::Close;
+    } else {
+      error = where + "unknown command '" + verb + "' (move, down, up or close)";
+      return false;
+    }
+    if (command.kind != ScriptCommand::Move && w.size() != 2) {
+      error = where + "'" + verb + "' takes nothing after it";
+      return false;
+    }
+    commands.push_back(command);
+  }
+  out = commands;
+  return true;
+}
+
+}  // namespace platform

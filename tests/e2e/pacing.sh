@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The windowed program keeps the pace of the system tick: 64 passes of the frame loop a
+# second by default, several hundred with --tick 1. Measured from the program's own
+# trace under a virtual X server: from the last event of pass 0 (start-up is done) to
+# the first event of pass N (the exit path begins after N sleeps).
+#
+# Usage: bash pacing.sh <tonkalo> <data dir> <work dir>
+set -euo pipefail
+
+bin=$1
+data=$2
+work=$3
+
+rm -rf "$work"
+mkdir -p "$work"
+cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
+
+# Xvfb picks a free display itself and tells us which on fd 3.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "pacing: Xvfb did not start:" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
+export DISPLAY=":$(head -n1 "$work/display")"
+export SDL_AUDIODRIVER=disk
+export SDL_DISKAUDIOFILE="$work/audio.raw"
+
+# Prints the passes per second of one run, or fails with the reason.
+measure() {
+  local trace=$1 frames=$2
+  awk -v frames="$frames" '
+    {
+      pass = $0; sub(/^\{"pass":/, "", pass); sub(/,.*/, "", pass); pass += 0
+      tick = $0; sub(/^\{"pass":[0-9]+,"tick":/, "", tick); sub(/,.*/, "", tick)
+      if (pass == 0) { t0 = tick + 0; seen0 = 1 }
+      if (pass == frames && !seenN) { tn = tick + 0; seenN = 1 }
+    }
+    END {
+      if (!seen0 || !seenN) { print "no events at pass 0 and pass " frames > "/dev/stderr"; exit 1 }
+      if (tn <= t0) { print "the clock did not move" > "/dev/stderr"; exit 1 }
+      printf "%.2f\n", frames * 1000.0 / (tn - t0)
+    }' "$trace"
+}
+
+run() {
+  local name=$1 frames=$2
+  shift 2
+  local status=0
+  "$bin" --data-dir "$work" --frames "$frames" --trace "$work/$name.jsonl" "$@" \
+    2>"$work/$name.err" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "pacing: $name run exited with $status:" >&2
+    cat "$work/$name.err" >&2
+    exit 1
+  fi
+}
+
+failed=0
+
+run default 192
+rate=$(measure "$work/default.jsonl" 192)
+echo "default tick: $rate passes a second"
+if ! awk -v r="$rate" 'BEGIN { exit !(r >= 61 && r <= 67) }'; then
+  echo "pacing: expected 64 +- 3 passes a second by default, got $rate" >&2
+  failed=1
+fi
+
+# With a 1 ms tick the frame's own work sets the pace: several hundred passes a second
+# on an idle machine, fewer on a busy one (each frame presents 640 x 480 through the X
+# server). More than twice the default pace shows that the 15.625 ms tick is gone.
+run fast 1000 --tick 1
+rate=$(measure "$work/fast.jsonl" 1000)
+echo "--tick 1: $rate passes a second"
+if ! awk -v r="$rate" 'BEGIN { exit !(r > 128 && r <= 1010) }'; then
+  echo "pacing: expected well over 128 passes a second with --tick 1, got $rate" >&2
+  failed=1
+fi
+
+exit "$failed"
