@@ -15,16 +15,16 @@ using testsupport::TraceLine;
 
 namespace {
 
-struct Run {
+struct GameRun {
   std::string dir;
   testsupport::RunResult result;
   std::vector<TraceLine> trace;
 };
 
 // Runs the program headless in a fresh copy of the game data with the given script.
-Run RunGame(const std::string& name, const std::string& script, long long frames,
+GameRun RunGame(const std::string& name, const std::string& script, long long frames,
             const std::vector<std::string>& extra = {}) {
-  Run run;
+  GameRun run;
   run.dir = testsupport::MakeTempDir(name);
   testsupport::CopyData(run.dir);
   testsupport::WriteFile(run.dir + "/script.txt", script);
@@ -74,7 +74,7 @@ constexpr long long kPlayStart = kTitleClick + kCountdownSteps - 1;
 }  // namespace
 
 TEST(EndToEnd, TitleClickCountsDownIntoPlayWithMusicAndBanner) {
-  Run run = RunGame("title_click", Click(kTitleClick, 320, 240), kPlayStart + 200);
+  GameRun run = RunGame("title_click", Click(kTitleClick, 320, 240), kPlayStart + 200);
   ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
 
   EXPECT_EQ(FirstPass(run.trace, "state", "state", "title"), 0);
@@ -115,7 +115,7 @@ TEST(EndToEnd, GameEndedByTimeBouncesToResultsAndClicksBackToTitle) {
   // First a run long enough to find when the results come, then the same run again with
   // clicks placed around that moment (the game is deterministic).
   const long long frames = kPlayStart + 64 * 70;
-  Run probe = RunGame("time_probe", Click(kTitleClick, 320, 240), frames);
+  GameRun probe = RunGame("time_probe", Click(kTitleClick, 320, 240), frames);
   ASSERT_EQ(probe.result.exitStatus, 0) << probe.result.stderrText;
   const long long results = FirstPass(probe.trace, "state", "state", "result");
   ASSERT_GT(results, kPlayStart + 64 * 59);
@@ -135,7 +135,7 @@ TEST(EndToEnd, GameEndedByTimeBouncesToResultsAndClicksBackToTitle) {
   const long long again = results + 260;
   const std::string script = Click(kTitleClick, 320, 240) + Click(early, 320, 240) +
                              Click(late, 320, 240) + Click(again, 320, 240);
-  Run run = RunGame("time_clicks", script, again + 20);
+  GameRun run = RunGame("time_clicks", script, again + 20);
   ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
   EXPECT_EQ(PassesOf(run.trace, "state", "state", "title"), (std::vector<long long>{0, late + 1}));
   EXPECT_EQ(PassesOf(run.trace, "state", "state", "countdown"),
@@ -151,7 +151,7 @@ TEST(EndToEnd, TenMissesFinishFor900FramesThenResults) {
   // Clicks on the side panel, far from every item: each is a miss.
   const long long firstMiss = kPlayStart + 100;
   for (int i = 0; i < 10; ++i) script += Click(firstMiss + 10 * i, 600, 470);
-  Run run = RunGame("ten_misses", script, firstMiss + 100 + 1000);
+  GameRun run = RunGame("ten_misses", script, firstMiss + 100 + 1000);
   ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
 
   const std::vector<TraceLine> misses = Events(run.trace, "miss");
@@ -171,7 +171,7 @@ TEST(EndToEnd, TenMissesFinishFor900FramesThenResults) {
 TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
   {
     // No file: the record is 0, and exit writes four zero bytes.
-    Run run = RunGame("hs_none", "", 30);
+    GameRun run = RunGame("hs_none", "", 30);
     ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
     EXPECT_EQ(testsupport::ReadFile(run.dir + "/highscore.dat"), HighScoreBytes(0));
     const std::vector<TraceLine> writes = Events(run.trace, "highscore-write");
