@@ -17,6 +17,23 @@ void ResetBoardModuleState() {
 
 namespace {
 
+// What hitting each kind of item does, by kind; the sound plays last.
+struct HitEffect {
+  int points;
+  int stars;
+  int seconds;
+  int gauge;  // the colour gauge it feeds, -1 for none
+  int sound;
+};
+constexpr HitEffect kHitEffects[CBoard::kItemKinds] = {
+    {1, 1, 0, 3, 0},     // ITEM_1POINT: yellow
+    {2, 0, 0, 1, 0},     // ITEM_2POINT: blue
+    {5, 0, 0, 2, 0},     // ITEM_5POINT: green
+    {10, 0, 0, 0, 0},    // ITEM_10POINT: red
+    {0, 0, -30, -1, 4},  // ITEM_MINUS_TIMER
+    {0, 0, 30, -1, 7},   // ITEM_PLUS_TIMER
+};
+
 constexpr gdi::COLORREF kWhite = gdi::RGB(255, 255, 255);
 constexpr gdi::COLORREF kBlack = gdi::RGB(0, 0, 0);
 
@@ -349,39 +366,13 @@ void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
 
 void CBoard::ApplyHit(int kind, int& scoreAdd, int& timeAdd, int& stars,
                       int gaugeFlags[4]) {
-  switch (kind) {
-    case ITEM_1POINT:
-      scoreAdd += 1;
-      stars += 1;
-      gaugeFlags[3] = 1;
-      PlaySoundEffect(0);
-      break;
-    case ITEM_2POINT:
-      scoreAdd += 2;
-      gaugeFlags[1] = 1;
-      PlaySoundEffect(0);
-      break;
-    case ITEM_5POINT:
-      scoreAdd += 5;
-      gaugeFlags[2] = 1;
-      PlaySoundEffect(0);
-      break;
-    case ITEM_10POINT:
-      scoreAdd += 10;
-      gaugeFlags[0] = 1;
-      PlaySoundEffect(0);
-      break;
-    case ITEM_MINUS_TIMER:
-      timeAdd -= 30;
-      PlaySoundEffect(4);
-      break;
-    case ITEM_PLUS_TIMER:
-      timeAdd += 30;
-      PlaySoundEffect(7);
-      break;
-    default:
-      break;
-  }
+  if (kind < 0 || kind >= kItemKinds) return;
+  const HitEffect& effect = kHitEffects[kind];
+  scoreAdd += effect.points;
+  stars += effect.stars;
+  timeAdd += effect.seconds;
+  if (effect.gauge >= 0) gaugeFlags[effect.gauge] = 1;
+  PlaySoundEffect(effect.sound);
 }
 
 void CBoard::DrawHammer(gdi::HDC dc) {

@@ -14,7 +14,27 @@ void DropContextWithoutBitmap(gdi::HDC& dc, gdi::HBITMAP bmp) {
   }
 }
 
-// Width and height of a bitmap, both 0 when there is none.
+// A fresh context holding the picture of a BMP file, or nothing when it does not load.
+void OpenPicture(const char* path, gdi::HDC& dc, gdi::HBITMAP& bmp) {
+  dc = gdi::CreateCompatibleDC(0);
+  bmp = gdi::LoadBitmapFromFile(path);
+  gdi::SelectObject(dc, bmp);
+  DropContextWithoutBitmap(dc, bmp);
+}
+
+}  // namespace
+
+void ReleaseContextAndBitmap(gdi::HDC& dc, gdi::HBITMAP& bmp) {
+  if (dc) {
+    gdi::DeleteDC(dc);
+    dc = 0;
+  }
+  if (bmp) {
+    gdi::DeleteObject(bmp);
+    bmp = 0;
+  }
+}
+
 void BitmapSize(gdi::HBITMAP bmp, int& width, int& height) {
   gdi::BITMAP bm{};
   if (bmp != 0 && gdi::GetObject(bmp, sizeof(bm), &bm) != 0) {
@@ -25,8 +45,6 @@ void BitmapSize(gdi::HBITMAP bmp, int& width, int& height) {
     height = 0;
   }
 }
-
-}  // namespace
 
 CMemDCBMP::CMemDCBMP() : hDC(0), hBMP(0) {}
 
@@ -42,23 +60,10 @@ void CMemDCBMP::Create(gdi::HDC refDC, int w, int h) {
 
 void CMemDCBMP::LoadFromFile(const char* path) {
   Release();
-  hDC = gdi::CreateCompatibleDC(0);
-  hBMP = gdi::LoadBitmapFromFile(path);
-  gdi::SelectObject(hDC, hBMP);
-  DropContextWithoutBitmap(hDC, hBMP);
+  OpenPicture(path, hDC, hBMP);
 }
 
-void CMemDCBMP::Release() {
-  // The context first, so that the bitmap is no longer selected when it is freed.
-  if (hDC) {
-    gdi::DeleteDC(hDC);
-    hDC = 0;
-  }
-  if (hBMP) {
-    gdi::DeleteObject(hBMP);
-    hBMP = 0;
-  }
-}
+void CMemDCBMP::Release() { ReleaseContextAndBitmap(hDC, hBMP); }
 
 void CMemDCBMP::CopyIn(gdi::HDC srcDC, int sx, int sy, int w, int h, int dx, int dy) {
   gdi::BitBlt(hDC, dx, dy, w, h, srcDC, sx, sy, gdi::SRCCOPY);
@@ -103,24 +108,12 @@ CWallBMP::~CWallBMP() { Release(); }
 
 int CWallBMP::Load(const char* path) {
   Release();
-  hDC = gdi::CreateCompatibleDC(0);
-  hBMP = gdi::LoadBitmapFromFile(path);
-  gdi::SelectObject(hDC, hBMP);
-  DropContextWithoutBitmap(hDC, hBMP);
+  OpenPicture(path, hDC, hBMP);
   BitmapSize(hBMP, width, height);
   return 1;
 }
 
-void CWallBMP::Release() {
-  if (hDC) {
-    gdi::DeleteDC(hDC);
-    hDC = 0;
-  }
-  if (hBMP) {
-    gdi::DeleteObject(hBMP);
-    hBMP = 0;
-  }
-}
+void CWallBMP::Release() { ReleaseContextAndBitmap(hDC, hBMP); }
 
 void CWallBMP::Tile(gdi::HDC dc, CRect rect) {
   const int w = width;

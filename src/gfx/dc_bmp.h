@@ -5,6 +5,12 @@
 #include "app/geometry.h"
 #include "platform/gdi.h"
 
+// Frees a context and then the bitmap that was selected into it, each only if set, and
+// nulls both: the bitmap is no longer in use when it goes.
+void ReleaseContextAndBitmap(gdi::HDC& dc, gdi::HBITMAP& bmp);
+// Width and height of a bitmap, both 0 when there is none.
+void BitmapSize(gdi::HBITMAP bmp, int& width, int& height);
+
 // A memory device context with one bitmap of its own.
 class CMemDCBMP {
  public:

@@ -38,14 +38,7 @@ int CDrawMaskBMP::Load(const char* path, gdi::COLORREF key) {
   gdi::SelectObject(hForeDC, hForeBMP);
   if (hForeBMP == 0) DebugMessageBox("File : %s is NULL", path);
 
-  gdi::BITMAP bm{};
-  if (hForeBMP != 0 && gdi::GetObject(hForeBMP, sizeof(bm), &bm) != 0) {
-    width = bm.bmWidth;
-    height = bm.bmHeight;
-  } else {
-    width = 0;
-    height = 0;
-  }
+  BitmapSize(hForeBMP, width, height);
 
   // The key colour becomes 1 in the mask; the fore context's own background colour is
   // put back so that the blackening below expands the mask to white and black.
@@ -68,23 +61,8 @@ int CDrawMaskBMP::Load(const char* path, gdi::COLORREF key) {
 }
 
 void CDrawMaskBMP::Release() {
-  // Each context goes before its bitmap, so the bitmap is no longer in use when freed.
-  if (hForeDC) {
-    gdi::DeleteDC(hForeDC);
-    hForeDC = 0;
-  }
-  if (hForeBMP) {
-    gdi::DeleteObject(hForeBMP);
-    hForeBMP = 0;
-  }
-  if (hMaskDC) {
-    gdi::DeleteDC(hMaskDC);
-    hMaskDC = 0;
-  }
-  if (hMaskBMP) {
-    gdi::DeleteObject(hMaskBMP);
-    hMaskBMP = 0;
-  }
+  ReleaseContextAndBitmap(hForeDC, hForeBMP);
+  ReleaseContextAndBitmap(hMaskDC, hMaskBMP);
 }
 
 void CDrawMaskBMP::Draw(gdi::HDC dc, int x, int y) {
