@@ -75,38 +75,25 @@ std::uint32_t Over(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint3
 
 }  // namespace
 
-Picture FlattenKeyed(const Canvas& canvas, const std::string& name, std::uint32_t key,
-                     std::uint32_t matte) {
-  Picture pic;
-  pic.name = name;
-  pic.keyed = true;
-  pic.key = key;
-  pic.image = MapPixels(
-      canvas,
-      [&](std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) -> std::uint32_t {
-        if (a < 128) return key;
-        return AvoidKey(Over(a, r, g, b, matte), key);
-      });
-  return pic;
+Picture FlattenKeyed(const Canvas& canvas, const std::string& name, std::uint32_t key) {
+  auto pixel = [key](std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return a < 128 ? key : AvoidKey(Over(a, r, g, b, pal::kOutlineRgb), key);
+  };
+  return {name, MapPixels(canvas, pixel), true, key};
 }
 
 Picture FlattenOnBlack(const Canvas& canvas, const std::string& name) {
-  Picture pic;
-  pic.name = name;
-  pic.keyed = true;
-  pic.key = kKeyBlack;
-  pic.image = MapPixels(canvas,
-                        [](std::uint32_t, std::uint32_t r, std::uint32_t g,
-                           std::uint32_t b) -> std::uint32_t { return (r << 16) | (g << 8) | b; });
-  return pic;
+  auto pixel = [](std::uint32_t, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return (r << 16) | (g << 8) | b;
+  };
+  return {name, MapPixels(canvas, pixel), true, kKeyBlack};
 }
 
 Picture FlattenOpaque(const Canvas& canvas, const std::string& name, std::uint32_t matte) {
-  Picture pic;
-  pic.name = name;
-  pic.image = MapPixels(canvas, [&](std::uint32_t a, std::uint32_t r, std::uint32_t g,
-                                    std::uint32_t b) { return Over(a, r, g, b, matte); });
-  return pic;
+  auto pixel = [matte](std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return Over(a, r, g, b, matte);
+  };
+  return {name, MapPixels(canvas, pixel)};
 }
 
 void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
@@ -145,12 +132,16 @@ void EllipsePath(cairo_t* cr, double cx, double cy, double rx, double ry) {
   cairo_restore(cr);
 }
 
+void SetGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<ColourStop> stops) {
+  for (const ColourStop& s : stops) {
+    cairo_pattern_add_color_stop_rgb(pattern, s.offset, s.colour.r, s.colour.g, s.colour.b);
+  }
+  cairo_set_source(cr, pattern);
+  cairo_pattern_destroy(pattern);
+}
+
 void SetVerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom) {
-  cairo_pattern_t* p = cairo_pattern_create_linear(0, y0, 0, y1);
-  cairo_pattern_add_color_stop_rgb(p, 0, top.r, top.g, top.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, bottom.r, bottom.g, bottom.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+  SetGradient(cr, cairo_pattern_create_linear(0, y0, 0, y1), {{0, top}, {1, bottom}});
 }
 
 void FillAndOutline(cairo_t* cr, Colour outline, double outlineWidth) {
@@ -158,6 +149,32 @@ void FillAndOutline(cairo_t* cr, Colour outline, double outlineWidth) {
   SetColour(cr, outline);
   cairo_set_line_width(cr, outlineWidth);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  cairo_stroke(cr);
+}
+
+void StrokeOutlined(cairo_t* cr, double outerWidth, Colour colour, double innerWidth) {
+  SetColour(cr, pal::kOutline);
+  cairo_set_line_width(cr, outerWidth);
+  cairo_stroke_preserve(cr);
+  SetColour(cr, colour);
+  cairo_set_line_width(cr, innerWidth);
+  cairo_stroke(cr);
+}
+
+void RoundedPanel(cairo_t* cr, double x, double y, double w, double h, double r, Colour top,
+                  Colour bottom, double outlineWidth) {
+  cairo_new_path(cr);
+  RoundedRect(cr, x, y, w, h, r);
+  SetVerticalGradient(cr, y, y + h, top, bottom);
+  FillAndOutline(cr, pal::kOutline, outlineWidth);
+}
+
+void RoundedRim(cairo_t* cr, double x, double y, double w, double h, double r, Colour colour,
+                double width) {
+  cairo_new_path(cr);
+  RoundedRect(cr, x, y, w, h, r);
+  SetColour(cr, colour);
+  cairo_set_line_width(cr, width);
   cairo_stroke(cr);
 }
 
@@ -268,6 +285,15 @@ double FitFontSize(cairo_t* cr, Face face, const std::string& text, double maxW,
   return size;
 }
 
+TextStyle Lettering(Colour top, Colour bottom, double outlineWidth, bool gloss) {
+  TextStyle st;
+  st.top = top;
+  st.bottom = bottom;
+  st.outlineWidth = outlineWidth;
+  st.gloss = gloss;
+  return st;
+}
+
 void DrawTextCentred(cairo_t* cr, const std::string& text, Face face, double size, double cx,
                      double cy, const TextStyle& style) {
   SetFont(cr, face, size);
@@ -280,6 +306,18 @@ void DrawTextAt(cairo_t* cr, const std::string& text, Face face, double size, do
   SetFont(cr, face, size);
   InkBox ink = MeasureText(cr, text);
   DrawTextImpl(cr, text, x, baseline, ink, style);
+}
+
+void DrawDigits(cairo_t* cr, int cellW, double inkW, double inkH, double cy,
+                const TextStyle& style) {
+  double size = 200;
+  for (int d = 0; d < 10; ++d) {
+    size = std::min(size, FitFontSize(cr, Face::Bold, std::string(1, '0' + d), inkW, inkH, 200));
+  }
+  for (int d = 0; d < 10; ++d) {
+    DrawTextCentred(cr, std::string(1, '0' + d), Face::Bold, size, cellW * d + cellW / 2.0, cy,
+                    style);
+  }
 }
 
 std::uint32_t Random::Next() {

@@ -6,6 +6,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ inline constexpr Colour kRed = Hex(0xE63946);
 inline constexpr Colour kPurple = Hex(0x7B2CBF);
 inline constexpr Colour kOrange = Hex(0xFF8C1A);
 inline constexpr Colour kNavy = Hex(0x1D2A4A);
-inline constexpr Colour kOutline = Hex(0x1B1B2F);
+inline constexpr std::uint32_t kOutlineRgb = 0x1B1B2F;
+inline constexpr Colour kOutline = Hex(kOutlineRgb);
 inline constexpr Colour kWhite = Hex(0xFFFFFF);
 inline constexpr Colour kCream = Hex(0xFFF6DC);
 inline constexpr Colour kWood = Hex(0xD99A5B);
@@ -95,11 +97,10 @@ class Canvas {
 };
 
 // Turns a canvas into pixels. Where coverage is under one half the pixel becomes the key;
-// elsewhere the art is laid over `matte` (the outline colour), so an edge darkens instead
-// of blending toward the key. An opaque pixel that happens to equal the key is moved by
-// one unit of blue so that it stays opaque.
-Picture FlattenKeyed(const Canvas& canvas, const std::string& name, std::uint32_t key,
-                     std::uint32_t matte);
+// elsewhere the art is laid over the outline colour, so an edge darkens instead of
+// blending toward the key. An opaque pixel that happens to equal the key is moved by one
+// unit of blue so that it stays opaque.
+Picture FlattenKeyed(const Canvas& canvas, const std::string& name, std::uint32_t key);
 // For pictures drawn opaque onto black (the red time display): a pixel is the key exactly
 // when the art left it black.
 Picture FlattenOnBlack(const Canvas& canvas, const std::string& name);
@@ -115,11 +116,28 @@ void StarPath(cairo_t* cr, double cx, double cy, double outer, double inner, int
               double rotation);
 void EllipsePath(cairo_t* cr, double cx, double cy, double rx, double ry);
 
+struct ColourStop {
+  double offset;
+  Colour colour;
+};
+// Sets `pattern` (a fresh linear or radial gradient, released here) with its colour
+// stops as the source.
+void SetGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<ColourStop> stops);
 // Vertical linear gradient from `top` at y0 to `bottom` at y1, set as the source.
 void SetVerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom);
 
 // Fill then outline the current path; the outline is centred on the path.
 void FillAndOutline(cairo_t* cr, Colour outline, double outlineWidth);
+// Strokes the current path twice: wide in the outline colour, then narrower in `colour`.
+void StrokeOutlined(cairo_t* cr, double outerWidth, Colour colour, double innerWidth);
+
+// A rounded panel on a path of its own: a top-to-bottom gradient over its height inside
+// a dark outline.
+void RoundedPanel(cairo_t* cr, double x, double y, double w, double h, double r, Colour top,
+                  Colour bottom, double outlineWidth);
+// A rounded frame line on a path of its own.
+void RoundedRim(cairo_t* cr, double x, double y, double w, double h, double r, Colour colour,
+                double width);
 
 // DejaVu Sans, loaded from its files through FreeType: bold, bold narrowed, regular,
 // bold slanted.
@@ -147,12 +165,18 @@ struct TextStyle {
   bool gloss = false;
   double xScale = 1.0;  // horizontal squeeze around the ink centre
 };
+// A fill from `top` to `bottom` inside the dark outline (width 0: none), no shadow.
+TextStyle Lettering(Colour top, Colour bottom, double outlineWidth, bool gloss = false);
 // Draws text whose ink box is centred on (cx, cy).
 void DrawTextCentred(cairo_t* cr, const std::string& text, Face face, double size, double cx,
                      double cy, const TextStyle& style);
 // Draws text with its pen origin at (x, baseline), left-aligned.
 void DrawTextAt(cairo_t* cr, const std::string& text, Face face, double size, double x,
                 double baseline, const TextStyle& style);
+// Digits 0-9 in bold, all at one size whose ink fits inkW x inkH, each centred on its
+// cell (`cellW` wide, from x 0) and on row cy.
+void DrawDigits(cairo_t* cr, int cellW, double inkW, double inkH, double cy,
+                const TextStyle& style);
 
 // Deterministic pseudo-random numbers (xorshift), the same on every run.
 class Random {

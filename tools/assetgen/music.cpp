@@ -390,57 +390,35 @@ Song PlaySong() {
 
 // ---------------------------------------------------------------- voices
 
+// How each voice's notes start and end, in the order of Voice: an envelope for the
+// held voices; for the struck ones (tail > 0) how long they ring, however short the note.
+struct VoiceShape {
+  Adsr env;
+  double tail;
+};
+constexpr VoiceShape kVoiceShapes[] = {
+    {{0.006, 0.12, 0.65, 0.09}, 0},  // Lead
+    {{0.03, 0.3, 0.75, 0.35}, 0},    // SoftLead
+    {{0.004, 0.3, 0.55, 0.35}, 0},   // Keys
+    {{0.45, 0.5, 0.85, 0.8}, 0},     // Pad
+    {{0.003, 0.09, 0.6, 0.05}, 0},   // Bass
+    {{0.012, 0.25, 0.7, 0.18}, 0},   // SoftBass
+    {{}, 0.12},                      // Arp
+    {{}, 0.1},                       // Stab
+    {{}, 0.35},                      // Kick
+    {{}, 0.22},                      // Snare
+    {{}, 0.06},                      // Hat
+    {{}, 0.3},                       // OpenHat
+    {{}, 0.09},                      // Shaker
+    {{}, 0.05},                      // Rim
+    {{}, 1.4},                       // Crash
+};
+static_assert(sizeof kVoiceShapes / sizeof kVoiceShapes[0] == static_cast<int>(Voice::Crash) + 1);
+
 // One note of a voice as a mono signal, release included.
 Signal RenderVoice(Voice voice, double hz, double held, double velocity, std::uint32_t seed) {
-  Adsr env;
-  double tail = 0.0;
-  switch (voice) {
-    case Voice::Lead:
-      env = {0.006, 0.12, 0.65, 0.09};
-      break;
-    case Voice::SoftLead:
-      env = {0.03, 0.3, 0.75, 0.35};
-      break;
-    case Voice::Keys:
-      env = {0.004, 0.3, 0.55, 0.35};
-      break;
-    case Voice::Pad:
-      env = {0.45, 0.5, 0.85, 0.8};
-      break;
-    case Voice::Bass:
-      env = {0.003, 0.09, 0.6, 0.05};
-      break;
-    case Voice::SoftBass:
-      env = {0.012, 0.25, 0.7, 0.18};
-      break;
-    case Voice::Arp:
-      tail = 0.12;
-      break;
-    case Voice::Stab:
-      tail = 0.1;
-      break;
-    case Voice::Kick:
-      tail = 0.35;
-      break;
-    case Voice::Snare:
-      tail = 0.22;
-      break;
-    case Voice::Hat:
-      tail = 0.06;
-      break;
-    case Voice::OpenHat:
-      tail = 0.3;
-      break;
-    case Voice::Shaker:
-      tail = 0.09;
-      break;
-    case Voice::Rim:
-      tail = 0.05;
-      break;
-    case Voice::Crash:
-      tail = 1.4;
-      break;
-  }
+  const Adsr env = kVoiceShapes[static_cast<int>(voice)].env;
+  const double tail = kVoiceShapes[static_cast<int>(voice)].tail;
   const bool percussive = tail > 0;
   const double length = percussive ? std::max(held, tail) : env.Length(held);
   Signal s(static_cast<size_t>(length * kSampleRate) + 1, 0.0f);

@@ -100,12 +100,7 @@ Picture BoardTile() {
   SetVerticalGradient(cr, 52, 70, Hex(0x8A5A34), Hex(0x6B4226));
   cairo_fill(cr);
   EllipsePath(cr, 35, 63, 23, 7);
-  cairo_pattern_t* p = cairo_pattern_create_linear(0, 56, 0, 70);
-  Colour deep = Darker(pal::kEarth, 0.45);
-  cairo_pattern_add_color_stop_rgb(p, 0, deep.r, deep.g, deep.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, pal::kEarth.r, pal::kEarth.g, pal::kEarth.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+  SetVerticalGradient(cr, 56, 70, Darker(pal::kEarth, 0.45), pal::kEarth);
   cairo_fill(cr);
   return FlattenOpaque(canvas, "wall1.bmp", 0x000000);
 }
@@ -130,42 +125,43 @@ Picture HammerFrame(const std::string& name, double raiseDeg, double streakLengt
     double fy = kHandY + std::sin(angle) * reach - std::cos(angle) * half;
     DrawImpactRays(cr, fx, fy, 0.9, 10.5);
   }
-  return FlattenKeyed(canvas, name, kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, name, kKeyWhite);
 }
 
 Picture BurstFrame(int frame) {
   Canvas canvas(60, 60);
   DrawBurst(canvas.cr(), 30, 30, frame, 1.0);
-  return FlattenKeyed(canvas, "baku" + std::to_string(frame + 1) + ".bmp", kKeyBlack, 0x1B1B2F);
+  return FlattenKeyed(canvas, "baku" + std::to_string(frame + 1) + ".bmp", kKeyBlack);
 }
 
 Picture TokenPicture(TokenKind kind, const std::string& name) {
   Canvas canvas(60, 52);
   const bool clock = kind == kTokenMinus || kind == kTokenPlus;
   DrawToken(canvas.cr(), kind, 30, clock ? 26 : 25, 1.0);
-  return FlattenKeyed(canvas, name, kKeyBlack, 0x1B1B2F);
+  return FlattenKeyed(canvas, name, kKeyBlack);
 }
 
 }  // namespace
 
 std::vector<Picture> MakeBoardPictures() {
-  std::vector<Picture> out;
-  out.push_back(Wall());
-  out.push_back(BoardTile());
-  out.push_back(HammerFrame("Hammer1.bmp", 38, 0, false));
-  out.push_back(HammerFrame("Hammer5.bmp", 20, 9, false));
-  out.push_back(HammerFrame("Hammer9.bmp", 0, 7, false));
-  out.push_back(HammerFrame("Hammer13.bmp", -2, 0, true));
-  out.push_back(HammerFrame("Hammer17.bmp", 10, 0, false));
-  out.push_back(HammerFrame("Hammer21.bmp", 24, 0, false));
-  for (int f = 0; f < 4; ++f) out.push_back(BurstFrame(f));
-  out.push_back(TokenPicture(kToken1, "1Point.bmp"));
-  out.push_back(TokenPicture(kToken2, "2Point.bmp"));
-  out.push_back(TokenPicture(kToken5, "5Point.bmp"));
-  out.push_back(TokenPicture(kToken10, "10Point.bmp"));
-  out.push_back(TokenPicture(kTokenMinus, "minus_timer.bmp"));
-  out.push_back(TokenPicture(kTokenPlus, "plus_timer.bmp"));
-  return out;
+  return {Wall(),
+          BoardTile(),
+          HammerFrame("Hammer1.bmp", 38, 0, false),
+          HammerFrame("Hammer5.bmp", 20, 9, false),
+          HammerFrame("Hammer9.bmp", 0, 7, false),
+          HammerFrame("Hammer13.bmp", -2, 0, true),
+          HammerFrame("Hammer17.bmp", 10, 0, false),
+          HammerFrame("Hammer21.bmp", 24, 0, false),
+          BurstFrame(0),
+          BurstFrame(1),
+          BurstFrame(2),
+          BurstFrame(3),
+          TokenPicture(kToken1, "1Point.bmp"),
+          TokenPicture(kToken2, "2Point.bmp"),
+          TokenPicture(kToken5, "5Point.bmp"),
+          TokenPicture(kToken10, "10Point.bmp"),
+          TokenPicture(kTokenMinus, "minus_timer.bmp"),
+          TokenPicture(kTokenPlus, "plus_timer.bmp")};
 }
 
 }  // namespace assetgen

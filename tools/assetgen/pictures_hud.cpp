@@ -17,6 +17,7 @@ constexpr Colour kWell = Hex(0x111931);
 constexpr Colour kGhost = Hex(0x34467A);
 constexpr Colour kLabelTop = Hex(0xFFFDF5);
 constexpr Colour kLabelBottom = Hex(0xD6E2FF);
+constexpr int kBoxWidth = 232;
 
 // Text with extra space between letters, pen origin at (x, baseline); returns the end x.
 double SpacedText(cairo_t* cr, const std::string& text, Face face, double size, double x,
@@ -31,25 +32,20 @@ double SpacedText(cairo_t* cr, const std::string& text, Face face, double size, 
   return x - spacing;
 }
 
-TextStyle LabelStyle() {
-  TextStyle st;
-  st.top = kLabelTop;
-  st.bottom = kLabelBottom;
-  st.outlineWidth = 1.6;
-  return st;
-}
-
-// The navy panel every counter box shares: rounded, outlined, lit along its top edge.
-void PanelBase(cairo_t* cr, int w, int h) {
+// The navy panel every counter box shares (rounded, outlined, lit along its top edge)
+// with the box's icon, drawn by `icon`, and its label.
+template <typename Icon>
+void BoxBase(cairo_t* cr, int h, const std::string& label, double size, double baseline,
+             Icon icon) {
+  const int w = kBoxWidth;
   cairo_new_path(cr);
   RoundedRect(cr, 1.5, 1.5, w - 3, h - 3, 10);
   SetVerticalGradient(cr, 0, h, kPanelTop, kPanelBottom);
   FillAndOutline(cr, pal::kOutline, 3);
-  cairo_new_path(cr);
-  RoundedRect(cr, 4, 4, w - 8, h - 8, 7.5);
-  SetColour(cr, Lighter(kPanelTop, 0.22));
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
+  RoundedRim(cr, 4, 4, w - 8, h - 8, 7.5, Lighter(kPanelTop, 0.22), 1);
+  icon();
+  SpacedText(cr, label, Face::Bold, size, 30, baseline, 1.5,
+             Lettering(kLabelTop, kLabelBottom, 1.6));
 }
 
 void Well(cairo_t* cr, double x, double y, double w, double h) {
@@ -116,43 +112,35 @@ void MissX(cairo_t* cr, double cx, double cy, double half, double width, Colour 
 }
 
 Picture BoxTimer() {
-  Canvas canvas(232, 75);
+  Canvas canvas(kBoxWidth, 75);
   cairo_t* cr = canvas.cr();
-  PanelBase(cr, 232, 75);
-  ClockIcon(cr, 19, 12.5, 6.5);
-  SpacedText(cr, "TIME", Face::Bold, 13, 30, 18, 1.5, LabelStyle());
+  BoxBase(cr, 75, "TIME", 13, 18, [cr] { ClockIcon(cr, 19, 12.5, 6.5); });
   // The time is copied opaque into (8, 23) 120 x 36; the bezel frames that window.
   Well(cr, 5, 20, 126, 42);
   cairo_rectangle(cr, 8, 23, 120, 36);
   SetColour(cr, Hex(0x050608));
   cairo_fill(cr);
   ClockIcon(cr, 181, 41, 22);
-  return FlattenKeyed(canvas, "BoxTimer.bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "BoxTimer.bmp", kKeyWhite);
 }
 
 Picture BoxScore() {
-  Canvas canvas(232, 75);
+  Canvas canvas(kBoxWidth, 75);
   cairo_t* cr = canvas.cr();
-  PanelBase(cr, 232, 75);
-  DrawStar(cr, 19, 14, 7.5, Lighter(pal::kGold, 0.3), pal::kGold, 1.6, 0);
-  SpacedText(cr, "SCORE", Face::Bold, 14, 30, 20.5, 1.5, LabelStyle());
+  BoxBase(cr, 75, "SCORE", 14, 20.5,
+          [cr] { DrawStar(cr, 19, 14, 7.5, Lighter(pal::kGold, 0.3), pal::kGold, 1.6, 0); });
   // The score digits are laid transparently over (8, 30) 120 x 36: a plain dark well.
   Well(cr, 5, 27, 126, 42);
-  TextStyle st;
-  st.top = Lighter(pal::kGold, 0.4);
-  st.bottom = pal::kGold;
-  st.outlineWidth = 2;
-  st.gloss = true;
-  DrawTextAt(cr, "PTS", Face::Bold, 22, 146, 58, st);
-  return FlattenKeyed(canvas, "BoxScore.bmp", kKeyWhite, 0x1B1B2F);
+  DrawTextAt(cr, "PTS", Face::Bold, 22, 146, 58,
+             Lettering(Lighter(pal::kGold, 0.4), pal::kGold, 2, true));
+  return FlattenKeyed(canvas, "BoxScore.bmp", kKeyWhite);
 }
 
 Picture BoxStars() {
-  Canvas canvas(232, 75);
+  Canvas canvas(kBoxWidth, 75);
   cairo_t* cr = canvas.cr();
-  PanelBase(cr, 232, 75);
-  DrawStar(cr, 19, 12.5, 7.5, Lighter(pal::kGold, 0.3), pal::kGold, 1.6, 0);
-  SpacedText(cr, "STARS", Face::Bold, 13, 30, 18, 1.5, LabelStyle());
+  BoxBase(cr, 75, "STARS", 13, 18,
+          [cr] { DrawStar(cr, 19, 12.5, 7.5, Lighter(pal::kGold, 0.3), pal::kGold, 1.6, 0); });
   // Empty slots under the 5 x 2 grid of 24-px star icons from (8, 23).
   for (int i = 0; i < 2; ++i) {
     for (int j = 0; j < 5; ++j) {
@@ -160,37 +148,27 @@ Picture BoxStars() {
     }
   }
   // What ten stars buy.
-  TextStyle small = LabelStyle();
-  small.outlineWidth = 1.4;
   DrawStar(cr, 146, 37, 8, Lighter(pal::kGold, 0.3), pal::kGold, 1.5, 0);
-  DrawTextAt(cr, "\u00D710", Face::Bold, 14, 158, 42, small);
-  TextStyle gold = small;
-  gold.top = Lighter(pal::kGold, 0.45);
-  gold.bottom = pal::kGold;
-  DrawTextAt(cr, "+20 SEC", Face::Bold, 14, 139, 63, gold);
-  return FlattenKeyed(canvas, "BoxStars.bmp", kKeyWhite, 0x1B1B2F);
+  DrawTextAt(cr, "\u00D710", Face::Bold, 14, 158, 42, Lettering(kLabelTop, kLabelBottom, 1.4));
+  DrawTextAt(cr, "+20 SEC", Face::Bold, 14, 139, 63,
+             Lettering(Lighter(pal::kGold, 0.45), pal::kGold, 1.4));
+  return FlattenKeyed(canvas, "BoxStars.bmp", kKeyWhite);
 }
 
 Picture BoxMiss() {
-  Canvas canvas(232, 70);
+  Canvas canvas(kBoxWidth, 70);
   cairo_t* cr = canvas.cr();
-  PanelBase(cr, 232, 70);
-  MissX(cr, 19, 12, 4.2, 3.2, pal::kRed, true);
-  SpacedText(cr, "MISS", Face::Bold, 13, 30, 17.5, 1.5, LabelStyle());
+  BoxBase(cr, 70, "MISS", 13, 17.5, [cr] { MissX(cr, 19, 12, 4.2, 3.2, pal::kRed, true); });
   // Empty slots under the 5 x 2 grid of 22 x 20 marks from (7, 22).
   for (int i = 0; i < 2; ++i) {
     for (int j = 0; j < 5; ++j) {
       MissX(cr, 7 + 22 * j + 11, 22 + 20 * i + 10, 4, 3, kGhost, false);
     }
   }
-  TextStyle small = LabelStyle();
-  small.outlineWidth = 1.4;
-  DrawTextAt(cr, "10 MISSES", Face::Bold, 12, 134, 38, small);
-  TextStyle red = small;
-  red.top = Lighter(pal::kRed, 0.35);
-  red.bottom = pal::kRed;
-  DrawTextAt(cr, "GAME OVER", Face::Bold, 12, 134, 57, red);
-  return FlattenKeyed(canvas, "BoxMiss.bmp", kKeyWhite, 0x1B1B2F);
+  DrawTextAt(cr, "10 MISSES", Face::Bold, 12, 134, 38, Lettering(kLabelTop, kLabelBottom, 1.4));
+  DrawTextAt(cr, "GAME OVER", Face::Bold, 12, 134, 57,
+             Lettering(Lighter(pal::kRed, 0.35), pal::kRed, 1.4));
+  return FlattenKeyed(canvas, "BoxMiss.bmp", kKeyWhite);
 }
 
 // One seven-segment digit (or the colon, glyph 10) of the red time display.
@@ -256,22 +234,8 @@ Picture MojiAka() {
 
 Picture MojiShiro() {
   Canvas canvas(200, 36);
-  cairo_t* cr = canvas.cr();
-  // One size for all ten digits: the widest fits 14 px, the tallest 25 px.
-  double size = 100;
-  for (int d = 0; d < 10; ++d) {
-    std::string s(1, static_cast<char>('0' + d));
-    size = std::min(size, FitFontSize(cr, Face::Bold, s, 14, 25, 100));
-  }
-  TextStyle st;
-  st.top = Hex(0xFFFFFF);
-  st.bottom = Hex(0xCFDDFF);
-  st.outlineWidth = 1.8;
-  for (int d = 0; d < 10; ++d) {
-    std::string s(1, static_cast<char>('0' + d));
-    DrawTextCentred(cr, s, Face::Bold, size, 20 * d + 10, 18, st);
-  }
-  return FlattenKeyed(canvas, "moji_shiro.bmp", kKeyBlack, 0x1B1B2F);
+  DrawDigits(canvas.cr(), 20, 14, 25, 18, Lettering(Hex(0xFFFFFF), Hex(0xCFDDFF), 1.8));
+  return FlattenKeyed(canvas, "moji_shiro.bmp", kKeyBlack);
 }
 
 // Star icon frame i of 12: frame 0 is the plain icon; the others pulse, brighten and send
@@ -295,19 +259,19 @@ Picture StarFrame(int i) {
     double a = -M_PI / 2 + 2 * M_PI * phase;
     DrawTwinkle(cr, 12 + 8 * std::cos(a), 12 + 8 * std::sin(a), 2.8 + 3.6 * pulse, Hex(0xFFF4B8));
   }
-  return FlattenKeyed(canvas, "hosi" + std::to_string(i) + ".bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "hosi" + std::to_string(i) + ".bmp", kKeyWhite);
 }
 
 Picture StarMono() {
   Canvas canvas(24, 24);
   DrawStar(canvas.cr(), 12, 12.6, 10, Hex(0xB4BCCB), Hex(0x7C8598), 1.6, 0);
-  return FlattenKeyed(canvas, "hosi_mono.bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "hosi_mono.bmp", kKeyWhite);
 }
 
 Picture MissMark() {
   Canvas canvas(22, 20);
   MissX(canvas.cr(), 11, 10, 5.2, 4.2, pal::kRed, true);
-  return FlattenKeyed(canvas, "miss.bmp", kKeyBlack, 0x1B1B2F);
+  return FlattenKeyed(canvas, "miss.bmp", kKeyBlack);
 }
 
 // The gauge frame: a thin bezel; the window at (2, 3) 117 x 24 is key so that the wall
@@ -322,7 +286,7 @@ Picture GaugeFrame() {
   cairo_rectangle(cr, 2, 3, 117, 24);
   cairo_fill(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  return FlattenKeyed(canvas, "GaugeWaku.bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "GaugeWaku.bmp", kKeyWhite);
 }
 
 Picture GaugeLabel(const std::string& name, const std::string& text, Colour colour) {
@@ -335,26 +299,18 @@ Picture GaugeLabel(const std::string& name, const std::string& text, Colour colo
   RoundedRect(cr, 5, 3.5, 40, 6, 3);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.3);
   cairo_fill(cr);
-  TextStyle st;
-  st.top = Hex(0xFFFFFF);
-  st.bottom = Hex(0xEEF2FF);
-  st.outlineWidth = 1.7;
   double size = FitFontSize(cr, Face::Bold, text, 36, 13, 15);
-  DrawTextCentred(cr, text, Face::Bold, size, 25, 12.5, st);
-  return FlattenKeyed(canvas, name, kKeyWhite, 0x1B1B2F);
+  DrawTextCentred(cr, text, Face::Bold, size, 25, 12.5,
+                  Lettering(Hex(0xFFFFFF), Hex(0xEEF2FF), 1.7));
+  return FlattenKeyed(canvas, name, kKeyWhite);
 }
 
 Picture GaugeFill(const std::string& name, Colour colour) {
   Canvas canvas(117, 24);
   cairo_t* cr = canvas.cr();
   RoundedRect(cr, 0.5, 0.5, 116, 23, 5);
-  cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 24);
-  Colour a = Lighter(colour, 0.35), b = colour, c = Darker(colour, 0.3);
-  cairo_pattern_add_color_stop_rgb(p, 0, a.r, a.g, a.b);
-  cairo_pattern_add_color_stop_rgb(p, 0.5, b.r, b.g, b.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, c.r, c.g, c.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+  SetGradient(cr, cairo_pattern_create_linear(0, 0, 0, 24),
+              {{0, Lighter(colour, 0.35)}, {0.5, colour}, {1, Darker(colour, 0.3)}});
   cairo_fill_preserve(cr);
   cairo_save(cr);
   cairo_clip_preserve(cr);
@@ -374,50 +330,34 @@ Picture GaugeFill(const std::string& name, Colour colour) {
   cairo_set_source_rgba(cr, 1, 1, 1, 0.42);
   cairo_fill(cr);
   cairo_restore(cr);
-  RoundedRect(cr, 0.5, 0.5, 116, 23, 5);
-  SetColour(cr, pal::kOutline);
-  cairo_set_line_width(cr, 1.2);
-  cairo_stroke(cr);
-  return FlattenKeyed(canvas, name, kKeyBlack, 0x1B1B2F);
+  RoundedRim(cr, 0.5, 0.5, 116, 23, 5, pal::kOutline, 1.2);
+  return FlattenKeyed(canvas, name, kKeyBlack);
 }
 
 Picture MaxMark() {
   Canvas canvas(70, 28);
   cairo_t* cr = canvas.cr();
-  TextStyle st;
-  st.top = Hex(0xFFF27A);
-  st.bottom = pal::kOrange;
-  st.outlineWidth = 2.6;
-  st.gloss = true;
   double size = FitFontSize(cr, Face::BoldOblique, "MAX", 54, 20, 40);
-  DrawTextCentred(cr, "MAX", Face::BoldOblique, size, 31, 14, st);
+  DrawTextCentred(cr, "MAX", Face::BoldOblique, size, 31, 14,
+                  Lettering(Hex(0xFFF27A), pal::kOrange, 2.6, true));
   DrawTwinkle(cr, 63, 7, 5, Hex(0xFFFBEA));
-  return FlattenKeyed(canvas, "MAX2.bmp", kKeyGreen, 0x1B1B2F);
+  return FlattenKeyed(canvas, "MAX2.bmp", kKeyGreen);
 }
 
 }  // namespace
 
 std::vector<Picture> MakeHudPictures() {
-  std::vector<Picture> out;
-  out.push_back(BoxTimer());
-  out.push_back(BoxScore());
-  out.push_back(BoxStars());
-  out.push_back(BoxMiss());
-  out.push_back(MojiAka());
-  out.push_back(MojiShiro());
+  std::vector<Picture> out = {BoxTimer(), BoxScore(), BoxStars(),
+                              BoxMiss(),  MojiAka(),  MojiShiro()};
   for (int i = 0; i < 12; ++i) out.push_back(StarFrame(i));
-  out.push_back(StarMono());
-  out.push_back(MissMark());
-  out.push_back(GaugeFrame());
-  out.push_back(GaugeLabel("letter_red.bmp", "10pt", pal::kRed));
-  out.push_back(GaugeLabel("letter_blue.bmp", "2pt", pal::kBlue));
-  out.push_back(GaugeLabel("letter_green.bmp", "5pt", pal::kGreen));
-  out.push_back(GaugeLabel("letter_yellow.bmp", "1pt", Darker(pal::kGold, 0.08)));
-  out.push_back(GaugeFill("GaugeNakami_R.bmp", pal::kRed));
-  out.push_back(GaugeFill("GaugeNakami_B.bmp", pal::kBlue));
-  out.push_back(GaugeFill("GaugeNakami_G.bmp", pal::kGreen));
-  out.push_back(GaugeFill("GaugeNakami_Y.bmp", pal::kGold));
-  out.push_back(MaxMark());
+  out.insert(out.end(),
+             {StarMono(), MissMark(), GaugeFrame(), GaugeLabel("letter_red.bmp", "10pt", pal::kRed),
+              GaugeLabel("letter_blue.bmp", "2pt", pal::kBlue),
+              GaugeLabel("letter_green.bmp", "5pt", pal::kGreen),
+              GaugeLabel("letter_yellow.bmp", "1pt", Darker(pal::kGold, 0.08)),
+              GaugeFill("GaugeNakami_R.bmp", pal::kRed), GaugeFill("GaugeNakami_B.bmp", pal::kBlue),
+              GaugeFill("GaugeNakami_G.bmp", pal::kGreen),
+              GaugeFill("GaugeNakami_Y.bmp", pal::kGold), MaxMark()});
   return out;
 }
 

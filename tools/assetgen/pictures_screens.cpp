@@ -14,12 +14,7 @@ namespace {
 
 // Big lettering with a dark extrusion below it, a thick outline and a glossy top.
 TextStyle BannerStyle(Colour c, double outline) {
-  TextStyle st;
-  st.top = Lighter(c, 0.4);
-  st.bottom = Darker(c, 0.08);
-  st.outlineWidth = outline;
-  st.gloss = true;
-  return st;
+  return Lettering(Lighter(c, 0.4), Darker(c, 0.08), outline, true);
 }
 
 void BannerText(cairo_t* cr, const std::string& text, Face face, double size, double cx, double cy,
@@ -213,11 +208,8 @@ Picture Title() {
   DrawCloud(cr, 36, 182, 0.55);
 
   Logo(cr, 320, 150, 112);
-  TextStyle sub;
-  sub.top = Hex(0xFFFFFF);
-  sub.bottom = Hex(0xE4EEFF);
+  TextStyle sub = Lettering(Hex(0xFFFFFF), Hex(0xE4EEFF), 3);
   sub.outline = pal::kNavy;
-  sub.outlineWidth = 3;
   sub.shadowDy = 2.5;
   DrawTextCentred(cr, "WHACK THE TOKENS!", Face::Bold, 21, 320, 184, sub);
 
@@ -233,18 +225,11 @@ Picture Title() {
   DrawTwinkle(cr, 528, 282, 6, Hex(0xFFF6C0));
 
   // The high-score plate behind the caption (400, 350) and the digits (rows 390..437).
-  cairo_new_path(cr);
-  RoundedRect(cr, 388, 341, 190, 104, 16);
-  SetVerticalGradient(cr, 341, 445, Hex(0x2E4274), pal::kNavy);
-  FillAndOutline(cr, pal::kOutline, 3.5);
-  cairo_new_path(cr);
-  RoundedRect(cr, 393.5, 346.5, 179, 93, 12);
-  SetColour(cr, Darker(pal::kGold, 0.1));
-  cairo_set_line_width(cr, 2);
-  cairo_stroke(cr);
+  RoundedPanel(cr, 388, 341, 190, 104, 16, Hex(0x2E4274), pal::kNavy, 3.5);
+  RoundedRim(cr, 393.5, 346.5, 179, 93, 12, Darker(pal::kGold, 0.1), 2);
 
   TitleField(cr);
-  return FlattenKeyed(canvas, "TITLE.bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "TITLE.bmp", kKeyWhite);
 }
 
 Picture HighScoreCaption() {
@@ -253,60 +238,37 @@ Picture HighScoreCaption() {
   TextStyle st = BannerStyle(pal::kGold, 2.2);
   double size = FitFontSize(cr, Face::Bold, "HIGH SCORE", 140, 20, 30);
   DrawTextCentred(cr, "HIGH SCORE", Face::Bold, size, 77, 16, st);
-  return FlattenKeyed(canvas, "HIGHSCORE.bmp", kKeyWhite, 0x1B1B2F);
+  return FlattenKeyed(canvas, "HIGHSCORE.bmp", kKeyWhite);
 }
 
-// Gold digits 0-9 in cells `cellW` wide, all at one size whose ink fits inkW x inkH,
-// each centred on its cell and on row cy.
+// The high-score and result digits: gold with a glossy top.
 void GoldDigits(cairo_t* cr, int cellW, double inkW, double inkH, double cy, double outline) {
-  double size = 200;
-  for (int d = 0; d < 10; ++d) {
-    size = std::min(size, FitFontSize(cr, Face::Bold, std::string(1, '0' + d), inkW, inkH, 200));
-  }
-  TextStyle st = BannerStyle(pal::kGold, outline);
-  st.top = Hex(0xFFF0A8);
-  st.bottom = Hex(0xFFA81C);
-  for (int d = 0; d < 10; ++d) {
-    DrawTextCentred(cr, std::string(1, '0' + d), Face::Bold, size, cellW * d + cellW / 2.0, cy, st);
-  }
+  DrawDigits(cr, cellW, inkW, inkH, cy, Lettering(Hex(0xFFF0A8), Hex(0xFFA81C), outline, true));
 }
 
 Picture HighScoreDigits() {
   Canvas canvas(400, 48);
   // 40-px cells drawn 30 px apart: the ink stays within the middle 30 px.
   GoldDigits(canvas.cr(), 40, 24, 38, 24, 2.6);
-  return FlattenKeyed(canvas, "HIGHSCORE_NUM.bmp", kKeyGreen, 0x1B1B2F);
+  return FlattenKeyed(canvas, "HIGHSCORE_NUM.bmp", kKeyGreen);
 }
 
 Picture StartButton() {
   Canvas canvas(340, 80);
   cairo_t* cr = canvas.cr();
-  RoundedRect(cr, 4, 4, 332, 72, 36);
-  SetVerticalGradient(cr, 4, 76, Hex(0xFFD84D), pal::kOrange);
-  FillAndOutline(cr, pal::kOutline, 4);
+  RoundedPanel(cr, 4, 4, 332, 72, 36, Hex(0xFFD84D), pal::kOrange, 4);
   cairo_new_path(cr);
   RoundedRect(cr, 14, 9, 312, 24, 12);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.35);
   cairo_fill(cr);
-  cairo_new_path(cr);
-  RoundedRect(cr, 9, 9, 322, 62, 31);
-  SetColour(cr, Lighter(pal::kGold, 0.5));
-  cairo_set_line_width(cr, 1.5);
-  cairo_stroke(cr);
+  RoundedRim(cr, 9, 9, 322, 62, 31, Lighter(pal::kGold, 0.5), 1.5);
 
-  TextStyle st;
-  st.top = Hex(0xFFFFFF);
-  st.bottom = Hex(0xFFF1D6);
-  st.outlineWidth = 3.2;
+  TextStyle st = Lettering(Hex(0xFFFFFF), Hex(0xFFF1D6), 3.2);
   st.shadowDy = 3;
   DrawTextCentred(cr, "START", Face::Bold, 40, 170, 33, st);
-  TextStyle small;
-  small.top = Hex(0x7A3B00);
-  small.bottom = Hex(0x5C2C00);
-  small.outlineWidth = 0;
-  SetFont(cr, Face::Bold, 13);
-  DrawTextCentred(cr, "CLICK TO START", Face::Bold, 13, 170, 62, small);
-  return FlattenKeyed(canvas, "START.bmp", kKeyStart, 0x1B1B2F);
+  DrawTextCentred(cr, "CLICK TO START", Face::Bold, 13, 170, 62,
+                  Lettering(Hex(0x7A3B00), Hex(0x5C2C00), 0));
+  return FlattenKeyed(canvas, "START.bmp", kKeyStart);
 }
 
 Picture Messages() {
@@ -325,7 +287,7 @@ Picture Messages() {
     st.shadowDy = 2.5;
     DrawTextCentred(cr, msgs[i].text, Face::CondensedBold, size, 128 * i + 64, 23, st);
   }
-  return FlattenKeyed(canvas, "MSG.bmp", kKeyGrey, 0x1B1B2F);
+  return FlattenKeyed(canvas, "MSG.bmp", kKeyGrey);
 }
 
 Picture Countdown() {
@@ -338,36 +300,22 @@ Picture Countdown() {
     BannerText(cr, digits[i], Face::Bold, size, 64 * i + 32, 30, colours[i], 3.4, 3.5);
   }
   double size = FitFontSize(cr, Face::Bold, "START!", 176, 44, 80);
-  TextStyle st = BannerStyle(pal::kOrange, 3.4);
-  st.top = Hex(0xFFF27A);
-  st.bottom = pal::kOrange;
+  TextStyle st = Lettering(Hex(0xFFF27A), pal::kOrange, 3.4, true);
   st.shadowDy = 3.5;
   DrawTextCentred(cr, "START!", Face::Bold, size, 96, 64 + 30, st);
-  return FlattenKeyed(canvas, "321start.bmp", kKeyGreen, 0x1B1B2F);
+  return FlattenKeyed(canvas, "321start.bmp", kKeyGreen);
 }
 
 Picture ResultBox() {
   Canvas canvas(400, 160);
   cairo_t* cr = canvas.cr();
-  RoundedRect(cr, 3, 3, 394, 154, 20);
-  SetVerticalGradient(cr, 3, 157, Hex(0x31477C), pal::kNavy);
-  FillAndOutline(cr, pal::kOutline, 4);
-  cairo_new_path(cr);
-  RoundedRect(cr, 10, 10, 380, 140, 14);
-  SetColour(cr, Darker(pal::kGold, 0.05));
-  cairo_set_line_width(cr, 2.5);
-  cairo_stroke(cr);
+  RoundedPanel(cr, 3, 3, 394, 154, 20, Hex(0x31477C), pal::kNavy, 4);
+  RoundedRim(cr, 10, 10, 380, 140, 14, Darker(pal::kGold, 0.05), 2.5);
 
   // Heading ribbon.
-  cairo_new_path(cr);
-  RoundedRect(cr, 122, 14, 156, 34, 10);
-  SetVerticalGradient(cr, 14, 48, Lighter(pal::kRed, 0.25), Darker(pal::kRed, 0.15));
-  FillAndOutline(cr, pal::kOutline, 2.6);
-  TextStyle head;
-  head.top = Hex(0xFFFFFF);
-  head.bottom = Hex(0xFFE9EC);
-  head.outlineWidth = 2.2;
-  DrawTextCentred(cr, "RESULT", Face::Bold, 22, 200, 31, head);
+  RoundedPanel(cr, 122, 14, 156, 34, 10, Lighter(pal::kRed, 0.25), Darker(pal::kRed, 0.15), 2.6);
+  DrawTextCentred(cr, "RESULT", Face::Bold, 22, 200, 31,
+                  Lettering(Hex(0xFFFFFF), Hex(0xFFE9EC), 2.2));
   DrawStar(cr, 96, 31, 9, Lighter(pal::kGold, 0.4), pal::kGold, 1.8, -0.2);
   DrawStar(cr, 304, 31, 9, Lighter(pal::kGold, 0.4), pal::kGold, 1.8, 0.2);
   DrawTwinkle(cr, 72, 24, 4.5, Hex(0xFFF6C0));
@@ -381,12 +329,9 @@ Picture ResultBox() {
   SetColour(cr, Darker(pal::kNavy, 0.5));
   cairo_set_line_width(cr, 2);
   cairo_stroke(cr);
-  TextStyle hint;
-  hint.top = Hex(0xC9D6F5);
-  hint.bottom = Hex(0xAFC0E8);
-  hint.outlineWidth = 0;
-  DrawTextCentred(cr, "CLICK TO CONTINUE", Face::Bold, 11, 200, 143, hint);
-  return FlattenKeyed(canvas, "result_box.bmp", kKeyGreen, 0x1B1B2F);
+  DrawTextCentred(cr, "CLICK TO CONTINUE", Face::Bold, 11, 200, 143,
+                  Lettering(Hex(0xC9D6F5), Hex(0xAFC0E8), 0));
+  return FlattenKeyed(canvas, "result_box.bmp", kKeyGreen);
 }
 
 Picture ResultDigits() {
@@ -394,15 +339,12 @@ Picture ResultDigits() {
   cairo_t* cr = canvas.cr();
   GoldDigits(cr, 32, 24, 50, 32, 3);
   // The unit after the number: its foot on the digits' baseline.
-  TextStyle st;
-  st.top = Hex(0xFFFFFF);
-  st.bottom = Hex(0xD6E2FF);
-  st.outlineWidth = 2.4;
+  const TextStyle st = Lettering(Hex(0xFFFFFF), Hex(0xD6E2FF), 2.4);
   double size = FitFontSize(cr, Face::Bold, "PTS", 52, 22, 40);
   SetFont(cr, Face::Bold, size);
   InkBox ink = MeasureText(cr, "PTS");
   DrawTextCentred(cr, "PTS", Face::Bold, size, 34, 64 + 57 - ink.height / 2, st);
-  return FlattenKeyed(canvas, "result_num.bmp", kKeyGreen, 0x1B1B2F);
+  return FlattenKeyed(canvas, "result_num.bmp", kKeyGreen);
 }
 
 Picture NewRecord() {
@@ -432,23 +374,14 @@ Picture NewRecord() {
   DrawTextCentred(cr, "RECORD!", Face::Bold, size, 110, 68, st);
   DrawTwinkle(cr, 40, 30, 6, Hex(0xFFFFFF));
   DrawTwinkle(cr, 182, 72, 6, Hex(0xFFFFFF));
-  return FlattenKeyed(canvas, "HIGHSCORE_UPDATE.bmp", kKeyRecord, 0x1B1B2F);
+  return FlattenKeyed(canvas, "HIGHSCORE_UPDATE.bmp", kKeyRecord);
 }
 
 }  // namespace
 
 std::vector<Picture> MakeScreenPictures() {
-  std::vector<Picture> out;
-  out.push_back(Title());
-  out.push_back(HighScoreCaption());
-  out.push_back(StartButton());
-  out.push_back(HighScoreDigits());
-  out.push_back(Messages());
-  out.push_back(Countdown());
-  out.push_back(ResultBox());
-  out.push_back(ResultDigits());
-  out.push_back(NewRecord());
-  return out;
+  return {Title(),     HighScoreCaption(), StartButton(),  HighScoreDigits(), Messages(),
+          Countdown(), ResultBox(),        ResultDigits(), NewRecord()};
 }
 
 }  // namespace assetgen

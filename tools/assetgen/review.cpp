@@ -49,30 +49,28 @@ bool SavePng(cairo_surface_t* s, const std::string& path) {
 struct Screen {
   Image img{640, 480};
 
-  void Opaque(const Image& src, int x, int y, int w, int h, int sx, int sy) {
+  // Hands put(dx, dy, colour) every pixel of src's w x h from (sx, sy) that lands on the
+  // screen from (x, y), as a blit clipped on both sides.
+  template <typename Put>
+  void Copy(const Image& src, int x, int y, int w, int h, int sx, int sy, Put put) {
     for (int j = 0; j < h; ++j) {
       for (int i = 0; i < w; ++i) {
         int dx = x + i, dy = y + j, px = sx + i, py = sy + j;
         if (dx < 0 || dy < 0 || dx >= 640 || dy >= 480) continue;
         if (px < 0 || py < 0 || px >= src.width || py >= src.height) continue;
-        img.Set(dx, dy, src.At(px, py));
+        put(dx, dy, src.At(px, py));
       }
     }
   }
+  void Opaque(const Image& src, int x, int y, int w, int h, int sx, int sy) {
+    Copy(src, x, y, w, h, sx, sy, [this](int dx, int dy, std::uint32_t c) { img.Set(dx, dy, c); });
+  }
   void Keyed(const Picture& p, int x, int y, int w = 0, int h = 0, int sx = 0, int sy = 0,
              int alpha = 255) {
-    if (w == 0) w = p.image.width;
-    if (h == 0) h = p.image.height;
-    for (int j = 0; j < h; ++j) {
-      for (int i = 0; i < w; ++i) {
-        int dx = x + i, dy = y + j, px = sx + i, py = sy + j;
-        if (dx < 0 || dy < 0 || dx >= 640 || dy >= 480) continue;
-        if (px < 0 || py < 0 || px >= p.image.width || py >= p.image.height) continue;
-        std::uint32_t c = p.image.At(px, py);
-        if (p.keyed && c == p.key) continue;
-        img.Set(dx, dy, Blend(c, img.At(dx, dy), alpha));
-      }
-    }
+    Copy(p.image, x, y, w ? w : p.image.width, h ? h : p.image.height, sx, sy,
+         [&](int dx, int dy, std::uint32_t c) {
+           if (!p.keyed || c != p.key) img.Set(dx, dy, Blend(c, img.At(dx, dy), alpha));
+         });
   }
   void Stretched(const Picture& p, int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
     for (int j = 0; j < h; ++j) {

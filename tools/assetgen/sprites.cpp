@@ -7,15 +7,21 @@ namespace assetgen {
 
 namespace {
 
-void RadialBody(cairo_t* cr, double cx, double cy, double r, Colour base) {
-  cairo_pattern_t* p =
-      cairo_pattern_create_radial(cx - 0.35 * r, cy - 0.45 * r, 0.05 * r, cx, cy, r * 1.05);
-  Colour hi = Lighter(base, 0.45), lo = Darker(base, 0.28);
-  cairo_pattern_add_color_stop_rgb(p, 0, hi.r, hi.g, hi.b);
-  cairo_pattern_add_color_stop_rgb(p, 0.55, base.r, base.g, base.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, lo.r, lo.g, lo.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+// A token's round body, shaded as lit from the upper left and outlined, and its flat face
+// (its path left for the rim); returns the face's radius.
+double BodyAndFace(cairo_t* cr, double cx, double cy, double r, double s, Colour base,
+                   Colour faceTop, Colour faceBottom) {
+  cairo_new_path(cr);
+  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+  SetGradient(cr,
+              cairo_pattern_create_radial(cx - 0.35 * r, cy - 0.45 * r, 0.05 * r, cx, cy, r * 1.05),
+              {{0, Lighter(base, 0.45)}, {0.55, base}, {1, Darker(base, 0.28)}});
+  FillAndOutline(cr, pal::kOutline, 2.4 * s);
+  const double face = 0.76 * r;
+  cairo_arc(cr, cx, cy, face, 0, 2 * M_PI);
+  SetVerticalGradient(cr, cy - face, cy + face, faceTop, faceBottom);
+  cairo_fill_preserve(cr);
+  return face;
 }
 
 void Gloss(cairo_t* cr, double cx, double cy, double r, double alpha) {
@@ -33,25 +39,15 @@ void Coin(cairo_t* cr, TokenKind kind, double cx, double cy, double s) {
   static const Colour* const bases[4] = {&pal::kGold, &pal::kBlue, &pal::kGreen, &pal::kRed};
   const Colour base = *bases[kind];
   const double r = 23 * s;
-  const Colour rim = base;
-
-  cairo_new_path(cr);
-  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-  RadialBody(cr, cx, cy, r, rim);
-  FillAndOutline(cr, pal::kOutline, 2.4 * s);
-
-  const double face = 0.76 * r;
-  cairo_arc(cr, cx, cy, face, 0, 2 * M_PI);
-  SetVerticalGradient(cr, cy - face, cy + face, Darker(base, 0.18), Lighter(base, 0.22));
-  cairo_fill_preserve(cr);
+  const double face = BodyAndFace(cr, cx, cy, r, s, base, Darker(base, 0.18), Lighter(base, 0.22));
   // The 10-point coin is the rare one: a gold ring sets off its face.
-  SetColour(cr, kind == kToken10 ? pal::kGold : Darker(rim, 0.42));
+  SetColour(cr, kind == kToken10 ? pal::kGold : Darker(base, 0.42));
   cairo_set_line_width(cr, (kind == kToken10 ? 2.4 : 1.6) * s);
   cairo_stroke(cr);
 
   // Notches on the rim, like a milled coin edge.
   cairo_set_line_width(cr, 1.1 * s);
-  SetColour(cr, Lighter(rim, 0.5));
+  SetColour(cr, Lighter(base, 0.5));
   for (int i = 0; i < 16; ++i) {
     double a = i * M_PI / 8 + M_PI / 16;
     cairo_move_to(cr, cx + std::cos(a) * 0.83 * r, cy + std::sin(a) * 0.83 * r);
@@ -61,19 +57,12 @@ void Coin(cairo_t* cr, TokenKind kind, double cx, double cy, double s) {
 
   if (kind == kToken1) {
     DrawStar(cr, cx, cy + 0.02 * r, 0.66 * r, Hex(0xFFFBE6), Hex(0xFFE38A), 1.6 * s, 0);
-    TextStyle st;
-    st.top = Hex(0xA8620F);
-    st.bottom = Hex(0x8A4B08);
-    st.outlineWidth = 0;
-    DrawTextCentred(cr, "1", Face::Bold, 17 * s, cx, cy + 0.06 * r, st);
+    DrawTextCentred(cr, "1", Face::Bold, 17 * s, cx, cy + 0.06 * r,
+                    Lettering(Hex(0xA8620F), Hex(0x8A4B08), 0));
   } else {
     const char* label = kind == kToken2 ? "2" : kind == kToken5 ? "5" : "10";
-    TextStyle st;
-    st.top = pal::kWhite;
-    st.bottom = Hex(0xEAF0FF);
+    TextStyle st = Lettering(pal::kWhite, Hex(0xEAF0FF), 1.8 * s);
     st.outline = Darker(base, 0.62);
-    st.outlineWidth = 1.8 * s;
-    st.gloss = false;
     if (kind == kToken10) {
       double size = FitFontSize(cr, Face::Bold, label, 1.22 * face, 0.95 * face, 30 * s);
       st.xScale = 0.88;
@@ -97,13 +86,8 @@ void Clock(cairo_t* cr, TokenKind kind, double cx, double cy, double s) {
     cairo_new_path(cr);
     cairo_move_to(cr, fx, fy);
     cairo_line_to(cr, fx + side * 3.5 * s, fy + 5.5 * s);
-    cairo_set_line_width(cr, 6.2 * s);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    SetColour(cr, pal::kOutline);
-    cairo_stroke_preserve(cr);
-    cairo_set_line_width(cr, 3 * s);
-    SetColour(cr, Darker(base, 0.3));
-    cairo_stroke(cr);
+    StrokeOutlined(cr, 6.2 * s, Darker(base, 0.3), 3 * s);
   }
   cairo_new_path(cr);
   RoundedRect(cr, cx - 3 * s, cy - R - 5.5 * s, 6 * s, 7 * s, 2 * s);
@@ -123,15 +107,7 @@ void Clock(cairo_t* cr, TokenKind kind, double cx, double cy, double s) {
     cairo_restore(cr);
   }
 
-  cairo_new_path(cr);
-  cairo_arc(cr, cx, cy, R, 0, 2 * M_PI);
-  RadialBody(cr, cx, cy, R, base);
-  FillAndOutline(cr, pal::kOutline, 2.4 * s);
-
-  const double face = 0.76 * R;
-  cairo_arc(cr, cx, cy, face, 0, 2 * M_PI);
-  SetVerticalGradient(cr, cy - face, cy + face, Hex(0xFFFDF4), Hex(0xF1E4C8));
-  cairo_fill_preserve(cr);
+  const double face = BodyAndFace(cr, cx, cy, R, s, base, Hex(0xFFFDF4), Hex(0xF1E4C8));
   SetColour(cr, Darker(base, 0.45));
   cairo_set_line_width(cr, 1.5 * s);
   cairo_stroke(cr);
@@ -147,12 +123,9 @@ void Clock(cairo_t* cr, TokenKind kind, double cx, double cy, double s) {
   cairo_stroke(cr);
 
   const char* label = kind == kTokenMinus ? "\u221230" : "+30";
-  TextStyle st;
-  st.top = Darker(base, 0.05);
-  st.bottom = Darker(base, 0.3);
-  st.outlineWidth = 0;
   double size = FitFontSize(cr, Face::CondensedBold, label, 1.52 * face, 0.8 * face, 24 * s);
-  DrawTextCentred(cr, label, Face::CondensedBold, size, cx, cy + 0.5 * s, st);
+  DrawTextCentred(cr, label, Face::CondensedBold, size, cx, cy + 0.5 * s,
+                  Lettering(Darker(base, 0.05), Darker(base, 0.3), 0));
   Gloss(cr, cx, cy, R * 0.97, 0.28);
 }
 
@@ -179,20 +152,13 @@ void DrawMallet(cairo_t* cr, double handX, double handY, double angle, double sc
   // Handle, from the knob at the grip to the head.
   cairo_new_path(cr);
   RoundedRect(cr, -3, -2.9, reach - 5, 5.8, 2.9);
-  cairo_pattern_t* p = cairo_pattern_create_linear(0, -3, 0, 3);
-  Colour a = Lighter(pal::kWood, 0.35), b = pal::kWood, c = pal::kWoodDark;
-  cairo_pattern_add_color_stop_rgb(p, 0, a.r, a.g, a.b);
-  cairo_pattern_add_color_stop_rgb(p, 0.45, b.r, b.g, b.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, c.r, c.g, c.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+  SetGradient(cr, cairo_pattern_create_linear(0, -3, 0, 3),
+              {{0, Lighter(pal::kWood, 0.35)}, {0.45, pal::kWood}, {1, pal::kWoodDark}});
   FillAndOutline(cr, pal::kOutline, 1.6);
 
   // Red grip with a knob.
-  cairo_new_path(cr);
-  RoundedRect(cr, -3.5, -3.7, 13.5, 7.4, 3.4);
-  SetVerticalGradient(cr, -3.7, 3.7, Lighter(pal::kRed, 0.3), Darker(pal::kRed, 0.3));
-  FillAndOutline(cr, pal::kOutline, 1.6);
+  RoundedPanel(cr, -3.5, -3.7, 13.5, 7.4, 3.4, Lighter(pal::kRed, 0.3), Darker(pal::kRed, 0.3),
+               1.6);
   cairo_set_line_width(cr, 1.0);
   SetColour(cr, Darker(pal::kRed, 0.45));
   for (double x = 1.5; x < 10; x += 3.2) {
@@ -209,15 +175,11 @@ void DrawMallet(cairo_t* cr, double handX, double handY, double angle, double sc
   const double hx = reach, halfLen = kMalletHalfLength, halfDia = kMalletHalfWidth;
   cairo_new_path(cr);
   RoundedRect(cr, hx - halfDia, -halfLen, 2 * halfDia, 2 * halfLen, 4);
-  p = cairo_pattern_create_linear(hx - halfDia, 0, hx + halfDia, 0);
-  Colour h0 = Darker(pal::kWood, 0.25), h1 = Lighter(pal::kWood, 0.45), h2 = pal::kWood,
-         h3 = pal::kWoodDark;
-  cairo_pattern_add_color_stop_rgb(p, 0, h0.r, h0.g, h0.b);
-  cairo_pattern_add_color_stop_rgb(p, 0.3, h1.r, h1.g, h1.b);
-  cairo_pattern_add_color_stop_rgb(p, 0.6, h2.r, h2.g, h2.b);
-  cairo_pattern_add_color_stop_rgb(p, 1, h3.r, h3.g, h3.b);
-  cairo_set_source(cr, p);
-  cairo_pattern_destroy(p);
+  SetGradient(cr, cairo_pattern_create_linear(hx - halfDia, 0, hx + halfDia, 0),
+              {{0, Darker(pal::kWood, 0.25)},
+               {0.3, Lighter(pal::kWood, 0.45)},
+               {0.6, pal::kWood},
+               {1, pal::kWoodDark}});
   FillAndOutline(cr, pal::kOutline, 1.8);
 
   // Wood grain and two gold bands near the faces.
@@ -230,14 +192,10 @@ void DrawMallet(cairo_t* cr, double handX, double handY, double angle, double sc
     double y = side * (halfLen - 4.6);
     cairo_new_path(cr);
     cairo_rectangle(cr, hx - halfDia - 0.6, y - 1.9, 2 * halfDia + 1.2, 3.8);
-    p = cairo_pattern_create_linear(hx - halfDia, 0, hx + halfDia, 0);
-    Colour g0 = Darker(pal::kGold, 0.2), g1 = Lighter(pal::kGold, 0.55),
-           g2 = Darker(pal::kGold, 0.35);
-    cairo_pattern_add_color_stop_rgb(p, 0, g0.r, g0.g, g0.b);
-    cairo_pattern_add_color_stop_rgb(p, 0.32, g1.r, g1.g, g1.b);
-    cairo_pattern_add_color_stop_rgb(p, 1, g2.r, g2.g, g2.b);
-    cairo_set_source(cr, p);
-    cairo_pattern_destroy(p);
+    SetGradient(cr, cairo_pattern_create_linear(hx - halfDia, 0, hx + halfDia, 0),
+                {{0, Darker(pal::kGold, 0.2)},
+                 {0.32, Lighter(pal::kGold, 0.55)},
+                 {1, Darker(pal::kGold, 0.35)}});
     FillAndOutline(cr, pal::kOutline, 1.2);
   }
   cairo_restore(cr);
@@ -259,12 +217,7 @@ void DrawSwingStreaks(cairo_t* cr, double handX, double handY, double angle, dou
     cairo_new_path(cr);
     cairo_move_to(cr, x, y0);
     cairo_line_to(cr, x - length * 0.25, y1);
-    SetColour(cr, pal::kOutline);
-    cairo_set_line_width(cr, 3.8);
-    cairo_stroke_preserve(cr);
-    SetColour(cr, Hex(0xDCEBFA));
-    cairo_set_line_width(cr, 1.8);
-    cairo_stroke(cr);
+    StrokeOutlined(cr, 3.8, Hex(0xDCEBFA), 1.8);
   }
   cairo_restore(cr);
 }
@@ -280,12 +233,7 @@ void DrawImpactRays(cairo_t* cr, double cx, double cy, double scale, double spre
     cairo_new_path(cr);
     cairo_move_to(cr, cx + std::cos(a) * r0, cy + std::sin(a) * r0);
     cairo_line_to(cr, cx + std::cos(a) * r1, cy + std::sin(a) * r1);
-    SetColour(cr, pal::kOutline);
-    cairo_set_line_width(cr, 4.2 * scale);
-    cairo_stroke_preserve(cr);
-    SetColour(cr, Hex(0xFFE45C));
-    cairo_set_line_width(cr, 2.0 * scale);
-    cairo_stroke(cr);
+    StrokeOutlined(cr, 4.2 * scale, Hex(0xFFE45C), 2.0 * scale);
   }
   cairo_restore(cr);
 }
@@ -296,12 +244,8 @@ void DrawBurst(cairo_t* cr, double cx, double cy, int frame, double scale) {
   cairo_scale(cr, scale, scale);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   auto radial = [cr](double r, Colour inner, Colour mid, Colour outer) {
-    cairo_pattern_t* p = cairo_pattern_create_radial(0, 0, 0, 0, 0, r);
-    cairo_pattern_add_color_stop_rgb(p, 0, inner.r, inner.g, inner.b);
-    cairo_pattern_add_color_stop_rgb(p, 0.45, mid.r, mid.g, mid.b);
-    cairo_pattern_add_color_stop_rgb(p, 1, outer.r, outer.g, outer.b);
-    cairo_set_source(cr, p);
-    cairo_pattern_destroy(p);
+    SetGradient(cr, cairo_pattern_create_radial(0, 0, 0, 0, 0, r),
+                {{0, inner}, {0.45, mid}, {1, outer}});
   };
   const Colour white = Hex(0xFFFDF0), yellow = Hex(0xFFE45C), orange = pal::kOrange,
                red = Hex(0xF2542D);
@@ -373,17 +317,7 @@ void DrawTwinkle(cairo_t* cr, double cx, double cy, double radius, Colour colour
   cairo_save(cr);
   cairo_new_path(cr);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  for (int i = 0; i < 8; ++i) {
-    double r = (i % 2 == 0) ? radius : radius * 0.3;
-    double a = -M_PI / 2 + i * M_PI / 4;
-    double x = cx + std::cos(a) * r, y = cy + std::sin(a) * r;
-    if (i == 0) {
-      cairo_move_to(cr, x, y);
-    } else {
-      cairo_line_to(cr, x, y);
-    }
-  }
-  cairo_close_path(cr);
+  StarPath(cr, cx, cy, radius, radius * 0.3, 4, 0);
   SetColour(cr, colour);
   FillAndOutline(cr, pal::kOutline, 1.2);
   cairo_restore(cr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace assetgen {
 
@@ -77,22 +78,27 @@ double Noise::Next() {
   return (state_ >> 8) / 8388608.0 - 1.0;
 }
 
-void NormalizePeak(Signal& s, double peakDb) {
+namespace {
+
+// One gain for all the signals, so that a stereo pair keeps its balance.
+void NormalizeTogether(std::initializer_list<Signal*> signals, double peakDb) {
   double peak = 0;
-  for (float v : s) peak = std::max(peak, static_cast<double>(std::fabs(v)));
+  for (const Signal* s : signals) {
+    for (float v : *s) peak = std::max(peak, static_cast<double>(std::fabs(v)));
+  }
   if (peak <= 0) return;
   const double gain = std::pow(10.0, peakDb / 20) / peak;
-  for (float& v : s) v = static_cast<float>(v * gain);
+  for (Signal* s : signals) {
+    for (float& v : *s) v = static_cast<float>(v * gain);
+  }
 }
 
+}  // namespace
+
+void NormalizePeak(Signal& s, double peakDb) { NormalizeTogether({&s}, peakDb); }
+
 void NormalizePeak(Signal& left, Signal& right, double peakDb) {
-  double peak = 0;
-  for (float v : left) peak = std::max(peak, static_cast<double>(std::fabs(v)));
-  for (float v : right) peak = std::max(peak, static_cast<double>(std::fabs(v)));
-  if (peak <= 0) return;
-  const double gain = std::pow(10.0, peakDb / 20) / peak;
-  for (float& v : left) v = static_cast<float>(v * gain);
-  for (float& v : right) v = static_cast<float>(v * gain);
+  NormalizeTogether({&left, &right}, peakDb);
 }
 
 void FadeEdges(Signal& s, double inSeconds, double outSeconds) {
