@@ -2,7 +2,9 @@
 // mouse sampling, the debug box, and the window with its message queue.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/debug.h"
@@ -12,302 +14,149 @@
 #include "app/window.h"
 #include "platform/gdi.h"
 #include "platform/headless/control.h"
-#include "platform/platform.h"
+#include "support/test_support.h"
 
 namespace {
 
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::Options options;
-    options.headless = true;
-    std::string error;
-    ASSERT_TRUE(platform::Init(options, error)) << error;
-    headless::ClearRecords();
+    testsupport::StartHeadless();
     ResetMouseState();
   }
   void TearDown() override { platform::Shutdown(); }
 };
 
-// --- CTimer ---
+// Expired() at each tick in turn, as a string of 0s and 1s.
+std::string Checks(CTimer& timer, const std::vector<std::uint32_t>& ticks) {
+  std::string out;
+  for (std::uint32_t tick : ticks) {
+    headless::SetTick(tick);
+    out += static_cast<char>('0' + timer.Expired());
+  }
+  return out;
+}
 
-TEST_F(AppTest, TimerFiresAtTheFirstCheckPastTheIntervalAndCountsFromThatReading) {
+TEST_F(AppTest, TimerFiresAtTheFirstCheckMoreThanTheIntervalOnAndRestartsFromIt) {
   headless::SetTick(1000);
   CTimer timer;
-  timer.Start(50);
-  for (std::uint32_t tick = 1000; tick <= 1050; ++tick) {
-    headless::SetTick(tick);
-    EXPECT_EQ(timer.Expired(), 0) << "tick " << tick;
-  }
-  headless::SetTick(1051);
-  EXPECT_EQ(timer.Expired(), 1);
-  EXPECT_EQ(timer.GetStart(), 1051u);
-  headless::SetTick(1101);
-  EXPECT_EQ(timer.Expired(), 0);
-  headless::SetTick(1102);
-  EXPECT_EQ(timer.Expired(), 1);
-}
-
-TEST_F(AppTest, TimerDropsTheLatenessOfALateCheck) {
-  headless::SetTick(0);
-  CTimer timer;
-  timer.Start(100);
-  headless::SetTick(180);
-  EXPECT_EQ(timer.Expired(), 1);
-  EXPECT_EQ(timer.GetStart(), 180u);  // not 100
-  headless::SetTick(280);
-  EXPECT_EQ(timer.Expired(), 0);
-  headless::SetTick(281);
-  EXPECT_EQ(timer.Expired(), 1);
-}
-
-TEST_F(AppTest, TimerSurvivesTheWrapOfTheTickCounter) {
-  headless::SetTick(4294967290u);
-  CTimer timer;
-  timer.Start(10);
-  headless::SetTick(4);  // elapsed 10
-  EXPECT_EQ(timer.Expired(), 0);
-  headless::SetTick(5);  // elapsed 11
-  EXPECT_EQ(timer.Expired(), 1);
-  EXPECT_EQ(timer.GetStart(), 5u);
-}
-
-TEST_F(AppTest, TimerWithIntervalZeroFiresOnceAMillisecond) {
-  headless::SetTick(7000);
-  CTimer timer;
-  timer.Start(0);
-  EXPECT_EQ(timer.Expired(), 0);
-  headless::SetTick(7001);
-  EXPECT_EQ(timer.Expired(), 1);
-  EXPECT_EQ(timer.Expired(), 0);  // same millisecond
-  headless::SetTick(7005);
-  EXPECT_EQ(timer.Expired(), 1);
-}
-
-TEST_F(AppTest, TimerConstructionSetIntervalAndRestart) {
-  headless::SetTick(500);
-  CTimer timer;
-  EXPECT_EQ(timer.GetStart(), 500u);
   EXPECT_EQ(timer.GetInterval(), 1000u);
-
-  headless::SetTick(900);
-  timer.SetInterval(200);
-  EXPECT_EQ(timer.GetStart(), 500u);
-  EXPECT_EQ(timer.GetInterval(), 200u);
-  EXPECT_EQ(timer.Expired(), 1);  // 400 > 200
-
-  headless::SetTick(2000);
+  timer.Start(50);
+  EXPECT_EQ(Checks(timer, {1000, 1025, 1050, 1051, 1101, 1102}), "000101");
+  // A late check restarts from its own reading, not from start + interval.
+  EXPECT_EQ(Checks(timer, {1300, 1350, 1351, 1400}), "1010");
+  timer.SetInterval(200);  // start unchanged: 1351
+  EXPECT_EQ(Checks(timer, {1551, 1552}), "01");
   timer.Restart();
-  EXPECT_EQ(timer.GetStart(), 2000u);
-  EXPECT_EQ(timer.GetInterval(), 200u);
+  EXPECT_EQ(Checks(timer, {1752, 1753}), "01");
+
+  headless::SetTick(4294967290u);
+  timer.Start(10);
+  EXPECT_EQ(Checks(timer, {4, 5}), "01");  // elapsed 10, then 11 across the wrap
+  timer.Start(0);
+  EXPECT_EQ(Checks(timer, {5, 6, 6, 10}), "0101");  // at most once a millisecond
 }
 
-// --- the play bounds ---
-
-TEST(CursorInsideTest, BoundsAreFourFromTheTopAndInclusiveAtRightAndBottom) {
-  EXPECT_EQ(CursorInside(640, 480), 1);
-  EXPECT_EQ(CursorInside(0, 4), 1);
-  EXPECT_EQ(CursorInside(320, 240), 1);
-  EXPECT_EQ(CursorInside(0, 3), 0);
-  EXPECT_EQ(CursorInside(-1, 100), 0);
-  EXPECT_EQ(CursorInside(641, 100), 0);
-  EXPECT_EQ(CursorInside(100, 481), 0);
-  EXPECT_EQ(CursorInside(-100000, -100000), 0);
+TEST(CursorInside, BoundsAreFourFromTheTopAndInclusiveAtRightAndBottom) {
+  const std::vector<std::pair<int, int>> in = {{640, 480}, {0, 4}, {320, 240}},
+                                          out = {{0, 3}, {-1, 100}, {641, 100}, {100, 481}};
+  for (const auto& [x, y] : in) EXPECT_EQ(CursorInside(x, y), 1) << x << "," << y;
+  for (const auto& [x, y] : out) EXPECT_EQ(CursorInside(x, y), 0) << x << "," << y;
 }
 
-// --- mouse sampling ---
-
-TEST_F(AppTest, AHeldButtonIsOnePress) {
-  EXPECT_EQ(MousePressed(1), 0);
+TEST_F(AppTest, AHeldButtonIsOnePressAndLeavingTheBoundsReleasesIt) {
+  // Each letter a sample: i inside, o outside; then the press reported for it.
+  const auto samples = [](const std::string& where) {
+    std::string pressed;
+    for (char c : where) {
+      UpdateMouse(c == 'i');
+      pressed += static_cast<char>('0' + MousePressed(1));
+    }
+    return pressed;
+  };
   headless::SetButton(true);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 1);
+  EXPECT_EQ(samples("iiii"), "1000");
+  EXPECT_EQ(samples("oiioi"), "01001");
+  headless::SetButton(false);
+  EXPECT_EQ(samples("i"), "0");
+  headless::SetButton(true);
+  EXPECT_EQ(samples("i"), "1");
   EXPECT_EQ(MousePressed(0), 0);  // the mask is ANDed in
-  for (int frame = 0; frame < 20; ++frame) {
-    UpdateMouse(1);
-    EXPECT_EQ(MousePressed(1), 0) << "frame " << frame;
-  }
-  headless::SetButton(false);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 0);
-  headless::SetButton(true);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 1);
-}
-
-TEST_F(AppTest, OutsideTheBoundsTheButtonReadsUpAndComingBackInIsANewPress) {
-  headless::SetButton(true);
-  UpdateMouse(0);
-  EXPECT_EQ(MousePressed(1), 0);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 1);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 0);
-  UpdateMouse(0);  // still held, but outside: a release
-  EXPECT_EQ(MousePressed(1), 0);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 1);
-}
-
-TEST_F(AppTest, APressAndReleaseBetweenTwoSamplesIsNotSeen) {
+  headless::SetButton(false);  // a press and release between two samples is not seen
   headless::SetButton(true);
   headless::SetButton(false);
-  UpdateMouse(1);
-  EXPECT_EQ(MousePressed(1), 0);
+  EXPECT_EQ(samples("i"), "0");
 }
 
-// --- the debug box ---
-
-TEST_F(AppTest, DebugBoxFormatsIntoACaptionedBox) {
-  DebugMessageBox("File : %s is NULL", "BMP/x.bmp");
-  const auto& boxes = headless::MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, "DEBUG");
-  EXPECT_EQ(boxes[0].text, "File : BMP/x.bmp is NULL");
-}
-
-TEST_F(AppTest, DebugBoxCutsLongTextAt255Characters) {
-  const std::string longText(300, 'a');
-  DebugMessageBox("%s", longText.c_str());
-  const auto& boxes = headless::MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, "DEBUG");
-  EXPECT_EQ(boxes[0].text, std::string(255, 'a'));
-}
-
-TEST_F(AppTest, DebugBoxNeverEndsInHalfACharacter) {
-  // 254 bytes, then a three-byte character of which only the first byte fits.
-  const std::string text = std::string(254, 'a') + "初期化";
-  DebugMessageBox("%s", text.c_str());
-  ASSERT_EQ(headless::MessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::MessageBoxes()[0].text, std::string(254, 'a'));
-
-  headless::ClearRecords();
+TEST_F(AppTest, DebugBoxIsCaptionedAndCutTo255BytesNeverInHalfACharacter) {
   const std::string fits = std::string(252, 'a') + "初";  // exactly 255 bytes
-  DebugMessageBox("%s", (fits + "x").c_str());
-  ASSERT_EQ(headless::MessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::MessageBoxes()[0].text, fits);
-}
-
-TEST_F(AppTest, TheJapaneseStartUpMessageGoesThroughUnchanged) {
+  DebugMessageBox("File : %s is NULL", "BMP/x.bmp");
+  DebugMessageBox("%s", std::string(300, 'a').c_str());
+  DebugMessageBox("%s", (std::string(254, 'a') + "初期化").c_str());
+  DebugMessageBox("%sx", fits.c_str());
   DebugMessageBox("初期化に失敗しました。");
-  ASSERT_EQ(headless::MessageBoxes().size(), 1u);
-  EXPECT_EQ(headless::MessageBoxes()[0].text, "初期化に失敗しました。");
-}
-
-// --- the window ---
-
-std::vector<MSG> received;
-bool quitOnDestroy = true;
-
-std::intptr_t RecordingProc(HWND hWnd, unsigned message, std::uintptr_t wParam,
-                            std::intptr_t lParam) {
-  MSG m;
-  m.hwnd = hWnd;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  received.push_back(m);
-  if (message == WM_DESTROY && quitOnDestroy) PostQuitMessage(0);
-  return DefWindowProc(hWnd, message, wParam, lParam);
+  const std::vector<std::string> want = {"File : BMP/x.bmp is NULL", std::string(255, 'a'),
+                                         std::string(254, 'a'), fits, "初期化に失敗しました。"};
+  ASSERT_EQ(headless::MessageBoxes().size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(headless::MessageBoxes()[i].caption, "DEBUG");
+    EXPECT_EQ(headless::MessageBoxes()[i].text, want[i]);
+  }
 }
 
 TEST_F(AppTest, WindowSurfaceIs640By480AndReleasingItPresents) {
   gdi::HDC dc = GetDC(nullptr);
-  ASSERT_NE(dc, 0u);
-  EXPECT_EQ(GetDC(nullptr), dc);
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0, x = 0, y = 0;
   ASSERT_NE(gdi::ColourBits(gdi::CurrentBitmap(dc), &width, &height), nullptr);
-  EXPECT_EQ(width, 640);
-  EXPECT_EQ(height, 480);
-
-  gdi::HPEN pen = gdi::CreatePen(gdi::PS_SOLID, 1, gdi::RGB(255, 0, 0));
-  gdi::HGDIOBJ oldPen = gdi::SelectObject(dc, pen);
-  gdi::HGDIOBJ oldBrush = gdi::SelectObject(dc, gdi::GetStockObject(gdi::NULL_BRUSH));
+  EXPECT_EQ(std::pair(width, height), std::pair(640, 480));
+  const gdi::HGDIOBJ old = gdi::SelectObject(dc, gdi::CreatePen(gdi::PS_SOLID, 1, 0xFFFFFF));
   gdi::Rectangle(dc, 10, 20, 30, 40);
-  gdi::SelectObject(dc, oldPen);
-  gdi::SelectObject(dc, oldBrush);
-  gdi::DeleteObject(pen);
-
+  gdi::DeleteObject(gdi::SelectObject(dc, old));
   EXPECT_TRUE(headless::LastFrame().empty());
   ReleaseDC(nullptr, dc);
-  const auto& frame = headless::LastFrame();
-  ASSERT_EQ(frame.size(), 640u * 480u);
-  EXPECT_EQ(frame[20 * 640 + 10], 0xFF0000u);
-  EXPECT_EQ(frame[21 * 640 + 11], 0u);
-}
-
-TEST_F(AppTest, ClientCursorIsThePlatformCursor) {
-  int x = -1;
-  int y = -1;
-  GetClientCursorPos(nullptr, x, y);
-  EXPECT_EQ(x, 320);
-  EXPECT_EQ(y, 240);
+  ASSERT_EQ(headless::LastFrame().size(), 640u * 480u);
+  EXPECT_EQ(headless::LastFrame()[20 * 640 + 10], 0xFFFFFFu);
+  EXPECT_EQ(headless::LastFrame()[21 * 640 + 11], 0u);
   headless::SetCursor(-7, 600);
   GetClientCursorPos(MainWindow(), x, y);
-  EXPECT_EQ(x, -7);
-  EXPECT_EQ(y, 600);
+  EXPECT_EQ(std::pair(x, y), std::pair(-7, 600));
+}
+
+std::vector<unsigned> received;
+
+std::intptr_t RecordingProc(HWND hWnd, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) {
+  received.push_back(message);
+  EXPECT_TRUE(message != platform::WM_SIZE || lParam == (640 | (480 << 16))) << lParam;
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProc(hWnd, message, wParam, lParam);
 }
 
 TEST_F(AppTest, WindowLifeFromCreationToQuit) {
-  received.clear();
-  quitOnDestroy = true;
   static int instance;
+  received.clear();
   HWND hWnd = CreateMainWindow(RecordingProc, &instance);
   ASSERT_NE(hWnd, nullptr);
-  EXPECT_EQ(MainWindow(), hWnd);
   EXPECT_EQ(GetWindowInstance(hWnd), &instance);
   EXPECT_EQ(CreateMainWindow(RecordingProc, &instance), nullptr);  // only one window
-  ASSERT_EQ(received.size(), 2u);
-  EXPECT_EQ(received[0].message, WM_CREATE);
-  EXPECT_EQ(received[1].message, platform::WM_SIZE);
-  EXPECT_EQ(received[1].lParam & 0xFFFF, 640);
-  EXPECT_EQ((received[1].lParam >> 16) & 0xFFFF, 480);
+  EXPECT_EQ(received, (std::vector<unsigned>{WM_CREATE, platform::WM_SIZE}));
+  EXPECT_EQ(DefWindowProc(hWnd, platform::WM_LBUTTONDBLCLK, 0, 0), 0);
 
-  MSG msg;
-  EXPECT_FALSE(PeekMessage(msg));
-  received.clear();
   headless::PostLeftButtonDown();
   headless::PostClose();
   headless::PostLeftButtonDown();  // arrives after the window is gone
-
-  ASSERT_TRUE(PeekMessage(msg));
-  EXPECT_EQ(msg.message, platform::WM_LBUTTONDOWN);
-  EXPECT_EQ(msg.lParam, 320 | (240 << 16));
-  DispatchMessage(msg);
-  ASSERT_TRUE(PeekMessage(msg));
-  EXPECT_EQ(msg.message, platform::WM_CLOSE);
-  DispatchMessage(msg);  // default handling destroys the window
+  std::vector<unsigned> taken;
+  for (MSG msg; PeekMessage(msg);) {
+    taken.push_back(msg.message);
+    EXPECT_TRUE(msg.message != platform::WM_LBUTTONDOWN || msg.lParam == (320 | (240 << 16)));
+    DispatchMessage(msg);  // WM_CLOSE's default destroys the window
+  }
+  // WM_DESTROY posted the quit: it comes ahead of what was still queued, which is dropped.
+  using platform::WM_CLOSE, platform::WM_LBUTTONDOWN;
+  EXPECT_EQ(taken, (std::vector<unsigned>{WM_LBUTTONDOWN, WM_CLOSE, WM_QUIT, WM_LBUTTONDOWN}));
+  EXPECT_EQ(received, (std::vector<unsigned>{WM_CREATE, platform::WM_SIZE, WM_LBUTTONDOWN,
+                                             WM_CLOSE, WM_DESTROY}));
   EXPECT_EQ(MainWindow(), nullptr);
-  ASSERT_EQ(received.size(), 3u);
-  EXPECT_EQ(received[0].message, platform::WM_LBUTTONDOWN);
-  EXPECT_EQ(received[1].message, platform::WM_CLOSE);
-  EXPECT_EQ(received[2].message, WM_DESTROY);
-
-  // WM_DESTROY posted the quit: it comes next, ahead of what is still queued.
-  ASSERT_TRUE(PeekMessage(msg));
-  EXPECT_EQ(msg.message, WM_QUIT);
-  EXPECT_EQ(msg.wParam, 0u);
-  ASSERT_TRUE(PeekMessage(msg));
-  EXPECT_EQ(msg.message, platform::WM_LBUTTONDOWN);
-  EXPECT_EQ(DispatchMessage(msg), 0);
-  EXPECT_EQ(received.size(), 3u);  // dropped: the window is gone
-  EXPECT_FALSE(PeekMessage(msg));
-}
-
-TEST_F(AppTest, DoubleClicksAndUnknownMessagesGoToTheDefaultAndDoNothing) {
-  received.clear();
-  quitOnDestroy = false;
-  HWND hWnd = CreateMainWindow(RecordingProc, nullptr);
-  ASSERT_NE(hWnd, nullptr);
-  EXPECT_EQ(DefWindowProc(hWnd, platform::WM_LBUTTONDBLCLK, 0, 0), 0);
-  EXPECT_EQ(DefWindowProc(hWnd, 0x0006, 0, 0), 0);
-  EXPECT_EQ(MainWindow(), hWnd);
-  DestroyWindow(hWnd);
-  EXPECT_EQ(MainWindow(), nullptr);
-  MSG msg;
-  EXPECT_FALSE(PeekMessage(msg));  // no quit without PostQuitMessage
 }
 
 }  // namespace

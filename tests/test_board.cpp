@@ -1,170 +1,204 @@
-// The board's deck, spawns, movement and difficulty ramp, driven with the headless clock.
-#include <algorithm>
+// The board: deck, spawns, movement and difficulty ramp, clicks and their effects, the
+// explosion queue and the hammer, its trace lines and one rendered frame, driven with the
+// headless clock and the generated pictures when the data folder is there.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
-#include "test_board_support.h"
+#include "app/crand.h"
+#include "app/mouse.h"
+#include "board/board.h"
+#include "platform/backend.h"
+#include "platform/headless/control.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
 
-using boardtest::BoardTest;
+struct BoardTestAccess {
+  static void Place(CBoard& b, int row, int col, std::int32_t state, int kind, float height) {
+    b.holes[row][col].state = state;
+    b.holes[row][col].kind = static_cast<std::int8_t>(kind);
+    b.holes[row][col].height = height;
+  }
+  static void SetHitCount(CBoard& b, std::int32_t hits) { b.hitCount = hits; }
+  static void SetSpeed(CBoard& b, float speed) { b.speed = speed; }
+};
 
 namespace {
 
-::testing::Environment* const kEnv =
-    ::testing::AddGlobalTestEnvironment(new boardtest::HeadlessEnvironment);
+using Sounds = std::vector<int>;
 
-std::vector<int> SlotsOf(const CBoard& b, int kind) {
-  std::vector<int> slots;
-  for (int s = 0; s < CBoard::kDeckSize; ++s)
-    if (b.GetDeck()[s] == kind) slots.push_back(s);
-  return slots;
+std::string traceDir;
+bool havePictures = false;
+
+// Once per program: a folder for the trace, the headless platform, and the data folder
+// as the working directory when there is one, so that the board's pictures load.
+bool StartOnce() {
+  traceDir = testsupport::MakeTempDir("board-trace");
+  testsupport::StartHeadless();
+  havePictures = chdir(TONKALO_DATA_DIR) == 0;
+  return true;
+}
+
+// The deck every game deals from after srand(100): 2-point items but in these slots.
+std::vector<int> DeckOfSeed100() {
+  std::vector<int> deck(CBoard::kDeckSize, ITEM_2POINT);
+  for (int s : {7, 8, 13, 23, 30, 33, 39, 48, 50, 54}) deck[s] = ITEM_1POINT;
+  for (int s : {28, 42, 53}) deck[s] = ITEM_5POINT;
+  for (int s : {43, 49}) deck[s] = ITEM_MINUS_TIMER;
+  deck[51] = ITEM_PLUS_TIMER;
+  deck[56] = ITEM_10POINT;
+  return deck;
 }
 
 std::vector<int> Deck(const CBoard& b) {
   return std::vector<int>(b.GetDeck(), b.GetDeck() + CBoard::kDeckSize);
 }
 
-}  // namespace
-
-TEST(CRand, FollowsTheGeneratorFromItsSeed) {
-  crt::srand(100);
-  // state = 100 * 214013 + 2531011 = 23932311 -> (23932311 >> 16) & 0x7FFF = 365.
-  EXPECT_EQ(crt::rand(), 365);
-  crt::srand(0);
-  EXPECT_EQ(crt::rand(), 38);  // 2531011 >> 16
-  // The state wraps at 2^32 and the result never leaves 0..32767.
-  crt::srand(0xFFFFFFFFu);
-  const int r = crt::rand();
-  EXPECT_EQ(r, static_cast<int>((((0xFFFFFFFFu * 214013u) + 2531011u) >> 16) & 0x7FFF));
-  const std::uint64_t before = crt::RandCallCount();
-  for (int i = 0; i < 1000; ++i) {
-    const int v = crt::rand();
-    ASSERT_GE(v, 0);
-    ASSERT_LE(v, 32767);
-  }
-  EXPECT_EQ(crt::RandCallCount() - before, 1000u);
+void LetGo() {
+  headless::SetButton(false);
+  UpdateMouse(1);
 }
 
-TEST_F(BoardTest, DeckAfterSeed100HasItsKnownSlotsAndUses331Numbers) {
+// Makes the next MousePressed(1) report a press with the cursor at (x, y).
+void PressAt(int x, int y) {
+  LetGo();
+  headless::SetCursor(x, y);
+  headless::SetButton(true);
+  UpdateMouse(1);
+}
+
+// A 640 x 480 colour bitmap in its own context, black to start with.
+struct BackBuffer {
+  gdi::HDC dc = gdi::CreateCompatibleDC(0);
+  gdi::HBITMAP bmp = gdi::CreateCompatibleBitmap(0, 640, 480);
+  BackBuffer() { gdi::SelectObject(dc, bmp); }
+  ~BackBuffer() {
+    gdi::DeleteDC(dc);
+    gdi::DeleteObject(bmp);
+  }
+  std::uint32_t At(int x, int y) const { return gdi::PixelAt(bmp, x, y) & 0xFFFFFF; }
+  void Clear() {
+    static const BackBuffer blank;
+    gdi::BitBlt(dc, 0, 0, 640, 480, blank.dc, 0, 0, gdi::SRCCOPY);
+  }
+  // Pixels in [x0, x1) x [y0, y1) that are not black.
+  int Painted(int x0, int y0, int x1, int y1) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += At(x, y) != 0;
+    return n;
+  }
+};
+
+// A board straight after the game's start: module state fresh, seeded with 100, reset.
+class BoardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    [[maybe_unused]] static const bool started = StartOnce();
+    ResetBoardModuleState();
+    ResetMouseState();
+    headless::SetTick(1000);
+    board = std::make_unique<CBoard>();
+    crt::srand(100);
+    board->Init(back.dc, MainWindow());
+    headless::ClearRecords();
+  }
+  const CHole& Hole(int row, int col) const { return board->GetHole(row, col); }
+  void Place(int row, int col, std::int32_t state, int kind, float height) {
+    BoardTestAccess::Place(*board, row, col, state, kind, height);
+  }
+  int Count(std::int32_t state, int kind) const {
+    int n = 0;
+    for (int r = 0; r < 5; ++r)
+      for (int col = 0; col < 5; ++col)
+        n += Hole(r, col).state == state && Hole(r, col).kind == kind;
+    return n;
+  }
+  // One pass of the play layout, canvas first; the button is sampled up after it.
+  void Pass() {
+    board->DrawCanvas(back.dc, 20, 20);
+    board->DrawAndHit(back.dc, 1, score, time, stars, misses, flags);
+    LetGo();
+  }
+  void ClickPass(int x, int y) {
+    PressAt(x, y);
+    Pass();
+  }
+  // A pass at `tick` into a cleared buffer without the canvas, so that only what the
+  // pass itself drew shows.
+  void BarePassAt(std::uint32_t tick) {
+    headless::SetTick(tick);
+    back.Clear();
+    board->DrawAndHit(back.dc, 1, score, time, stars, misses, flags);
+    LetGo();
+  }
+  // Cell (row, col) of the window holds exactly the canvas.
+  bool CellIsCanvas(int row, int col) const {
+    const gdi::HBITMAP canvas = gdi::CurrentBitmap(board->GetCanvas().GetMemDC());
+    for (int y = 70 * row; y < 70 * row + 70; ++y)
+      for (int x = 70 * col; x < 70 * col + 70; ++x)
+        if (back.At(20 + x, 20 + y) != gdi::PixelAt(canvas, x, y)) return false;
+    return true;
+  }
+
+  BackBuffer back;
+  std::unique_ptr<CBoard> board;
+  int score = 0, time = 0, stars = 0, misses = 0;
+  int flags[4] = {0, 0, 0, 0};
+};
+
+// --- deck and spawns ----------------------------------------------------------------
+
+TEST_F(BoardTest, Seed100DealsItsKnownDeckAndSpawnsAndALaterGameDealsOn) {
   crt::srand(100);
-  const std::uint64_t before = crt::RandCallCount();
+  std::uint64_t before = crt::RandCallCount();
   board->Reset();
   EXPECT_EQ(crt::RandCallCount() - before, 331u);
-
-  EXPECT_EQ(SlotsOf(*board, ITEM_PLUS_TIMER), (std::vector<int>{51}));
-  EXPECT_EQ(SlotsOf(*board, ITEM_MINUS_TIMER), (std::vector<int>{43, 49}));
-  EXPECT_EQ(SlotsOf(*board, ITEM_10POINT), (std::vector<int>{56}));
-  EXPECT_EQ(SlotsOf(*board, ITEM_5POINT), (std::vector<int>{28, 42, 53}));
-  EXPECT_EQ(SlotsOf(*board, ITEM_1POINT),
-            (std::vector<int>{7, 8, 13, 23, 30, 33, 39, 48, 50, 54}));
-  EXPECT_EQ(SlotsOf(*board, ITEM_2POINT).size(), 40u);
-  EXPECT_TRUE(SlotsOf(*board, -1).empty());
-}
-
-TEST_F(BoardTest, EveryShuffleKeepsTheCompositionAndTheRareItemsLate) {
-  for (unsigned seed : {1u, 7u, 12345u, 0xDEADBEEFu}) {
-    crt::srand(seed);
-    board->ShuffleDeck();
-    EXPECT_EQ(SlotsOf(*board, ITEM_PLUS_TIMER).size(), 1u);
-    EXPECT_EQ(SlotsOf(*board, ITEM_MINUS_TIMER).size(), 2u);
-    EXPECT_EQ(SlotsOf(*board, ITEM_10POINT).size(), 1u);
-    EXPECT_EQ(SlotsOf(*board, ITEM_5POINT).size(), 3u);
-    EXPECT_EQ(SlotsOf(*board, ITEM_2POINT).size(), 40u);
-    EXPECT_EQ(SlotsOf(*board, ITEM_1POINT).size(), 10u);
-    for (int s : SlotsOf(*board, ITEM_PLUS_TIMER)) EXPECT_GE(s, 45);
-    for (int s : SlotsOf(*board, ITEM_10POINT)) EXPECT_GE(s, 45);
-    for (int s : SlotsOf(*board, ITEM_MINUS_TIMER)) EXPECT_GE(s, 39);
-  }
-}
-
-TEST_F(BoardTest, ResetEmptiesTheBoardAndRestoresTheStartingValues) {
-  BoardTestAccess::Place(*board, 2, 3, HOLE_WAITING, ITEM_5POINT, 50.4f);
-  BoardTestAccess::SetHitCount(*board, 12);
-  BoardTestAccess::SetSpeed(*board, 1.5f);
-  deckPos = 17;
-  crt::srand(100);
-  board->Reset();
-  for (int r = 0; r < 5; ++r) {
-    for (int col = 0; col < 5; ++col) {
-      EXPECT_EQ(board->GetHole(r, col).state, HOLE_EMPTY);
-      EXPECT_EQ(board->GetHole(r, col).kind, ITEM_NONE);
-      EXPECT_EQ(board->GetHole(r, col).height, 0.0f);
-    }
-  }
-  EXPECT_EQ(board->GetSpeed(), 0.8f);
-  EXPECT_EQ(board->GetWaitTime(), 1000);
-  EXPECT_EQ(board->GetSpawnInterval(), 1200u);
-  EXPECT_EQ(board->GetHitCount(), 0);
-  EXPECT_EQ(board->GetRampedAt(), 0);
-  EXPECT_EQ(board->GetClickPoint().x, -1);
-  EXPECT_EQ(board->GetClickPoint().y, -1);
-  EXPECT_EQ(board->GetExplosionCount(), 0);
-  EXPECT_EQ(board->GetSpawnTimer().GetInterval(), 1200u);
-  EXPECT_EQ(board->GetSpawnTimer().GetStart(), 1000u);
-  EXPECT_EQ(deckPos, 17);  // the deck position outlives games
-}
-
-TEST_F(BoardTest, FirstFourSpawnsOfTheFirstGameLandInTheirKnownHoles) {
-  crt::srand(100);
-  board->Reset();
-  const int expected[4][2] = {{0, 1}, {1, 2}, {1, 0}, {1, 4}};
-  for (int i = 0; i < 4; ++i) {
-    const std::uint64_t before = crt::RandCallCount();
+  EXPECT_EQ(Deck(*board), DeckOfSeed100());
+  const int first[4][2] = {{0, 1}, {1, 2}, {1, 0}, {1, 4}};
+  for (const auto& hole : first) {
+    before = crt::RandCallCount();
     board->Spawn();
-    EXPECT_EQ(crt::RandCallCount() - before, 2u) << "spawn " << i << " took one attempt";
-    const CHole& hole = board->GetHole(expected[i][0], expected[i][1]);
-    EXPECT_EQ(hole.state, HOLE_RISING) << "spawn " << i;
-    EXPECT_EQ(hole.kind, ITEM_2POINT) << "spawn " << i;
-    EXPECT_EQ(hole.height, 0.0f);
-    EXPECT_EQ(deckPos, i + 1);
+    EXPECT_EQ(crt::RandCallCount() - before, 2u) << "one attempt each";
+    EXPECT_EQ(Hole(hole[0], hole[1]).state, HOLE_RISING) << hole[0] << "," << hole[1];
   }
+  EXPECT_EQ(Count(HOLE_RISING, ITEM_2POINT), 4);
+  for (int i = 0; i < 3; ++i) board->Spawn();
+  // The next game has the same deck but deals on from slot 7, a 1-point item.
+  crt::srand(100);
+  board->Reset();
+  board->Spawn();
+  EXPECT_EQ(deckPos, 8);
+  EXPECT_EQ(Count(HOLE_RISING, ITEM_1POINT), 1);
 }
 
 TEST_F(BoardTest, AFullBoardSpawnUses60002NumbersAndChangesNothing) {
   for (int r = 0; r < 5; ++r)
-    for (int col = 0; col < 5; ++col)
-      BoardTestAccess::Place(*board, r, col, HOLE_RISING, ITEM_2POINT, 12.0f);
-  // A hole that was hit is gone with no item; it still takes nothing before a draw.
-  BoardTestAccess::Place(*board, 3, 3, HOLE_GONE, ITEM_NONE, 0.0f);
-  // A sunk item keeps its kind in the gone hole.
-  BoardTestAccess::Place(*board, 4, 0, HOLE_GONE, ITEM_5POINT, -0.4f);
+    for (int col = 0; col < 5; ++col) Place(r, col, HOLE_RISING, ITEM_2POINT, 12.0f);
+  // Gone holes, one hit and one sunk with its kind, are not empty before a draw.
+  Place(3, 3, HOLE_GONE, ITEM_NONE, 0.0f);
+  Place(4, 0, HOLE_GONE, ITEM_5POINT, -0.4f);
   deckPos = 20;
-  const std::vector<int> deckBefore = Deck(*board);
   const std::uint64_t before = crt::RandCallCount();
   board->Spawn();
   EXPECT_EQ(crt::RandCallCount() - before, 60002u);
   EXPECT_EQ(deckPos, 20);
-  EXPECT_EQ(Deck(*board), deckBefore);
-  for (int r = 0; r < 5; ++r) {
-    for (int col = 0; col < 5; ++col) {
-      if ((r == 3 && col == 3) || (r == 4 && col == 0)) continue;
-      EXPECT_EQ(board->GetHole(r, col).state, HOLE_RISING);
-      EXPECT_EQ(board->GetHole(r, col).height, 12.0f);
-    }
-  }
-  EXPECT_EQ(board->GetHole(3, 3).state, HOLE_GONE);
-  EXPECT_EQ(board->GetHole(3, 3).kind, ITEM_NONE);
-  EXPECT_EQ(board->GetHole(4, 0).state, HOLE_GONE);
-  EXPECT_EQ(board->GetHole(4, 0).kind, ITEM_5POINT);
+  EXPECT_EQ(Deck(*board), DeckOfSeed100());
+  EXPECT_EQ(Count(HOLE_RISING, ITEM_2POINT), 23);
+  EXPECT_EQ(Count(HOLE_GONE, ITEM_NONE) + Count(HOLE_GONE, ITEM_5POINT), 2);
 }
 
 TEST_F(BoardTest, DealingSlot56ReshufflesInTheSameSpawn) {
   deckPos = 56;
-  const int dealt = board->GetDeck()[56];
   crt::srand(4242);
   board->Spawn();
   EXPECT_EQ(deckPos, 0);
-
-  // The hole got the old slot 56, and the new deck is what a shuffle right after the
-  // spawn's two draws deals.
-  int placed = 0;
-  for (int r = 0; r < 5; ++r)
-    for (int col = 0; col < 5; ++col)
-      if (board->GetHole(r, col).state == HOLE_RISING) {
-        ++placed;
-        EXPECT_EQ(board->GetHole(r, col).kind, dealt);
-      }
-  EXPECT_EQ(placed, 1);
-
+  EXPECT_EQ(Count(HOLE_RISING, ITEM_10POINT), 1) << "the old slot 56 was dealt";
+  // The new deck is what a shuffle right after the spawn's two draws deals.
   CBoard reference;
   crt::srand(4242);
   crt::rand();
@@ -173,235 +207,303 @@ TEST_F(BoardTest, DealingSlot56ReshufflesInTheSameSpawn) {
   EXPECT_EQ(Deck(*board), Deck(reference));
 }
 
-TEST_F(BoardTest, ALaterGameDealsOnFromThePreviousDeckPosition) {
-  crt::srand(100);
-  board->Reset();
-  for (int i = 0; i < 7; ++i) board->Spawn();
-  ASSERT_EQ(deckPos, 7);
+// --- difficulty ramp ----------------------------------------------------------------
 
-  // Next game: same seed, same deck, but the deal goes on at slot 7 (a 1-point item).
-  crt::srand(100);
-  board->Reset();
-  ASSERT_EQ(board->GetDeck()[7], ITEM_1POINT);
-  board->Spawn();
-  EXPECT_EQ(deckPos, 8);
-  int found = 0;
-  for (int r = 0; r < 5; ++r)
-    for (int col = 0; col < 5; ++col)
-      if (board->GetHole(r, col).state == HOLE_RISING) {
-        ++found;
-        EXPECT_EQ(board->GetHole(r, col).kind, ITEM_1POINT);
-      }
-  EXPECT_EQ(found, 1);
-}
-
-TEST_F(BoardTest, UpdateSpawnsWhenTheSpawnTimerFires) {
-  board->Update();  // the program's first update: starts the step timer
-  EXPECT_EQ(deckPos, 0);
-  headless::SetTick(1000 + 1200);
-  board->Update();
-  EXPECT_EQ(deckPos, 0) << "not more than the interval yet";
-  headless::SetTick(1000 + 1201);
-  board->Update();
-  EXPECT_EQ(deckPos, 1);
-  EXPECT_EQ(board->GetHole(0, 1).state, HOLE_RISING);
-  board->Update();
-  EXPECT_EQ(deckPos, 1) << "one spawn per interval";
-}
-
-// Drives the ramp by setting the hit count and running one update each time.
-TEST_F(BoardTest, RampFollowsTheTableOfValues) {
-  struct Row {
-    int hits;
-    float speed;
-    std::int32_t wait;
-    std::uint32_t spawn;
-  };
+TEST_F(BoardTest, RampFollowsItsTableOnEveryFifthHitAndHoldsItsFloors) {
+  struct Row { int hits; float speed; std::int32_t wait; std::uint32_t spawn; };
   const Row table[] = {
-      {5, 0.8f, 1000, 1079}, {10, 0.9f, 949, 971},  {15, 0.9f, 949, 873},
-      {20, 1.0f, 901, 785},  {25, 1.0f, 901, 706},  {30, 1.1f, 855, 635},
-      {35, 1.1f, 855, 571},  {40, 1.2f, 812, 513},  {45, 1.2f, 812, 461},
-      {50, 1.3f, 771, 414},  {55, 1.3f, 771, 400},  {60, 1.4f, 732, 400},
-      {65, 1.4f, 732, 400},  {70, 1.5f, 695, 400},  {75, 1.5f, 695, 400},
-      {80, 1.6f, 660, 400},  {85, 1.6f, 660, 400},  {90, 1.7f, 626, 400},
-      {95, 1.7f, 626, 400},  {100, 1.8f, 600, 400}, {105, 1.8f, 600, 400},
-      {110, 1.9f, 600, 400}, {120, 2.0f, 600, 400},
+      {5, 0.8f, 1000, 1079}, {10, 0.9f, 949, 971}, {15, 0.9f, 949, 873}, {20, 1.0f, 901, 785},
+      {25, 1.0f, 901, 706},  {30, 1.1f, 855, 635}, {35, 1.1f, 855, 571}, {40, 1.2f, 812, 513},
+      {45, 1.2f, 812, 461},  {50, 1.3f, 771, 414}, {55, 1.3f, 771, 400}, {60, 1.4f, 732, 400},
+      {65, 1.4f, 732, 400},  {70, 1.5f, 695, 400}, {75, 1.5f, 695, 400}, {80, 1.6f, 660, 400},
+      {85, 1.6f, 660, 400},  {90, 1.7f, 626, 400}, {95, 1.7f, 626, 400}, {100, 1.8f, 600, 400},
   };
-  BoardTestAccess::SetHitCount(*board, 3);
-  board->Update();
-  EXPECT_EQ(board->GetRampedAt(), 0);
-  EXPECT_EQ(board->GetSpawnInterval(), 1200u);
-
   for (const Row& row : table) {
     BoardTestAccess::SetHitCount(*board, row.hits);
-    headless::AdvanceTick(3);
     board->Update();
     EXPECT_NEAR(board->GetSpeed(), row.speed, 0.001f) << row.hits << " hits";
     EXPECT_EQ(board->GetWaitTime(), row.wait) << row.hits << " hits";
     EXPECT_EQ(board->GetSpawnInterval(), row.spawn) << row.hits << " hits";
-    EXPECT_EQ(board->GetRampedAt(), row.hits);
-    EXPECT_EQ(board->GetSpawnTimer().GetInterval(), row.spawn);
-    EXPECT_EQ(board->GetSpawnTimer().GetStart(), platform::GetTickCount());
   }
-}
-
-TEST_F(BoardTest, AJumpOverTenSkipsItsRamp) {
-  BoardTestAccess::SetHitCount(*board, 5);
-  board->Update();
-  BoardTestAccess::SetHitCount(*board, 9);
-  board->Update();
-  EXPECT_EQ(board->GetRampedAt(), 5) << "a count off the multiples of 5 changes nothing";
-  BoardTestAccess::SetHitCount(*board, 11);  // two hits in one draw pass
-  board->Update();
-  EXPECT_EQ(board->GetRampedAt(), 5);
-  EXPECT_EQ(board->GetSpeed(), 0.8f);
-  EXPECT_EQ(board->GetWaitTime(), 1000);
-  EXPECT_EQ(board->GetSpawnInterval(), 1079u);
-  BoardTestAccess::SetHitCount(*board, 15);
-  board->Update();
-  EXPECT_EQ(board->GetRampedAt(), 15);
-  EXPECT_EQ(board->GetSpeed(), 0.8f) << "15 lowers only the spawn interval";
-  EXPECT_EQ(board->GetWaitTime(), 1000);
-  EXPECT_EQ(board->GetSpawnInterval(), 971u);
-}
-
-TEST_F(BoardTest, RampRunsOncePerMultipleOfFive) {
-  BoardTestAccess::SetHitCount(*board, 10);
-  board->Update();
-  const float speed = board->GetSpeed();
-  board->Update();
-  board->Update();
-  EXPECT_EQ(board->GetSpeed(), speed);
-  EXPECT_EQ(board->GetWaitTime(), 949);
-  EXPECT_EQ(board->GetSpawnInterval(), 1079u);
-}
-
-TEST_F(BoardTest, FloorsHoldAt400And600AndSpeedHasNoBound) {
-  for (int hits = 5; hits <= 600; hits += 5) {
+  for (int hits = 105; hits <= 600; hits += 5) {
     BoardTestAccess::SetHitCount(*board, hits);
     board->Update();
-    if (hits < 55) {
-      EXPECT_GT(board->GetSpawnInterval(), 400u) << hits;
-    }
-    if (hits >= 55) {
-      EXPECT_EQ(board->GetSpawnInterval(), 400u) << hits;
-    }
-    if (hits < 100) {
-      EXPECT_GT(board->GetWaitTime(), 600) << hits;
-    }
-    if (hits >= 100) {
-      EXPECT_EQ(board->GetWaitTime(), 600) << hits;
-    }
   }
-  EXPECT_NEAR(board->GetSpeed(), 0.8f + 60 * 0.1f, 0.01f);
+  EXPECT_EQ(board->GetWaitTime(), 600);
+  EXPECT_EQ(board->GetSpawnInterval(), 400u);
+  EXPECT_NEAR(board->GetSpeed(), 0.8f + 60 * 0.1f, 0.01f) << "speed has no bound";
 }
 
-// Movement: one step per update once more than 10 ms have passed since the last step.
-class BoardMoveTest : public BoardTest {
- protected:
-  void SetUp() override {
-    BoardTest::SetUp();
-    board->Update();  // the program's first update starts the step timer, no step
-  }
-  // Steps with 11 ms between updates. Spawns into other holes leave the watched hole
-  // (2, 2) alone, which is busy from the start of each test.
-  void Step(int n = 1) {
-    for (int i = 0; i < n; ++i) {
-      headless::AdvanceTick(11);
-      board->Update();
-    }
-  }
-  int StepsUntilStateLeaves(std::int32_t state, int limit = 1000) {
-    int steps = 0;
-    while (board->GetHole(2, 2).state == state && steps < limit) {
-      Step();
-      ++steps;
-    }
-    return steps;
-  }
-};
-
-TEST_F(BoardMoveTest, FirstUpdateOfTheRunMakesNoStep) {
-  ResetBoardModuleState();
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_2POINT, 0.0f);
-  headless::AdvanceTick(500);
-  board->Update();
-  EXPECT_EQ(board->GetHole(2, 2).height, 0.0f);
-  ASSERT_TRUE(stepTimer.has_value());
-  EXPECT_EQ(stepTimer->GetInterval(), 10u);
-  headless::AdvanceTick(10);
-  board->Update();
-  EXPECT_EQ(board->GetHole(2, 2).height, 0.0f) << "10 ms is not more than 10 ms";
-  headless::AdvanceTick(1);
-  board->Update();
-  EXPECT_EQ(board->GetHole(2, 2).height, 0.8f);
-}
-
-TEST_F(BoardMoveTest, AtSpeed08ItemsRiseIn63StepsAndSinkIn64) {
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_2POINT, 0.0f);
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_RISING), 63);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_WAITING);
-  EXPECT_NEAR(board->GetHole(2, 2).height, 50.39997f, 1e-4f);
-  // More than waitTime (1000 ms) after the wait began: 91 steps of 11 ms.
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_WAITING), 91);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_SINKING);
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_SINKING), 64);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_GONE);
-  EXPECT_NEAR(board->GetHole(2, 2).height, -0.8f, 1e-4f);
-  EXPECT_EQ(board->GetHole(2, 2).kind, ITEM_2POINT) << "the kind stays until a draw";
-}
-
-TEST_F(BoardMoveTest, AtTheRampedSpeed09ItemsTake56StepsEachWay) {
-  BoardTestAccess::SetHitCount(*board, 10);
-  board->Update();
-  ASSERT_NEAR(board->GetSpeed(), 0.9f, 1e-6f);
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_5POINT, 0.0f);
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_RISING), 56);
-  BoardTestAccess::Hole(*board, 2, 2).state = HOLE_SINKING;
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_SINKING), 56);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_GONE);
-}
-
-TEST_F(BoardMoveTest, ExactlyFiftyStartsWaitingAndExactlyZeroIsGone) {
-  BoardTestAccess::SetSpeed(*board, 0.5f);
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_1POINT, 49.0f);
-  Step();
-  EXPECT_EQ(board->GetHole(2, 2).height, 49.5f);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_RISING);
-  Step();
-  EXPECT_EQ(board->GetHole(2, 2).height, 50.0f);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_WAITING);
-  EXPECT_EQ(board->GetHole(2, 2).waitTimer.GetInterval(), 1000u);
-  EXPECT_EQ(board->GetHole(2, 2).waitTimer.GetStart(), platform::GetTickCount());
-
-  BoardTestAccess::Place(*board, 2, 2, HOLE_SINKING, ITEM_1POINT, 1.0f);
-  Step();
-  EXPECT_EQ(board->GetHole(2, 2).height, 0.5f);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_SINKING);
-  Step();
-  EXPECT_EQ(board->GetHole(2, 2).height, 0.0f);
-  EXPECT_EQ(board->GetHole(2, 2).state, HOLE_GONE);
-}
-
-TEST_F(BoardMoveTest, SlowFramesMakeOneStepPerUpdate) {
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_2POINT, 0.0f);
-  float expected = 0.0f;
-  for (int i = 0; i < 3; ++i) {
-    headless::AdvanceTick(100);
+TEST_F(BoardTest, AJumpFromNineToElevenSkipsTheRampOfTen) {
+  for (int hits : {5, 9, 11}) {
+    BoardTestAccess::SetHitCount(*board, hits);
     board->Update();
-    expected += 0.8f;
-    EXPECT_EQ(board->GetHole(2, 2).height, expected);
   }
-  board->Update();  // same millisecond: no step
-  EXPECT_EQ(board->GetHole(2, 2).height, expected);
+  EXPECT_EQ(board->GetRampedAt(), 5);
+  EXPECT_EQ(board->GetWaitTime(), 1000);
+  EXPECT_EQ(board->GetSpawnInterval(), 1079u);
 }
 
-TEST_F(BoardMoveTest, TheWaitUsesTheWaitTimeOfTheMomentItBegan) {
-  BoardTestAccess::SetWaitTime(*board, 100);
-  BoardTestAccess::Place(*board, 2, 2, HOLE_RISING, ITEM_2POINT, 49.9f);
-  Step();
-  ASSERT_EQ(board->GetHole(2, 2).state, HOLE_WAITING);
-  BoardTestAccess::SetWaitTime(*board, 5000);
-  // 100 ms: nine steps of 11 ms reach 99, the tenth 110.
-  EXPECT_EQ(StepsUntilStateLeaves(HOLE_WAITING), 10);
+// --- movement -----------------------------------------------------------------------
+
+// Updates 11 ms apart; the program's first update only starts the step timer. Spawns
+// into other holes leave the watched hole (2, 2) alone.
+int StepsWhile(CBoard& board, std::int32_t state) {
+  int steps = 0;
+  while (board.GetHole(2, 2).state == state && steps < 1000) {
+    headless::AdvanceTick(11);
+    board.Update();
+    ++steps;
+  }
+  return steps;
 }
+
+TEST_F(BoardTest, ItemsRiseWaitAndSinkInTheirStepCountsOneStepPerUpdate) {
+  board->Update();
+  Place(2, 2, HOLE_RISING, ITEM_2POINT, 0.0f);
+  EXPECT_EQ(StepsWhile(*board, HOLE_RISING), 63) << "speed 0.8";
+  EXPECT_EQ(StepsWhile(*board, HOLE_WAITING), 91) << "more than 1000 ms";
+  EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 64);
+  EXPECT_EQ(Hole(2, 2).state, HOLE_GONE);
+  EXPECT_EQ(Hole(2, 2).kind, ITEM_2POINT) << "the kind stays until a draw";
+
+  BoardTestAccess::SetHitCount(*board, 10);
+  Place(2, 2, HOLE_RISING, ITEM_5POINT, 0.0f);
+  EXPECT_EQ(StepsWhile(*board, HOLE_RISING), 56) << "speed 0.9";
+  Place(2, 2, HOLE_SINKING, ITEM_5POINT, Hole(2, 2).height);
+  EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 56);
+
+  // Exactly 50 starts the wait; exactly 0 is gone.
+  BoardTestAccess::SetSpeed(*board, 0.5f);
+  Place(2, 2, HOLE_RISING, ITEM_1POINT, 49.0f);
+  EXPECT_EQ(StepsWhile(*board, HOLE_RISING), 2);
+  EXPECT_EQ(Hole(2, 2).height, 50.0f);
+  Place(2, 2, HOLE_SINKING, ITEM_1POINT, 1.0f);
+  EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 2);
+  EXPECT_EQ(Hole(2, 2).height, 0.0f);
+
+  // Updates 100 ms apart make one step each; one in the same millisecond makes none.
+  Place(2, 2, HOLE_RISING, ITEM_1POINT, 0.0f);
+  for (std::uint32_t ms : {100u, 100u, 0u}) {
+    headless::AdvanceTick(ms);
+    board->Update();
+  }
+  EXPECT_EQ(Hole(2, 2).height, 1.0f);
+}
+
+// --- clicks -------------------------------------------------------------------------
+
+TEST_F(BoardTest, HitBoxEdgesAreInclusiveAndSigned) {
+  // Hole (2, 3) at height 40: item box x 249..281, top 190, 32 deep; the hammer box
+  // hangs 30 pixels from the click and reaches 15 to either side. Below height 1 the
+  // item is the line y = 230.
+  struct Probe { int row, col; float height; int x, y; bool hit; };
+  const Probe probes[] = {
+      {2, 3, 40.0f, 234, 190, true},  {2, 3, 40.0f, 233, 190, false},
+      {2, 3, 40.0f, 296, 190, true},  {2, 3, 40.0f, 297, 190, false},
+      {2, 3, 40.0f, 260, 160, true},  {2, 3, 40.0f, 260, 159, false},
+      {2, 3, 40.0f, 260, 222, true},  {2, 3, 40.0f, 260, 223, false},
+      {2, 3, 50.4f, 260, 212, true},  {2, 3, 50.4f, 260, 213, false},
+      {2, 3, 0.5f, 234, 200, true},   {2, 3, 0.5f, 296, 230, true},
+      {2, 3, 0.0f, 265, 215, true},   {2, 3, 0.5f, 265, 231, false},
+      {2, 3, 0.5f, 265, 199, false},  {0, 0, 50.4f, 24, 10, true},
+      {0, 0, 50.4f, -5, 10, false},   {0, 0, 50.4f, 30, -40, false},
+  };
+  for (const Probe& p : probes) {
+    Place(p.row, p.col, HOLE_RISING, ITEM_2POINT, p.height);
+    const int hits = board->GetHitCount();
+    ClickPass(p.x, p.y);
+    EXPECT_EQ(board->GetHitCount() - hits, p.hit ? 1 : 0)
+        << "height " << p.height << " click " << p.x << "," << p.y;
+    Pass();  // empties the hole again
+  }
+}
+
+TEST_F(BoardTest, GoneAndEmptyHolesAreNotHitAndMissesSoundFourUntilTheTenth) {
+  for (int i = 1; i <= 11; ++i) {
+    Place(2, 2, HOLE_GONE, ITEM_10POINT, -0.4f);  // sunk, still holding its kind
+    Place(2, 3, HOLE_GONE, ITEM_NONE, 0.0f);      // hit earlier in the frame
+    headless::ClearRecords();
+    ClickPass(i <= 3 ? 55 + 70 * i : 500, 225);  // holes (2, 1) to (2, 3), then the panel
+    EXPECT_EQ(misses, i);
+    EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, i < 10 ? 4 : 9})) << "miss " << i;
+  }
+  EXPECT_EQ(board->GetHitCount(), 0);
+  EXPECT_EQ(Hole(2, 2).state, HOLE_EMPTY);
+}
+
+TEST_F(BoardTest, EachKindHasItsEffectAndSound) {
+  struct Case { int kind, score, time, stars, flag, sound; };
+  const Case cases[] = {
+      {ITEM_1POINT, 1, 0, 1, 3, 0},         {ITEM_2POINT, 2, 0, 0, 1, 0},
+      {ITEM_5POINT, 5, 0, 0, 2, 0},         {ITEM_10POINT, 10, 0, 0, 0, 0},
+      {ITEM_MINUS_TIMER, 0, -30, 0, -1, 4}, {ITEM_PLUS_TIMER, 0, 30, 0, -1, 7},
+  };
+  for (const Case& k : cases) {
+    score = time = stars = misses = 0;
+    std::fill(flags, flags + 4, 0);
+    headless::ClearRecords();
+    const int hits = board->GetHitCount();
+    Place(3, 1, HOLE_WAITING, k.kind, 50.4f);
+    ClickPass(125, 260);
+    EXPECT_EQ(board->GetHitCount(), hits + 1) << "kind " << k.kind;
+    EXPECT_EQ(std::vector<int>({score, time, stars, misses}),
+              std::vector<int>({k.score, k.time, k.stars, 0})) << "kind " << k.kind;
+    for (int g = 0; g < 4; ++g) EXPECT_EQ(flags[g], g == k.flag ? 1 : 0) << k.kind;
+    EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, k.sound})) << "kind " << k.kind;
+    Pass();
+  }
+  // Two items of one kind hit by one click raise their gauge's flag once.
+  Place(1, 2, HOLE_RISING, ITEM_1POINT, 32.0f);
+  Place(2, 2, HOLE_RISING, ITEM_1POINT, 45.0f);
+  ClickPass(195, 160);
+  EXPECT_EQ(stars, 2);
+  EXPECT_EQ(flags[3], 1);
+}
+
+// --- explosions and the hammer ------------------------------------------------------
+
+// Explosions of 5 frames of 80 ms: a draw more than 80 ms after the frame began moves
+// on, and the draw of frame 4 that finds its time over ends it.
+TEST_F(BoardTest, OneClickHitsTwoInAColumnEndedExplosionsLeaveTheQueueInOrderAndAResetEmptiesIt) {
+  // Upper item A at height 32 (box 128..160), lower B at 40 (box 190..222): a click at
+  // y = 160 reaches 160..190 and meets both; their explosions start at 1000.
+  Place(1, 2, HOLE_WAITING, ITEM_2POINT, 32.0f);
+  Place(2, 2, HOLE_SINKING, ITEM_5POINT, 40.0f);
+  PressAt(195, 160);
+  BarePassAt(1000);
+  EXPECT_EQ(board->GetHitCount(), 2);
+  EXPECT_EQ(score, 7);
+  EXPECT_EQ(std::vector<int>(flags, flags + 4), (std::vector<int>{0, 1, 1, 0}));
+  EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, 0, 0}));
+  BarePassAt(1081);
+  // C (hole 0, 4) starts at 1100.
+  Place(0, 4, HOLE_WAITING, ITEM_2POINT, 40.0f);
+  PressAt(335, 50);
+  BarePassAt(1100);
+  ASSERT_EQ(board->GetExplosionCount(), 3);
+  for (std::uint32_t t : {1162u, 1243u, 1324u}) BarePassAt(t);
+  // A new item already rises where A burst; A's end covers it for this one frame.
+  Place(1, 2, HOLE_RISING, ITEM_10POINT, 45.0f);
+  BarePassAt(1405);
+  // A ends; B, moved into slot 0, is drawn in the same pass and ends too; C, now in
+  // slot 0, is drawn and moves on to frame 3.
+  ASSERT_EQ(board->GetExplosionCount(), 1);
+  EXPECT_EQ(board->GetExplosionCell(0).x, 4);
+  EXPECT_EQ(board->GetExplosion(0).GetCurrent(), 3);
+  if (!havePictures) GTEST_SKIP() << "no generated pictures to look at";
+  EXPECT_TRUE(CellIsCanvas(1, 2));
+  EXPECT_TRUE(CellIsCanvas(2, 2));
+  EXPECT_GT(back.Painted(300, 20, 370, 90), 100) << "C's frame 2";
+  crt::srand(100);
+  board->Reset();
+  EXPECT_EQ(board->GetExplosionCount(), 0);
+  BarePassAt(1500);
+  EXPECT_EQ(back.Painted(0, 0, 640, 480), 0) << "a reset leaves no explosion to draw";
+}
+
+TEST_F(BoardTest, ATwentySixthExplosionIsDroppedButItsHitCounts) {
+  for (int i = 0; i < 26; ++i) {
+    Place(3, 3, HOLE_WAITING, ITEM_2POINT, 50.4f);
+    PressAt(265, 250);
+    BarePassAt(i < 25 ? 1000 : 1040);
+    BarePassAt(1040);
+  }
+  EXPECT_EQ(board->GetHitCount(), 26);
+  EXPECT_EQ(board->GetExplosionCount(), 25);
+  for (std::uint32_t t = 1081; t <= 1405; t += 81) BarePassAt(t);
+  EXPECT_EQ(board->GetExplosionCount(), 0) << "all 25 began at 1000 and ended together";
+}
+
+TEST_F(BoardTest, ASwingShowsSixFramesThenSevenEmptyOnesAndIgnoresClicks) {
+  ClickPass(320, 240);
+  // The first draw starts the frame timer; each later draw 26 ms on shows the frame
+  // reached and moves on; the 14th shows frame 12 and ends the swing.
+  std::uint32_t tick = 1000;
+  for (int draw = 0; draw < 14; ++draw, tick += 26) {
+    if (draw == 5) ClickPass(330, 250);  // taken as a miss, the swing goes on
+    const int frame = board->GetHammer().GetCurrent();
+    EXPECT_EQ(frame, draw == 0 ? 0 : draw - 1) << "draw " << draw;
+    headless::SetTick(tick);
+    back.Clear();
+    board->DrawHammer(back.dc);
+    EXPECT_TRUE(!havePictures || (back.Painted(255, 185, 420, 340) > 0) == (frame <= 5)) << frame;
+    EXPECT_EQ(board->IsSwinging(), draw < 13 ? 1 : 0) << "draw " << draw;
+  }
+  EXPECT_EQ(misses, 2);
+}
+
+// --- trace and picture --------------------------------------------------------------
+
+TEST_F(BoardTest, TheTraceReportsDealsHitsMissesAndRamps) {
+  platform::Options options;
+  options.trace = traceDir + "/trace.jsonl";
+  testsupport::StartHeadless(options);
+  headless::SetTick(5000);
+  crt::srand(100);
+  board->Reset();
+  board->Spawn();  // a 2-point item into hole (0, 1) from slot 0
+  // Hole (0, 1) at height 0 is the line y = 90: a hit, then a miss in the emptied hole.
+  ClickPass(125, 80);
+  ClickPass(125, 80);
+  BoardTestAccess::SetHitCount(*board, 5);
+  board->Update();
+  testsupport::StartHeadless();  // writes the trace out
+
+  const auto trace = testsupport::ReadTrace(options.trace);
+  // The named fields of the first line of `event`, joined by spaces.
+  const auto fields = [&trace](const char* event, std::initializer_list<const char*> names) {
+    const auto lines = testsupport::Events(trace, event);
+    std::string out;
+    for (const char* name : names) out += " " + (lines.empty() ? "-" : lines[0].at(name));
+    return out.substr(1);
+  };
+  std::string deck;
+  for (int kind : DeckOfSeed100()) deck += (deck.empty() ? "[" : ",") + std::to_string(kind);
+  EXPECT_EQ(fields("shuffle", {"deck"}), deck + "]");
+  EXPECT_EQ(fields("spawn", {"row", "col", "kind", "slot", "tick"}), "0 1 1 0 5000");
+  EXPECT_EQ(fields("hit", {"row", "col", "kind"}), "0 1 1");
+  EXPECT_EQ(fields("miss", {"misses"}), "1");
+  EXPECT_EQ(fields("ramp", {"hits", "waitTime", "spawnInterval"}), "5 1000 1079");
+  EXPECT_NEAR(std::stod(fields("ramp", {"speed"})), 0.8, 1e-6);
+}
+
+// Items cut off at their height over the canvas, a burst and the hammer; the frame is
+// also written out as board_render.png beside the data folder for a person to look at.
+TEST_F(BoardTest, ARenderedFrameShowsItemsCutOffAtTheirHeight) {
+  if (!havePictures) GTEST_SKIP() << "no generated pictures";
+  const struct { int row, col, kind, height; } items[] = {
+      {0, 0, ITEM_1POINT, 10}, {1, 3, ITEM_10POINT, 50}, {3, 0, ITEM_MINUS_TIMER, 25}};
+  for (const auto& it : items) Place(it.row, it.col, HOLE_WAITING, it.kind, it.height + 0.4f);
+  Place(2, 2, HOLE_WAITING, ITEM_2POINT, 50.4f);
+  PressAt(175, 185);  // hits hole (2, 2) and starts the swing
+  for (std::uint32_t t : {1000u, 1030u, 1060u, 1090u, 1100u}) {
+    headless::SetTick(t);
+    back.Clear();
+    Pass();
+    board->DrawHammer(back.dc);
+  }
+  EXPECT_TRUE(platform::WritePng(std::string(TONKALO_DATA_DIR) + "/../board_render.png",
+                                 gdi::ColourBits(back.bmp, nullptr, nullptr), 640, 480));
+  // The top `height` rows of each sprite show through its mask over the canvas.
+  const gdi::HBITMAP canvas = gdi::CurrentBitmap(board->GetCanvas().GetMemDC());
+  for (const auto& it : items) {
+    const CDrawMaskBMP& sprite = board->GetPointSprite(it.kind);
+    const int left = 70 * it.col + 55 - sprite.GetWidth() / 2;
+    const int top = 70 * it.row + 90 - it.height;
+    int mismatches = 0;
+    for (int j = -1; j < it.height + 5; ++j)
+      for (int i = 0; i < sprite.GetWidth(); ++i) {
+        const bool shown = j >= 0 && j < it.height &&
+                           gdi::PixelAt(gdi::CurrentBitmap(sprite.GetMaskDC()), i, j) == 0;
+        mismatches += back.At(left + i, top + j) !=
+                      (shown ? gdi::PixelAt(gdi::CurrentBitmap(sprite.GetForeDC()), i, j)
+                             : gdi::PixelAt(canvas, left + i - 20, top + j - 20));
+      }
+    EXPECT_EQ(mismatches, 0) << "item kind " << it.kind;
+  }
+  EXPECT_TRUE(CellIsCanvas(4, 1)) << "an empty cell";
+  EXPECT_EQ(back.Painted(380, 0, 640, 480), 0) << "nothing beside the board";
+}
+
+}  // namespace

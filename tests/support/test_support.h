@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace testsupport {
 
 // A fresh empty folder under the test's working directory, removed at exit.
@@ -31,7 +33,7 @@ std::vector<TraceLine> ReadTrace(const std::string& path);
 // The lines whose "event" is `event`.
 std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::string& event);
 
-// A decoded 24- or 32-bit BMP as 0x00RRGGBB rows top to bottom; empty on failure.
+// A decoded uncompressed 24-bit BMP as 0x00RRGGBB rows top to bottom; empty on failure.
 struct Image {
   int width = 0;
   int height = 0;
@@ -39,5 +41,9 @@ struct Image {
   std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 Image ReadBmp(const std::string& path);
+
+// Starts the headless backend in this test program (options.headless is forced on); a
+// failed start fails the current test.
+void StartHeadless(platform::Options options = {});
 
 }  // namespace testsupport
