@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -179,29 +180,111 @@ Run ClipAxis(i64 d, i64 s, i64 n, i64 dstSize, i64 srcSize) {
   return r;
 }
 
-// The part of a surface a copy reads, taken aside when it is also the destination so
-// that overlapping copies read the pixels as they were before the call.
-Surface CopyOfArea(const Surface& s, i64 x, i64 y, i64 w, i64 h) {
-  Surface c;
-  c.width = static_cast<int>(w);
-  c.height = static_cast<int>(h);
-  c.mono = s.mono;
+template <typename T>
+std::vector<T> RowsOf(const std::vector<T>& pixels, i64 stride, i64 x, i64 y, i64 w, i64 h) {
+  std::vector<T> out;
+  out.reserve(static_cast<std::size_t>(w * h));
   for (i64 row = 0; row < h; ++row) {
-    const std::size_t from = static_cast<std::size_t>((y + row) * s.width + x);
-    if (s.mono) {
-      c.bits.insert(c.bits.end(), s.bits.begin() + from, s.bits.begin() + from + w);
-    } else {
-      c.colour.insert(c.colour.end(), s.colour.begin() + from,
-                      s.colour.begin() + from + w);
-    }
+    const auto first = pixels.begin() + (y + row) * stride + x;
+    out.insert(out.end(), first, first + w);
   }
-  return c;
+  return out;
+}
+
+// How a copy converts between the formats: a colour pixel equal to the source
+// context's background becomes 1 in monochrome; a monochrome 1 becomes the destination
+// context's background colour, 0 its text colour. Passed by value, so that the inner
+// loops keep it in registers.
+struct Colours {
+  std::uint32_t srcBk;
+  std::uint32_t dstBk;
+  std::uint32_t dstText;
+
+  std::uint8_t ToMono(std::uint32_t pixel) const { return pixel == srcBk ? 1 : 0; }
+};
+
+// The two contexts of a copy and the bitmaps they hold.
+struct Sides {
+  Object* dctx = nullptr;
+  Object* sctx = nullptr;
+  Surface* dst = nullptr;
+  Surface* src = nullptr;
+
+  Colours colours() const {
+    return {PixelOf(sctx->bkColour), PixelOf(dctx->bkColour), PixelOf(dctx->textColour)};
+  }
+};
+
+bool SidesOf(HDC dst, HDC src, Sides& sides) {
+  sides.dst = SurfaceOf(dst, &sides.dctx);
+  sides.src = SurfaceOf(src, &sides.sctx);
+  return sides.dst != nullptr && sides.src != nullptr;
+}
+
+// An unstretched copy clipped to both bitmaps: w x h pixels from (sx, sy) of `from` to
+// (dx, dy). When source and destination are one bitmap, `from` is the area taken aside
+// first, so that overlapping copies read the pixels as they were before the call.
+struct Clipped {
+  i64 dx = 0;
+  i64 dy = 0;
+  i64 sx = 0;
+  i64 sy = 0;
+  i64 w = 0;
+  i64 h = 0;
+  const Surface* from = nullptr;
+  Surface aside;
+};
+
+void TakeAside(const Surface& s, Clipped& c) {
+  c.aside.width = static_cast<int>(c.w);
+  c.aside.height = static_cast<int>(c.h);
+  c.aside.mono = s.mono;
+  if (s.mono) {
+    c.aside.bits = RowsOf(s.bits, s.width, c.sx, c.sy, c.w, c.h);
+  } else {
+    c.aside.colour = RowsOf(s.colour, s.width, c.sx, c.sy, c.w, c.h);
+  }
+  c.from = &c.aside;
+  c.sx = 0;
+  c.sy = 0;
+}
+
+// False when no pixel of the copy lies inside both bitmaps. Inline because every copy
+// runs it; the rare taking aside stays out of line.
+inline bool Clip(const Sides& sides, int x, int y, int w, int h, int sx, int sy, Clipped& c) {
+  if (w <= 0 || h <= 0) return false;
+  const Surface& d = *sides.dst;
+  const Surface& s = *sides.src;
+  const Run cx = ClipAxis(x, sx, w, d.width, s.width);
+  const Run cy = ClipAxis(y, sy, h, d.height, s.height);
+  if (cx.count == 0 || cy.count == 0) return false;
+  c.dx = i64{x} + cx.first;
+  c.dy = i64{y} + cy.first;
+  c.sx = i64{sx} + cx.first;
+  c.sy = i64{sy} + cy.first;
+  c.w = cx.count;
+  c.h = cy.count;
+  c.from = &s;
+  if (&s == &d) TakeAside(s, c);
+  return true;
+}
+
+// Runs f with the raster operation as a compile-time constant, so that each operation
+// gets its own inner loops.
+template <typename F>
+void WithOp(Op op, F&& f) {
+  switch (op) {
+    case Op::Copy: f(std::integral_constant<Op, Op::Copy>{}); break;
+    case Op::And: f(std::integral_constant<Op, Op::And>{}); break;
+    case Op::Paint: f(std::integral_constant<Op, Op::Paint>{}); break;
+    case Op::AndNot: f(std::integral_constant<Op, Op::AndNot>{}); break;
+  }
 }
 
 // The plain copy: row loops over contiguous memory, the format conversion inlined.
 template <Op op>
 void CopyRect(Surface& dst, i64 dx, i64 dy, const Surface& src, i64 sx, i64 sy, i64 w,
-              i64 h, std::uint32_t srcBk, std::uint32_t dstBk, std::uint32_t dstText) {
+              i64 h, Colours colours) {
   for (i64 row = 0; row < h; ++row) {
     const std::size_t dOff = static_cast<std::size_t>((dy + row) * dst.width + dx);
     const std::size_t sOff = static_cast<std::size_t>((sy + row) * src.width + sx);
@@ -221,13 +304,11 @@ void CopyRect(Surface& dst, i64 dx, i64 dy, const Surface& src, i64 sx, i64 sy, 
     } else if (dst.mono) {
       std::uint8_t* d = dst.bits.data() + dOff;
       const std::uint32_t* s = src.colour.data() + sOff;
-      for (std::size_t i = 0; i < n; ++i) {
-        d[i] = Combine<op>(d[i], static_cast<std::uint8_t>(s[i] == srcBk ? 1 : 0));
-      }
+      for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], colours.ToMono(s[i]));
     } else {
       std::uint32_t* d = dst.colour.data() + dOff;
       const std::uint8_t* s = src.bits.data() + sOff;
-      const std::uint32_t expand[2] = {dstText, dstBk};
+      const std::uint32_t expand[2] = {colours.dstText, colours.dstBk};
       for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], expand[s[i]]);
     }
   }
@@ -288,8 +369,7 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
 // operation.
 template <Op op>
 void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, const AxisMap& cols,
-                 const AxisMap& rows, std::uint32_t srcBk, std::uint32_t dstBk,
-                 std::uint32_t dstText) {
+                 const AxisMap& rows, Colours colours) {
   const std::size_t n = cols.lo.size();
   static thread_local std::vector<std::uint32_t> acc;
   static thread_local std::vector<std::uint8_t> hit;
@@ -316,37 +396,48 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, const AxisMap
       if (!hit[c]) continue;
       const std::uint32_t s = acc[c];
       if (dst.mono) {
-        const std::uint8_t bit =
-            src.mono ? static_cast<std::uint8_t>(s) : static_cast<std::uint8_t>(s == srcBk);
+        const std::uint8_t bit = src.mono ? static_cast<std::uint8_t>(s) : colours.ToMono(s);
         dst.bits[dOff + c] = Combine<op>(dst.bits[dOff + c], bit);
       } else {
-        const std::uint32_t pixel = src.mono ? (s ? dstBk : dstText) : s;
+        const std::uint32_t pixel = src.mono ? (s ? colours.dstBk : colours.dstText) : s;
         dst.colour[dOff + c] = Combine<op>(dst.colour[dOff + c], pixel);
       }
     }
   }
 }
 
+HBITMAP AddBitmap(Surface&& surface) {
+  Object obj;
+  obj.kind = Kind::Bitmap;
+  obj.surface = std::move(surface);
+  return Objects().Add(std::move(obj));
+}
+
 HBITMAP NewBitmap(int width, int height, bool mono) {
   if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) {
     return 0;
   }
-  Object obj;
-  obj.kind = Kind::Bitmap;
-  obj.surface.width = width;
-  obj.surface.height = height;
-  obj.surface.mono = mono;
+  Surface s;
+  s.width = width;
+  s.height = height;
+  s.mono = mono;
   const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   try {
     if (mono) {
-      obj.surface.bits.assign(n, 0);
+      s.bits.assign(n, 0);
     } else {
-      obj.surface.colour.assign(n, 0);
+      s.colour.assign(n, 0);
     }
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  return Objects().Add(std::move(obj));
+  return AddBitmap(std::move(s));
+}
+
+COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
+  Object* d = Objects().Find(dc, Kind::Context);
+  if (d == nullptr) return 0xFFFFFFFFu;
+  return std::exchange(d->*which, colour & 0x00FFFFFFu);
 }
 
 }  // namespace
@@ -397,19 +488,11 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
-  Object* d = Objects().Find(dc, Kind::Context);
-  if (d == nullptr) return 0xFFFFFFFFu;
-  const COLORREF old = d->bkColour;
-  d->bkColour = colour & 0x00FFFFFFu;
-  return old;
+  return SetColour(dc, &Object::bkColour, colour);
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
-  Object* d = Objects().Find(dc, Kind::Context);
-  if (d == nullptr) return 0xFFFFFFFFu;
-  const COLORREF old = d->textColour;
-  d->textColour = colour & 0x00FFFFFFu;
-  return old;
+  return SetColour(dc, &Object::textColour, colour);
 }
 
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
@@ -452,12 +535,11 @@ HBITMAP LoadBitmapFromFile(const char* path) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  Object obj;
-  obj.kind = Kind::Bitmap;
-  obj.surface.width = image.width;
-  obj.surface.height = image.height;
-  obj.surface.colour = std::move(image.pixels);
-  return Objects().Add(std::move(obj));
+  Surface s;
+  s.width = image.width;
+  s.height = image.height;
+  s.colour = std::move(image.pixels);
+  return AddBitmap(std::move(s));
 }
 
 // Pens are solid and one pixel wide (a width of 0 or 1), the only kind the game draws
@@ -512,127 +594,63 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
 }
 
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-  Object* dctx = nullptr;
-  Object* sctx = nullptr;
-  Surface* d = SurfaceOf(dst, &dctx);
-  Surface* s = SurfaceOf(src, &sctx);
+  Sides sides;
   Op op;
-  if (d == nullptr || s == nullptr || !OpOf(rop, op)) return false;
-  if (w <= 0 || h <= 0) return true;
-  const Run cx = ClipAxis(x, sx, w, d->width, s->width);
-  const Run cy = ClipAxis(y, sy, h, d->height, s->height);
-  if (cx.count == 0 || cy.count == 0) return true;
-  const i64 dx = i64{x} + cx.first;
-  const i64 dy = i64{y} + cy.first;
-  i64 rx = i64{sx} + cx.first;
-  i64 ry = i64{sy} + cy.first;
-  Surface aside;
-  const Surface* from = s;
-  if (s == d) {
-    aside = CopyOfArea(*s, rx, ry, cx.count, cy.count);
-    from = &aside;
-    rx = 0;
-    ry = 0;
-  }
-  const std::uint32_t srcBk = PixelOf(sctx->bkColour);
-  const std::uint32_t dstBk = PixelOf(dctx->bkColour);
-  const std::uint32_t dstText = PixelOf(dctx->textColour);
-  switch (op) {
-    case Op::Copy:
-      CopyRect<Op::Copy>(*d, dx, dy, *from, rx, ry, cx.count, cy.count, srcBk, dstBk,
-                         dstText);
-      break;
-    case Op::And:
-      CopyRect<Op::And>(*d, dx, dy, *from, rx, ry, cx.count, cy.count, srcBk, dstBk,
-                        dstText);
-      break;
-    case Op::Paint:
-      CopyRect<Op::Paint>(*d, dx, dy, *from, rx, ry, cx.count, cy.count, srcBk, dstBk,
-                          dstText);
-      break;
-    case Op::AndNot:
-      CopyRect<Op::AndNot>(*d, dx, dy, *from, rx, ry, cx.count, cy.count, srcBk, dstBk,
-                           dstText);
-      break;
-  }
+  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) return false;
+  Clipped c;
+  if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
+  WithOp(op, [&](auto o) {
+    CopyRect<decltype(o)::value>(*sides.dst, c.dx, c.dy, *c.from, c.sx, c.sy, c.w, c.h,
+                                 sides.colours());
+  });
   return true;
 }
 
 bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, DWORD rop) {
-  Object* dctx = nullptr;
-  Object* sctx = nullptr;
-  Surface* d = SurfaceOf(dst, &dctx);
-  Surface* s = SurfaceOf(src, &sctx);
+  Sides sides;
   Op op;
-  if (d == nullptr || s == nullptr || !OpOf(rop, op)) return false;
+  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
+  Surface& d = *sides.dst;
   static thread_local AxisMap cols;
   static thread_local AxisMap rows;
-  MapAxis(x, w, d->width, sx, sw, s->width, cols);
-  MapAxis(y, h, d->height, sy, sh, s->height, rows);
+  MapAxis(x, w, d.width, sx, sw, sides.src->width, cols);
+  MapAxis(y, h, d.height, sy, sh, sides.src->height, rows);
   if (cols.lo.empty() || rows.lo.empty()) return true;
   Surface aside;
-  const Surface* from = s;
-  if (s == d) {
-    aside = *s;
+  const Surface* from = sides.src;
+  if (sides.src == sides.dst) {
+    aside = d;
     from = &aside;
   }
-  const std::uint32_t srcBk = PixelOf(sctx->bkColour);
-  const std::uint32_t dstBk = PixelOf(dctx->bkColour);
-  const std::uint32_t dstText = PixelOf(dctx->textColour);
-  switch (op) {
-    case Op::Copy:
-      StretchRect<Op::Copy>(*d, x, y, *from, cols, rows, srcBk, dstBk, dstText);
-      break;
-    case Op::And:
-      StretchRect<Op::And>(*d, x, y, *from, cols, rows, srcBk, dstBk, dstText);
-      break;
-    case Op::Paint:
-      StretchRect<Op::Paint>(*d, x, y, *from, cols, rows, srcBk, dstBk, dstText);
-      break;
-    case Op::AndNot:
-      StretchRect<Op::AndNot>(*d, x, y, *from, cols, rows, srcBk, dstBk, dstText);
-      break;
-  }
+  WithOp(op, [&](auto o) {
+    StretchRect<decltype(o)::value>(d, x, y, *from, cols, rows, sides.colours());
+  });
   return true;
 }
 
 bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, BLENDFUNCTION blend) {
-  Surface* d = SurfaceOf(dst);
-  Surface* s = SurfaceOf(src);
-  if (d == nullptr || s == nullptr || d->mono || s->mono) return false;
+  Sides sides;
+  if (!SidesOf(dst, src, sides) || sides.dst->mono || sides.src->mono) return false;
   if (blend.BlendOp != 0 || blend.AlphaFormat != 0 || w != sw || h != sh) return false;
-  if (w <= 0 || h <= 0) return true;
-  const Run cx = ClipAxis(x, sx, w, d->width, s->width);
-  const Run cy = ClipAxis(y, sy, h, d->height, s->height);
-  if (cx.count == 0 || cy.count == 0) return true;
-  const i64 dx = i64{x} + cx.first;
-  const i64 dy = i64{y} + cy.first;
-  i64 rx = i64{sx} + cx.first;
-  i64 ry = i64{sy} + cy.first;
-  Surface aside;
-  const Surface* from = s;
-  if (s == d) {
-    aside = CopyOfArea(*s, rx, ry, cx.count, cy.count);
-    from = &aside;
-    rx = 0;
-    ry = 0;
-  }
+  Clipped c;
+  if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
+  Surface& d = *sides.dst;
   const std::uint32_t a = blend.SourceConstantAlpha;
   const std::uint32_t na = 255 - a;
-  for (i64 row = 0; row < cy.count; ++row) {
-    std::uint32_t* dp = d->colour.data() + (dy + row) * d->width + dx;
-    const std::uint32_t* sp = from->colour.data() + (ry + row) * from->width + rx;
-    for (i64 i = 0; i < cx.count; ++i) {
+  for (i64 row = 0; row < c.h; ++row) {
+    std::uint32_t* dp = d.colour.data() + (c.dy + row) * d.width + c.dx;
+    const std::uint32_t* sp = c.from->colour.data() + (c.sy + row) * c.from->width + c.sx;
+    for (i64 i = 0; i < c.w; ++i) {
       const std::uint32_t sv = sp[i];
       const std::uint32_t dv = dp[i];
       std::uint32_t out = 0;
       for (int shift = 0; shift <= 16; shift += 8) {
-        const std::uint32_t c =
+        const std::uint32_t channel =
             (((sv >> shift) & 0xFF) * a + ((dv >> shift) & 0xFF) * na + 127) / 255;
-        out |= c << shift;
+        out |= channel << shift;
       }
       dp[i] = out;
     }
