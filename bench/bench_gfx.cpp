@@ -13,6 +13,7 @@
 #include "app/geometry.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
+#include "platform/backend.h"
 #include "platform/gdi.h"
 #include "platform/platform.h"
 
@@ -21,38 +22,21 @@ namespace {
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;
 
-void Put(std::string& s, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // A 24-bit BMP of w x h: a diagonal pattern with every seventh pixel in the white key,
 // so the masked draws have both transparent and opaque pixels to deal with.
 std::string WritePicture(const std::string& dir, const char* name, int w, int h) {
-  const int stride = (w * 3 + 3) & ~3;
-  std::string s = "BM";
-  Put(s, static_cast<std::uint32_t>(54 + stride * h), 4);
-  Put(s, 0, 4);
-  Put(s, 54, 4);
-  Put(s, 40, 4);
-  Put(s, static_cast<std::uint32_t>(w), 4);
-  Put(s, static_cast<std::uint32_t>(h), 4);
-  Put(s, 1, 2);
-  Put(s, 24, 2);
-  for (int i = 0; i < 6; ++i) Put(s, 0, 4);
-  for (int y = h - 1; y >= 0; --y) {
+  std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const bool key = (x + y) % 7 == 0;
-      s.push_back(static_cast<char>(key ? 0xFF : x * 3));
-      s.push_back(static_cast<char>(key ? 0xFF : y * 5));
-      s.push_back(static_cast<char>(key ? 0xFF : 0x40));
+      const std::uint32_t r = 0x40;
+      const std::uint32_t g = static_cast<std::uint32_t>(y * 5) & 0xFF;
+      const std::uint32_t b = static_cast<std::uint32_t>(x * 3) & 0xFF;
+      pixels[static_cast<size_t>(y) * w + x] = key ? 0xFFFFFF : (r << 16) | (g << 8) | b;
     }
-    s.append(static_cast<size_t>(stride - w * 3), '\0');
   }
   const std::string path = dir + "/" + name;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return path;
-  std::fwrite(s.data(), 1, s.size(), f);
-  std::fclose(f);
+  platform::WriteBmp24(path, pixels.data(), w, h);
   return path;
 }
 
