@@ -289,10 +289,14 @@ void MessageBox(const char* text, const char* caption) {
 void Present(const std::uint32_t* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return;
   State& s = S();
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  s.lastFrame.assign(pixels, pixels + count);
-  s.frameWidth = width;
-  s.frameHeight = height;
+  // Only shots and the headless tests read the kept frame; a plain windowed run does
+  // not pay for a copy every frame.
+  if (s.options.headless || !s.options.shots.empty()) {
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    s.lastFrame.assign(pixels, pixels + count);
+    s.frameWidth = width;
+    s.frameHeight = height;
+  }
   B().Present(pixels, width, height);
 }
 
