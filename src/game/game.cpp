@@ -102,28 +102,28 @@ void CGame::Frame(HWND hWnd) {
   gdi::HDC windowDC = GetDC(hWnd);
   bool compose = true;
   switch (state) {
-    case STATE_TITLE: StepTitle(); break;
-    case STATE_COUNTDOWN: StepCountdown(); break;
-    case STATE_PLAY: compose = StepPlay(); break;
-    case STATE_FINISH: StepFinish(); break;
-    case STATE_RESULT: StepResult(); break;
+    case STATE_TITLE: StepTitle(hWnd); break;
+    case STATE_COUNTDOWN: StepCountdown(hWnd); break;
+    case STATE_PLAY: compose = StepPlay(hWnd); break;
+    case STATE_FINISH: StepFinish(hWnd); break;
+    case STATE_RESULT: StepResult(hWnd); break;
   }
   if (compose) gdi::BitBlt(windowDC, 0, 0, 640, 480, backDC, 0, 0, gdi::SRCCOPY);
   ReleaseDC(hWnd, windowDC);
 }
 
-void CGame::StepTitle() { DrawScreen(MainWindow()); }
+void CGame::StepTitle(HWND hWnd) { DrawScreen(hWnd); }
 
-void CGame::StepCountdown() {
+void CGame::StepCountdown(HWND hWnd) {
   if (countdown.Step()) {
     SetState(STATE_PLAY);
     ChangeTrack(kPlayTrack);
   }
-  DrawScreen(MainWindow());
+  DrawScreen(hWnd);
   countdown.Draw(backDC);
 }
 
-bool CGame::StepPlay() {
+bool CGame::StepPlay(HWND hWnd) {
   if (timeBox.GetValue() <= 0) {
     EnterResults();
     Program().musicPlayer.Stop();
@@ -140,7 +140,7 @@ bool CGame::StepPlay() {
   if (missBox.TakeTrigger()) SetState(STATE_FINISH);
   StepCounters();
   StepPopups();
-  DrawScreen(MainWindow());
+  DrawScreen(hWnd);
   countdown.DrawStartBanner(backDC);
   return true;
 }
@@ -157,17 +157,17 @@ void CGame::StepCounters() {
   }
 }
 
-void CGame::StepFinish() {
+void CGame::StepFinish(HWND hWnd) {
   finishFrames += 1;
   if (finishFrames >= kFinishPauseFrames) {
     finishFrames = 0;
     EnterResults();
   }
-  DrawScreen(MainWindow());
+  DrawScreen(hWnd);
 }
 
-void CGame::StepResult() {
+void CGame::StepResult(HWND hWnd) {
   if (results.Step(scoreBox.GetValue()) && MousePressed(1)) EnterTitle();
-  DrawScreen(MainWindow());
+  DrawScreen(hWnd);
   results.Draw(backDC);
 }

@@ -55,14 +55,14 @@ class CGame {
 
  private:
   int LoadAssets(gdi::HDC windowDC, HWND hWnd);
-  void StepTitle();
-  void StepCountdown();
+  void StepTitle(HWND hWnd);
+  void StepCountdown(HWND hWnd);
   // False when the time ran out: the frame ends without composing or presenting.
-  bool StepPlay();
+  bool StepPlay(HWND hWnd);
   void StepCounters();
   void StepGauges(const int hitReport[4]);
-  void StepFinish();
-  void StepResult();
+  void StepFinish(HWND hWnd);
+  void StepResult(HWND hWnd);
   void DrawTitleLayout();
   void DrawPlayLayout();
   void SetState(int newState);
