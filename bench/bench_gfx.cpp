@@ -10,12 +10,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/geometry.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
 #include "platform/backend.h"
 #include "platform/gdi.h"
 #include "platform/platform.h"
+#include "services/geometry.h"
 
 namespace {
 

@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/debug.h"
 #include "app/frame_loop.h"
-#include "app/mouse.h"
-#include "app/timer.h"
-#include "app/window.h"
 #include "platform/gdi.h"
 #include "platform/headless/control.h"
+#include "services/debug.h"
+#include "services/message_queue.h"
+#include "services/mouse.h"
+#include "services/timer.h"
+#include "services/window.h"
 #include "support/test_support.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/crand.h"
-#include "app/mouse.h"
 #include "board/board.h"
 #include "platform/backend.h"
 #include "platform/headless/control.h"
 #include "platform/platform.h"
+#include "services/crand.h"
+#include "services/mouse.h"
 #include "support/test_support.h"
 
 struct BoardTestAccess {

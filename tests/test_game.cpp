@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "app/window.h"
 #include "game/game.h"
 #include "game/program.h"
 #include "platform/headless/control.h"
 #include "platform/platform.h"
+#include "services/window.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,16 +1,15 @@
 // The process entry of the game: start-up, the frame loop and the window procedure.
 // The window's plumbing (creation, the message queue) is in window.cpp; this file only
 // decides what the game does with each message and in which order a pass runs.
-#include "app/debug.h"
 #include "app/frame_loop.h"
-#include "app/mouse.h"
-#include "app/window.h"
 #include "game/program.h"
 #include "platform/platform.h"
+#include "services/debug.h"
+#include "services/message_queue.h"
+#include "services/mouse.h"
+#include "services/window.h"
 
 namespace {
-
-ProgramObjects* liveObjects = nullptr;
 
 std::intptr_t WindowProc(HWND hWnd, unsigned message, std::uintptr_t wParam,
                          std::intptr_t lParam) {
@@ -83,12 +82,6 @@ int RunFrameLoop(HWND hWnd) {
 }
 
 }  // namespace
-
-ProgramObjects::ProgramObjects() { liveObjects = this; }
-
-ProgramObjects::~ProgramObjects() { liveObjects = nullptr; }
-
-ProgramObjects& Program() { return *liveObjects; }
 
 int TonkaloMain(void* hInstance) {
   HWND hWnd = CreateMainWindow(WindowProc, hInstance);

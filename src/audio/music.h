@@ -2,7 +2,7 @@
 // to its end.
 #pragma once
 
-#include "app/window.h"
+#include "services/window.h"
 
 class CMp3Player {
  public:

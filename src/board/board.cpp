@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/crand.h"
-#include "app/mouse.h"
 #include "audio/sound.h"
 #include "platform/platform.h"
+#include "services/crand.h"
+#include "services/mouse.h"
 
 std::int32_t deckPos = 0;
 std::optional<CTimer> stepTimer;

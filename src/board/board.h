@@ -1,3 +1,4 @@
+// Folder board/: the whack board. May include gfx/, audio/, services/ and platform/.
 // The whack board: 5 x 5 holes of 70 x 70 pixels whose canvas sits at (20, 20) in the
 // window. Items are dealt from a 57-slot deck into random empty holes, rise, wait and
 // sink; clicks in play hit them, and the hammer and explosions are drawn on top.
@@ -8,13 +9,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/geometry.h"
-#include "app/timer.h"
-#include "app/window.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
 #include "gfx/pata.h"
 #include "platform/gdi.h"
+#include "services/geometry.h"
+#include "services/timer.h"
+#include "services/window.h"
 
 // What a hole holds; also the index of the item's sprite.
 enum ItemKind : std::int8_t {

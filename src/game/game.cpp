@@ -2,12 +2,12 @@
 // Loading and shutdown live in game_load.cpp, the screen layouts in screen.cpp.
 #include "game/game.h"
 
-#include "app/crand.h"
-#include "app/mouse.h"
 #include "audio/sound.h"
 #include "game/program.h"
 #include "hud/popups.h"
 #include "platform/platform.h"
+#include "services/crand.h"
+#include "services/mouse.h"
 
 namespace {
 

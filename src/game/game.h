@@ -1,11 +1,11 @@
+// Folder game/: the game object, its screens, loading and the high score. May include
+// every folder but app/.
 // The one game object: owns the back buffer and every screen element, holds the screen
 // state and the high score, and runs one frame at a time for the frame loop.
 #pragma once
 
 #include <cstdint>
 
-#include "app/timer.h"
-#include "app/window.h"
 #include "board/board.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
@@ -13,6 +13,8 @@
 #include "hud/counter_box.h"
 #include "hud/gauges.h"
 #include "hud/results.h"
+#include "services/timer.h"
+#include "services/window.h"
 
 enum ScreenState {
   STATE_TITLE = 0,

@@ -4,12 +4,12 @@
 
 #include <unistd.h>
 
-#include "app/debug.h"
 #include "audio/sound.h"
 #include "game/game.h"
 #include "game/program.h"
 #include "hud/popups.h"
 #include "platform/platform.h"
+#include "services/debug.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Screen composition: the whole frame is drawn into the back buffer every frame, back
 // to front, over a freshly tiled wall.
-#include "app/window.h"
 #include "audio/sound.h"
 #include "game/game.h"
 #include "hud/popups.h"
 #include "platform/platform.h"
+#include "services/window.h"
 
 namespace {
 

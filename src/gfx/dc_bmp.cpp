@@ -1,6 +1,6 @@
 #include "gfx/dc_bmp.h"
 
-#include "app/debug.h"
+#include "services/debug.h"
 
 namespace {
 

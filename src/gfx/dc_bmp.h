@@ -2,8 +2,8 @@
 // that outlines the board grid.
 #pragma once
 
-#include "app/geometry.h"
 #include "platform/gdi.h"
+#include "services/geometry.h"
 
 // Frees a context and then the bitmap that was selected into it, each only if set, and
 // nulls both: the bitmap is no longer in use when it goes.

@@ -1,7 +1,7 @@
 #include "gfx/mask_bmp.h"
 
-#include "app/debug.h"
 #include "gfx/dc_bmp.h"
+#include "services/debug.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+// Folder gfx/: sprites, canvases, the wall, animations and digit strips. May include
+// services/ and platform/.
 // Colour-keyed sprite: a picture and a one-bit mask built from a key colour once, at
 // load time, so that each transparent draw is two block copies.
 #pragma once

@@ -1,6 +1,6 @@
 #include "gfx/pata.h"
 
-#include "app/debug.h"
+#include "services/debug.h"
 
 CPataPata::CPataPata() : frameCount(0), current(0), restartFlag(1) {}
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "app/timer.h"
 #include "gfx/mask_bmp.h"
+#include "services/timer.h"
 
 class CPataPata {
  public:

@@ -1,3 +1,5 @@
+// Folder hud/: counter boxes, gauges, pop-ups, countdown and results panel. May include
+// gfx/, audio/, services/ and platform/.
 // The four boxes on the right of the play screen: time and score (a number with a
 // pending amount that rolls into it one unit per 50 ms tick) and stars and misses (an
 // icon count with a threshold that fires a bonus or the end of the game).

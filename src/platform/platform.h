@@ -1,3 +1,6 @@
+// Folder platform/: the machine under the game (raster layer, BMP decoder, clock, input,
+// message box, sound and music devices, backends). The bottom layer: it includes nothing
+// of the game; only this folder knows SDL.
 // The one door from the game to the machine. Two backends implement it: sdl/ (a real
 // window, mouse and audio) and headless/ (a virtual clock, scripted input and recorded
 // output). Everything here is called from the game thread only.

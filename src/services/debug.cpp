@@ -1,4 +1,4 @@
-#include "app/debug.h"
+#include "services/debug.h"
 
 #include <cstdarg>
 #include <cstdio>

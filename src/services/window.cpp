@@ -1,8 +1,8 @@
-#include "app/window.h"
+#include "services/window.h"
 
-#include "app/frame_loop.h"
 #include "platform/gdi.h"
 #include "platform/platform.h"
+#include "services/message_queue.h"
 
 struct CWindow {
   WNDPROC proc = nullptr;

@@ -1,4 +1,4 @@
-#include "app/mouse.h"
+#include "services/mouse.h"
 
 #include "platform/platform.h"
 

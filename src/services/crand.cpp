@@ -1,4 +1,4 @@
-#include "app/crand.h"
+#include "services/crand.h"
 
 namespace crt {
 namespace {
