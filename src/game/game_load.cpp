@@ -1,8 +1,5 @@
 // Start-up loading in its fixed order, shutdown, and the high-score file.
-#include <cstdio>
 #include <string>
-
-#include <unistd.h>
 
 #include "audio/sound.h"
 #include "game/game.h"
@@ -13,51 +10,11 @@
 
 namespace {
 
-const char* const kHighScoreFile = "highscore.dat";
-
 constexpr gdi::COLORREF kWhite = gdi::RGB(255, 255, 255);
 constexpr gdi::COLORREF kBlack = gdi::RGB(0, 0, 0);
 constexpr gdi::COLORREF kGreen = gdi::RGB(0, 255, 0);
 constexpr gdi::COLORREF kStartKey = gdi::RGB(100, 60, 0);
 constexpr gdi::COLORREF kMessageKey = gdi::RGB(127, 127, 127);
-
-// The record as four little-endian bytes on every machine. A file shorter than four
-// bytes counts as no record at all.
-std::int32_t ReadHighScoreFile() {
-  std::FILE* f = std::fopen(kHighScoreFile, "rb");
-  if (!f) return 0;
-  unsigned char bytes[4];
-  const size_t got = std::fread(bytes, 1, 4, f);
-  std::fclose(f);
-  if (got != 4) return 0;
-  const std::uint32_t v = static_cast<std::uint32_t>(bytes[0]) |
-                          (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                          (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                          (static_cast<std::uint32_t>(bytes[3]) << 24);
-  return static_cast<std::int32_t>(v);
-}
-
-// Written beside the real file and renamed over it, so a crash at any moment leaves
-// either the old record or the new one, never a torn file.
-bool WriteHighScoreFile(std::int32_t value) {
-  const std::string temp = std::string(kHighScoreFile) + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  const std::uint32_t v = static_cast<std::uint32_t>(value);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
-                                  static_cast<unsigned char>((v >> 8) & 0xFF),
-                                  static_cast<unsigned char>((v >> 16) & 0xFF),
-                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
-  bool ok = std::fwrite(bytes, 1, 4, f) == 4;
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), kHighScoreFile) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
 
 // A tested load that fails stops start-up with its own message.
 bool Tested(int loaded, const char* message) {
@@ -69,7 +26,7 @@ bool Tested(int loaded, const char* message) {
 
 void CGame::WriteHighScore() {
   if (!highScoreRead) return;
-  if (WriteHighScoreFile(highScore)) {
+  if (platform::WriteRecord(highScore)) {
     platform::TraceEvent("highscore-write").Int("value", highScore);
   }
 }
@@ -82,8 +39,7 @@ int CGame::Init(void* /*hInstance*/, HWND hWnd) {
 }
 
 int CGame::LoadAssets(gdi::HDC windowDC, HWND hWnd) {
-  highScore = ReadHighScoreFile();
-  highScoreRead = true;
+  highScoreRead = platform::ReadRecord(highScore) != platform::RecordState::Unreadable;
 
   backDC = gdi::CreateCompatibleDC(windowDC);
   backBitmap = gdi::CreateCompatibleBitmap(windowDC, 640, 480);

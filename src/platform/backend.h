@@ -32,7 +32,14 @@ class Backend {
   // index < 0 halts the channel without playing anything.
   virtual void PlayWave(int index, const std::uint8_t* image, std::size_t size) = 0;
   virtual void Music(MusicCommand command, const std::string& path) = 0;
+  // The record in the file Options::recordFile; a backend without files keeps it
+  // elsewhere.
+  virtual RecordState ReadRecord(std::int32_t& value);
+  virtual bool WriteRecord(std::int32_t value);
 };
+
+// The options Init was given.
+const Options& CurrentOptions();
 
 // The backend in use (the default headless one before Init).
 Backend& CurrentBackend();

@@ -172,6 +172,8 @@ void ForgetLastFrame() {
 
 Backend& CurrentBackend() { return B(); }
 
+const Options& CurrentOptions() { return S().options; }
+
 // --- the public interface ---
 
 bool Init(const Options& options, std::string& error) {
@@ -304,6 +306,13 @@ void PlayWave(int index, const std::uint8_t* image, std::size_t size) {
   if (index >= 0) TraceEvent("sound").Int("index", index);
   B().PlayWave(index, image, size);
 }
+
+RecordState ReadRecord(std::int32_t& value) {
+  value = 0;
+  return B().ReadRecord(value);
+}
+
+bool WriteRecord(std::int32_t value) { return B().WriteRecord(value); }
 
 void Music(MusicCommand command, const char* path) {
   {

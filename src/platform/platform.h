@@ -27,6 +27,7 @@ struct Options {
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads
+  std::string recordFile = "highscore.dat";  // where the high score is kept
 };
 
 // Parses argv; on a bad option writes one line to `error` and returns false.
@@ -75,6 +76,15 @@ void Present(const std::uint32_t* pixels, int width, int height);
 // there; null halts the channel. Traced as a `sound` event, except for a negative index,
 // which only halts the channel (before the images are freed).
 void PlayWave(int index, const std::uint8_t* image, std::size_t size);
+
+// The stored high score: four bytes, a signed little-endian 32-bit value.
+enum class RecordState { Absent, Read, Unreadable };
+// Reads the record into `value`; Absent (value 0) when none is kept or it holds fewer
+// than four bytes.
+RecordState ReadRecord(std::int32_t& value);
+// Replaces the record so that a crash at any moment leaves the old or the new value;
+// false when it could not be kept.
+bool WriteRecord(std::int32_t value);
 
 enum class MusicCommand { Stop, Open, Play, Replay, Close };
 // Drives the music track: Open loads `path` (replacing what was open), Play starts it
