@@ -3,6 +3,8 @@
 // line for the user, and main exits with status 2.
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -43,6 +45,9 @@ bool ParseTick(const std::string& text, double& out) {
   return true;
 }
 
+// Set by the command line, so that start-up decisions made before Init are told too.
+bool verboseOn = false;
+
 }  // namespace
 
 std::string UsageText() {
@@ -69,7 +74,18 @@ std::string UsageText() {
          "                     (repeatable)\n"
          "  --data-dir DIR     folder holding BMP/, WAV/, MP3/ and highscore.dat (made the\n"
          "                     working directory first)\n"
+         "  --verbose          say on standard error what start-up decided\n"
          "  --help             show this text and exit\n";
+}
+
+void Verbose(const char* format, ...) {
+  if (!verboseOn) return;
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("tonkalo: ", stderr);
+  std::vfprintf(stderr, format, args);
+  std::fputc('\n', stderr);
+  va_end(args);
 }
 
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
@@ -86,7 +102,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       hasInlineValue = true;
     }
 
-    const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help";
+    const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
+                        name == "--verbose";
     const bool takesValue = name == "--tick" || name == "--scale" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
@@ -114,6 +131,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     long long number = 0;
     if (name == "--headless") {
       options.headless = true;
+    } else if (name == "--verbose") {
+      options.verbose = true;
     } else if (name == "--fullscreen") {
       options.fullscreen = true;
     } else if (name == "--help") {
@@ -179,6 +198,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
   }
   out = options;
+  verboseOn = options.verbose;
   return true;
 }
 

@@ -17,6 +17,7 @@ namespace platform {
 struct Options {
   bool headless = false;
   bool help = false;
+  bool verbose = false;        // one line per start-up decision on standard error
   double tickMs = 15.625;      // system tick that Sleep rounds up to
   int scale = 0;               // 0: the largest whole factor that fits the desktop
   bool fullscreen = false;
@@ -30,10 +31,18 @@ struct Options {
   std::string recordFile = "highscore.dat";  // where the high score is kept
 };
 
-// Parses argv; on a bad option writes one line to `error` and returns false.
+// Parses argv; on a bad option writes one line to `error` and returns false. A
+// successful parse also switches Verbose on or off.
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
 // The text that --help prints.
 std::string UsageText();
+// With --verbose, one line on standard error ("tonkalo: " and the formatted text);
+// otherwise nothing.
+void Verbose(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 // Window messages the backends deliver, with the values the game's window procedure uses.
 constexpr unsigned WM_CLOSE = 0x0010;
