@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 .PHONY: setup configure build play test bench clean
 
 setup:
-	@bash scripts/setup.sh
+	@bash scripts/setup.sh test
 
 configure: setup
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null

@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, playing and testing Tonkalo need, when
-# they are missing. Safe to run again: it does nothing once everything is there.
+# Installs the Debian packages that Tonkalo needs, when they are missing. Safe to run
+# again: it does nothing once everything is there.
+#   setup.sh play   what building and playing the game needs (the default)
+#   setup.sh test   that, and what the tests and benchmarks need
 set -euo pipefail
 
-packages=(
+profile=${1:-play}
+play_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-mixer-dev
   libcairo2-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core
+)
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick bc
 )
+case "$profile" in
+  play) packages=("${play_packages[@]}") ;;
+  test) packages=("${play_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "setup: unknown profile '$profile' (play or test)" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
