@@ -84,4 +84,43 @@ std::vector<std::uint8_t> EncodeBmp(const Image& image) {
   return out;
 }
 
+std::vector<std::uint8_t> EncodeBmpWithAlpha(int width, int height,
+                                             const std::vector<std::uint32_t>& argb) {
+  const std::uint32_t dataSize = static_cast<std::uint32_t>(width) * height * 4;
+  const std::uint32_t offset = 14 + 108;
+  std::vector<std::uint8_t> out;
+  out.reserve(offset + dataSize);
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, offset + dataSize);
+  Put32(out, 0);
+  Put32(out, offset);
+  Put32(out, 108);
+  Put32(out, static_cast<std::uint32_t>(width));
+  Put32(out, static_cast<std::uint32_t>(height));  // positive: bottom-up
+  Put16(out, 1);
+  Put16(out, 32);
+  Put32(out, 3);  // BI_BITFIELDS
+  Put32(out, dataSize);
+  Put32(out, 2835);  // 72 dpi
+  Put32(out, 2835);
+  Put32(out, 0);
+  Put32(out, 0);
+  for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Put32(out, mask);
+  Put32(out, 0x73524742);  // 'sRGB'
+  for (int i = 0; i < 12; ++i) Put32(out, 0);  // end points and gamma, unused with sRGB
+  for (int y = height - 1; y >= 0; --y) {
+    for (int x = 0; x < width; ++x) Put32(out, argb[static_cast<size_t>(y) * width + x]);
+  }
+  return out;
+}
+
+bool SavePng(cairo_surface_t* surface, const std::string& path) {
+  if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS) {
+    std::fprintf(stderr, "tonkalo-assetgen: cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace assetgen
