@@ -19,8 +19,8 @@ struct DataSearch {
   std::string home;         // the user's home folder, empty when unknown
 };
 
-// The installed data folder for a program at `executable`: <prefix>/share/tonkalo for
-// <prefix>/bin/tonkalo (the layout the install rules use); empty when `executable` is.
+// The data folder the install rules put beside a program at `executable` (by default
+// <prefix>/share/tonkalo for <prefix>/bin/tonkalo); empty when `executable` is.
 std::string InstalledDataFolder(const std::string& executable);
 
 // The data folder is --data-dir, else the working folder when it holds BMP/, else the

@@ -1,6 +1,6 @@
 // The executable: reads the options, finds the data and makes its folder the working
-// directory, chooses where the high score is kept, brings the platform up, and runs the entry between the construction and destruction
-// of the program-lifetime objects.
+// directory, chooses where the high score is kept, brings the platform up, and runs the
+// entry between the construction and destruction of the program-lifetime objects.
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
