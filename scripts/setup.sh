@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Tonkalo needs, when they are missing. Safe to run
 # again: it does nothing once everything is there.
-#   setup.sh play   what building and playing the game needs (the default)
-#   setup.sh test   that, and what the tests and benchmarks need
+#   setup.sh play      what building and playing the game needs (the default)
+#   setup.sh test      that, and what the tests and benchmarks need
+#   setup.sh package   that of play, and what building a Debian package needs
+# As an ordinary user it runs apt-get through sudo, which may ask for the password; when
+# it cannot (no sudo, no terminal to ask on), it prints the one command to run.
 set -euo pipefail
 
 profile=${1:-play}
@@ -14,11 +17,16 @@ play_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick bc
+  desktop-file-utils appstream man-db
+)
+package_packages=(
+  dpkg-dev debhelper fakeroot lintian
 )
 case "$profile" in
   play) packages=("${play_packages[@]}") ;;
   test) packages=("${play_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "setup: unknown profile '$profile' (play or test)" >&2; exit 2 ;;
+  package) packages=("${play_packages[@]}" "${package_packages[@]}") ;;
+  *) echo "setup: unknown profile '$profile' (play, test or package)" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -37,12 +45,19 @@ if [ "$(id -u)" -eq 0 ]; then
   sudo=()
 elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
   sudo=(sudo -n)
+elif command -v sudo >/dev/null 2>&1 && (: </dev/tty) 2>/dev/null; then
+  echo "setup: installing ${missing[*]} needs root; sudo may ask for your password"
+  sudo=(sudo)
 else
-  echo "setup: missing packages; run as root: apt-get install ${missing[*]}" >&2
+  if command -v sudo >/dev/null 2>&1; then
+    echo "setup: missing packages; run: sudo apt-get install ${missing[*]}" >&2
+  else
+    echo "setup: missing packages; run as root: apt-get install ${missing[*]}" >&2
+  fi
   exit 1
 fi
 
 echo "setup: installing ${missing[*]}"
 "${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+  --no-install-recommends "${missing[@]}" >/dev/null

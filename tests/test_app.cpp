@@ -1,12 +1,15 @@
 // The application shell's own services: the interval timer, the play-bounds test,
-// mouse sampling, the debug box, and the window with its message queue.
+// mouse sampling, the debug box, the window with its message queue, and where the data
+// and the high score are found.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/data_places.h"
 #include "app/frame_loop.h"
 #include "platform/gdi.h"
 #include "platform/headless/control.h"
@@ -158,6 +161,53 @@ TEST_F(AppTest, WindowLifeFromCreationToQuit) {
   EXPECT_EQ(received, (std::vector<unsigned>{WM_CREATE, platform::WM_SIZE, WM_LBUTTONDOWN,
                                              WM_CLOSE, WM_DESTROY}));
   EXPECT_EQ(MainWindow(), nullptr);
+}
+
+// Folders: work/ holds BMP/, empty/ does not, other/ is named by --data-dir, and
+// prefix/bin/tonkalo has its installed data beside it.
+TEST(DataPlaces, DataDirThenWorkingFolderThenInstalledDataAndTheRecordOutOfTheInstall) {
+  namespace fs = std::filesystem;
+  const std::string root = testsupport::MakeTempDir("data-places");
+  const std::string exe = root + "/prefix/bin/tonkalo";
+  const std::string installed = InstalledDataFolder(exe);
+  ASSERT_EQ(installed.rfind(root + "/prefix/", 0), 0u) << installed;
+  for (const std::string& d : {root + "/work/BMP", root + "/other/BMP", installed + "/BMP",
+                               root + "/empty"}) {
+    fs::create_directories(d);
+  }
+  const std::string userRecord = "/home/u/.local/share/tonkalo/highscore.dat";
+  struct Case {
+    std::string dataDir, working, dataHome, home;
+    std::string folder, record;  // empty folder: not found
+  };
+  const Case cases[] = {
+      {"../other", "work", "", "/home/u", "other", root + "/other/highscore.dat"},
+      {"", "work", "", "/home/u", "work", root + "/work/highscore.dat"},
+      {"", "empty", "", "/home/u", installed, userRecord},
+      {"", "empty", "/xdg", "/home/u", installed, "/xdg/tonkalo/highscore.dat"},
+      {"", "empty", "relative/xdg", "/home/u", installed, userRecord},
+      {installed, "work", "", "/home/u", installed, userRecord},
+      {"", "empty", "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    DataSearch search{c.dataDir, root + "/" + c.working, exe, c.dataHome, c.home};
+    DataPlaces places;
+    std::string error;
+    const bool found = FindDataPlaces(search, places, error);
+    const std::string want = c.folder.empty() || c.folder[0] == '/' ? c.folder : root + "/" + c.folder;
+    EXPECT_EQ(found ? places.folder : "", want) << c.dataDir << " " << c.working << " " << error;
+    EXPECT_EQ(found ? places.recordFile : "", c.record) << c.dataDir << " " << c.working;
+    EXPECT_EQ(places.installed, found && want == installed);
+  }
+
+  DataSearch nowhere{"", root + "/empty", exe, "", "/home/u"};
+  fs::remove_all(installed);
+  DataPlaces places;
+  std::string error;
+  EXPECT_FALSE(FindDataPlaces(nowhere, places, error));
+  EXPECT_NE(error.find(root + "/empty"), std::string::npos) << error;
+  EXPECT_NE(error.find(installed), std::string::npos) << error;
+  EXPECT_NE(error.find("--data-dir"), std::string::npos) << error;
 }
 
 }  // namespace

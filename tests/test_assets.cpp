@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/bmp.h"
@@ -198,6 +199,39 @@ TEST(AssetPictures, WallIsPlainWhereGaugeBackgroundsAreSampled) {
   EXPECT_EQ(Ink(wall, wall.At(0, 340), 0, 340, wall.width, wall.height), 0);
 }
 
+// The window's icon as SDL loads it: 64 x 64 with its alpha kept (see-through corners, an
+// opaque middle); the desktop's icons at their sizes.
+TEST(AssetIcons, WindowIconKeepsItsAlphaAndDesktopIconsHaveTheirSizes) {
+  SDL_Surface* loaded = SDL_LoadBMP(Data("icons/tonkalo.bmp").c_str());
+  ASSERT_NE(loaded, nullptr) << SDL_GetError();
+  SDL_Surface* icon = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+  SDL_FreeSurface(loaded);
+  ASSERT_NE(icon, nullptr) << SDL_GetError();
+  EXPECT_EQ(std::pair(icon->w, icon->h), std::pair(64, 64));
+  auto alpha = [icon](int x, int y) {
+    const auto* row = static_cast<const std::uint8_t*>(icon->pixels) + y * icon->pitch;
+    return reinterpret_cast<const std::uint32_t*>(row)[x] >> 24;
+  };
+  EXPECT_EQ(alpha(0, 0) + alpha(63, 0) + alpha(0, 63) + alpha(63, 63), 0u);
+  EXPECT_EQ(alpha(32, 40), 255u);
+  SDL_FreeSurface(icon);
+
+  for (int size : {48, 128, 256}) {
+    // A PNG's width and height are big-endian at bytes 16 and 20 of its IHDR chunk.
+    const std::string png =
+        testsupport::ReadFile(Data("icons/tonkalo-" + std::to_string(size) + ".png"));
+    ASSERT_GT(png.size(), 24u) << size;
+    auto be32 = [&png](size_t at) {
+      return (static_cast<std::uint32_t>(png[at] & 0xFF) << 24) | ((png[at + 1] & 0xFF) << 16) |
+             ((png[at + 2] & 0xFF) << 8) | (png[at + 3] & 0xFF);
+    };
+    EXPECT_EQ(png.compare(1, 3, "PNG"), 0);
+    EXPECT_EQ(be32(16), static_cast<std::uint32_t>(size));
+    EXPECT_EQ(be32(20), static_cast<std::uint32_t>(size));
+  }
+  EXPECT_NE(testsupport::ReadFile(Data("icons/tonkalo.svg")).find("<svg"), std::string::npos);
+}
+
 TEST(AssetSounds, TenEffectsAreShortCleanPcm) {
   const char* const names[] = {
       "tm2_bom003.wav",   "cursor09.wav",   "bell07.wav",       "push04.wav", "shoot16_b.wav",
@@ -293,8 +327,8 @@ TEST(AssetGenerator, TwoRunsGiveIdenticalBytes) {
     EXPECT_TRUE(testsupport::ReadFile(entry.path()) == testsupport::ReadFile(b + "/" + rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, FilesIn(Data("BMP")).size() + 10 + 2 + 6)
-      << "pictures, sounds, music, sheets";
+  EXPECT_EQ(compared, FilesIn(Data("BMP")).size() + 10 + 2 + 6 + 5)
+      << "pictures, sounds, music, sheets, icons";
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ TEST(ProgramOptions, HelpExitsZeroQuietlyAndBadOptionsExitTwoWithOneLine) {
 
 TEST(ProgramOptions, WithoutADisplayTheWindowedProgramSaysSoAndExitsOne) {
   const std::string dir = MakeTempDir("e2e-nodisplay");
+  CopyData(dir);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
   unsetenv("SDL_VIDEODRIVER");

@@ -1,14 +1,18 @@
-// The executable: reads the options, makes the data folder the working directory,
-// brings the platform up, and runs the entry between the construction and destruction
-// of the program-lifetime objects.
+// The executable: reads the options, finds the data and makes its folder the working
+// directory, chooses where the high score is kept, brings the platform up, and runs the
+// entry between the construction and destruction of the program-lifetime objects.
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "app/data_places.h"
 #include "game/program.h"
 #include "platform/platform.h"
 
@@ -28,6 +32,32 @@ void AnchorPaths(platform::Options& options) {
   for (platform::Options::Shot& shot : options.shots) anchor(shot.file);
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// $HOME, or the password database's entry when it is unset (as under some service
+// managers).
+std::string HomeFolder() {
+  std::string home = Environment("HOME");
+  if (home.empty()) {
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) home = entry->pw_dir;
+  }
+  return home;
+}
+
+DataSearch SearchFor(const platform::Options& options) {
+  DataSearch search;
+  search.dataDir = options.dataDir;
+  std::error_code ignored;
+  search.workingDir = std::filesystem::current_path(ignored).string();
+  search.executable = std::filesystem::read_symlink("/proc/self/exe", ignored).string();
+  search.dataHome = Environment("XDG_DATA_HOME");
+  search.home = HomeFolder();
+  return search;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,12 +71,34 @@ int main(int argc, char** argv) {
     std::fputs(platform::UsageText().c_str(), stdout);
     return 0;
   }
-  AnchorPaths(options);
-  if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
-    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", options.dataDir.c_str(),
-                 std::strerror(errno));
-    return 2;
+  if (options.version) {
+    std::puts("tonkalo " TONKALO_VERSION);
+    return 0;
   }
+  AnchorPaths(options);
+  if (!options.dataDir.empty()) {
+    struct stat folder {};
+    const bool found = stat(options.dataDir.c_str(), &folder) == 0;
+    if (!found || !S_ISDIR(folder.st_mode)) {
+      std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n",
+                   options.dataDir.c_str(), found ? "not a folder" : std::strerror(errno));
+      return 2;
+    }
+  }
+  DataPlaces places;
+  if (!FindDataPlaces(SearchFor(options), places, error)) {
+    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    return 1;
+  }
+  if (chdir(places.folder.c_str()) != 0) {
+    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", places.folder.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  options.recordFile = places.recordFile;
+  platform::Verbose("data folder: %s%s", places.folder.c_str(),
+                    places.installed ? " (installed with the program)" : "");
+  platform::Verbose("record file: %s", places.recordFile.c_str());
   if (!platform::Init(options, error)) {
     std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
     return 1;

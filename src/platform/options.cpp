@@ -103,7 +103,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
 
     const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
-                        name == "--verbose";
+                        name == "--verbose" || name == "--version";
     const bool takesValue = name == "--tick" || name == "--scale" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
@@ -135,8 +135,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       options.verbose = true;
     } else if (name == "--fullscreen") {
       options.fullscreen = true;
-    } else if (name == "--help") {
-      options.help = true;
+    } else if (name == "--help" || name == "--version") {
+      (name == "--help" ? options.help : options.version) = true;
       out = options;
       return true;
     } else if (name == "--tick") {

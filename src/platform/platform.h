@@ -17,6 +17,7 @@ namespace platform {
 struct Options {
   bool headless = false;
   bool help = false;
+  bool version = false;        // print the version and exit
   bool verbose = false;        // one line per start-up decision on standard error
   double tickMs = 15.625;      // system tick that Sleep rounds up to
   int scale = 0;               // 0: the largest whole factor that fits the desktop

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio.h"
+#include "icon.h"
 #include "output.h"
 #include "pictures.h"
 
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
   }
   const auto started = std::chrono::steady_clock::now();
   const std::string out = argv[1];
-  for (const char* sub : {"/BMP", "/WAV", "/MP3"}) {
+  for (const char* sub : {"/BMP", "/WAV", "/MP3", "/icons"}) {
     if (!MakeFolder(out + sub)) return 1;
   }
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   }
   ok = WriteContactSheet(out + "/contact-sheet.png", pictures) && ok;
   ok = WritePreviews(out, pictures) && ok;
+  ok = WriteIcons(out + "/icons") && ok;
 
   music.join();
   ok = ok && musicOk;

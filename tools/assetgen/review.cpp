@@ -37,14 +37,6 @@ cairo_surface_t* ToSurface(const Picture& pic, int zoom, bool checker) {
   return s;
 }
 
-bool SavePng(cairo_surface_t* s, const std::string& path) {
-  if (cairo_surface_write_to_png(s, path.c_str()) != CAIRO_STATUS_SUCCESS) {
-    std::fprintf(stderr, "tonkalo-assetgen: cannot write %s\n", path.c_str());
-    return false;
-  }
-  return true;
-}
-
 // A 640 x 480 screen with the game's transparent copies.
 struct Screen {
   Image img{640, 480};

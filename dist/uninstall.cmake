@@ -1,0 +1,32 @@
+# cmake -DMANIFEST=install_manifest.txt -P uninstall.cmake: removes every file the last
+# install listed (under $DESTDIR, as the install put them), then the game's own data
+# folders once they are empty. Folders shared with other programs (bin, applications,
+# icons, man) stay.
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "nothing to uninstall: ${MANIFEST} is missing (run the install first)")
+endif()
+file(STRINGS "${MANIFEST}" files)
+set(folders "")
+foreach(file IN LISTS files)
+  set(file "$ENV{DESTDIR}${file}")
+  if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+    message(STATUS "Removing ${file}")
+    file(REMOVE "${file}")
+  endif()
+  string(FIND "${file}" "/tonkalo/" at REVERSE)
+  if(at GREATER -1)
+    get_filename_component(folder "${file}" DIRECTORY)
+    list(APPEND folders "${folder}")
+    string(SUBSTRING "${file}" 0 ${at} top)
+    list(APPEND folders "${top}/tonkalo")
+  endif()
+endforeach()
+# Deepest first, so a folder is empty once its subfolders are gone.
+list(REMOVE_DUPLICATES folders)
+list(SORT folders ORDER DESCENDING)
+foreach(folder IN LISTS folders)
+  file(GLOB left "${folder}/*")
+  if(IS_DIRECTORY "${folder}" AND NOT left)
+    file(REMOVE_RECURSE "${folder}")
+  endif()
+endforeach()
