@@ -14,6 +14,7 @@ play_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick bc
+  emscripten chromium nodejs npm
 )
 case "$profile" in
   play) packages=("${play_packages[@]}") ;;
@@ -21,9 +22,14 @@ case "$profile" in
   *) echo "setup: unknown profile '$profile' (play or test)" >&2; exit 2 ;;
 esac
 
+# A package counts as there when it is installed or an installed one provides it (a
+# nodejs from elsewhere may bring its own npm).
+provided=$(dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null |
+  awk -F'|' '$1 ~ /^ii/ { print $2 }' | tr ',' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//')
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" &&
+     ! grep -qxF "$p" <<<"$provided"; then
     missing+=("$p")
   fi
 done
