@@ -92,7 +92,9 @@ class WebBackend : public Backend {
   // Real time: milliseconds since start-up, less the time the page spent hidden.
   double Elapsed() const { return emscripten_get_now() - start_ - hiddenMs_; }
   void WaitWhileHidden();
+  // The kept frame of a scripted run, if it has not been shown yet.
   void ShowFrame();
+  void Show(const std::uint32_t* pixels, int width, int height);
 
   Options options_;
   // False when a script drives the input: then the virtual clock runs and nothing sounds.
@@ -101,15 +103,14 @@ class WebBackend : public Backend {
   double start_;
   double hiddenMs_ = 0.0;
   double lastYield_;
-  std::vector<std::uint32_t> frame_;  // the last frame presented, 0x00RRGGBB
-  std::vector<std::uint32_t> rgba_;   // the same as the canvas wants its bytes
+  std::vector<std::uint32_t> frame_;  // a scripted run's last frame, 0x00RRGGBB
+  std::vector<std::uint32_t> rgba_;   // a frame as the canvas wants its bytes
   int frameWidth_ = 0;
   int frameHeight_ = 0;
   bool frameShown_ = true;
 };
 
 WebBackend::~WebBackend() {
-  // A scripted run shows its last frame, whenever it was presented.
   ShowFrame();
   if (realInput_) tonkalo_page_music(static_cast<int>(MusicCommand::Close), "");
   tonkalo_page_close();
@@ -187,26 +188,34 @@ void WebBackend::ShowMessageBox(const char* caption, const char* text) {
   while (tonkalo_page_box_open()) emscripten_sleep(kBoxPollMs);
 }
 
-// A scripted run shows only some of its frames, so it keeps the frame as it came and
-// converts it when it is shown.
+// Real time shows every frame as it comes. A scripted run shows only some of them, so it
+// keeps the last one as it came and converts it when it is shown.
 void WebBackend::Present(const std::uint32_t* pixels, int width, int height) {
+  if (realInput_) {
+    Show(pixels, width, height);
+    return;
+  }
   frame_.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   frameWidth_ = width;
   frameHeight_ = height;
   frameShown_ = false;
-  if (realInput_) ShowFrame();
 }
 
 void WebBackend::ShowFrame() {
   if (frameShown_) return;
-  rgba_.resize(frame_.size());
+  Show(frame_.data(), frameWidth_, frameHeight_);
+  frameShown_ = true;
+}
+
+void WebBackend::Show(const std::uint32_t* pixels, int width, int height) {
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  rgba_.resize(count);
   // 0x00RRGGBB to the bytes R, G, B, 255 (a little-endian 0xFFBBGGRR).
-  for (std::size_t i = 0; i < frame_.size(); ++i) {
-    const std::uint32_t p = frame_[i];
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t p = pixels[i];
     rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
   }
-  tonkalo_page_present(rgba_.data(), frameWidth_, frameHeight_);
-  frameShown_ = true;
+  tonkalo_page_present(rgba_.data(), width, height);
 }
 
 void WebBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {

@@ -14,6 +14,9 @@ mergeInto(LibraryManager.library, {
     y: -10000,
     down: false,
     latched: false,
+    // [kind, x, y] for the game's next Pump, kinds as PageEvent in web_backend.cpp:
+    // 1 press on the canvas, 2 a double-click's second press, 3 track ended (x: the
+    // music turn it belongs to), 4 the page was resized.
     events: [],
     lastPress: null,
     audio: null,
