@@ -1,12 +1,18 @@
 # The two commands a player and a maintainer need, `make play` and `make test`, and the
-# ones that install the game and package it.
+# ones that install the game, package it and build it for the browser.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX ?= /usr/local
+# The browser build: Emscripten works in WEB_BUILD and writes the site to SITE.
+WEB_BUILD ?= build-emscripten
+SITE ?= build-web
+# Debian's emcc finds its JavaScript tools there.
+EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+WEB_TEST_DEPS = tests/web/node_modules/.package-lock.json
 
 configure = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: game play build test bench install uninstall package clean
+.PHONY: game play build test bench install uninstall package clean web serve-web
 
 # Only the game and its data: what a player needs.
 game:
@@ -23,8 +29,25 @@ build:
 	@$(configure)
 	@cmake --build $(BUILD)
 
-test: build
+test: build web $(WEB_TEST_DEPS)
 	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j2
+
+# The site packs the pictures, sounds and music that the native build generates.
+web:
+	@bash scripts/setup.sh test
+	@$(configure)
+	@cmake --build $(BUILD) --target tonkalo_data
+	@test -f $(WEB_BUILD)/build.ninja || $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) \
+	  -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONKALO_DATA_DIR=$(abspath $(BUILD))/data \
+	  -DTONKALO_SITE_DIR=$(abspath $(SITE)) >/dev/null
+	@$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD)
+
+serve-web: web
+	node tests/web/serve.mjs $(SITE) 8000
+
+# puppeteer-core for the browser tests, at the version the lock file pins.
+$(WEB_TEST_DEPS): tests/web/package.json tests/web/package-lock.json
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 
 bench: build
 	$(BUILD)/bench/tonkalo-bench
@@ -46,4 +69,4 @@ package:
 	@bash scripts/package.sh $(BUILD)/package
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WEB_BUILD) $(SITE)

@@ -18,6 +18,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick bc
   desktop-file-utils appstream man-db
+  emscripten chromium nodejs npm
 )
 package_packages=(
   dpkg-dev debhelper fakeroot lintian
@@ -29,9 +30,14 @@ case "$profile" in
   *) echo "setup: unknown profile '$profile' (play, test or package)" >&2; exit 2 ;;
 esac
 
+# A package counts as there when it is installed or an installed one provides it (a
+# nodejs from elsewhere may bring its own npm).
+provided=$(dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null |
+  awk -F'|' '$1 ~ /^ii/ { print $2 }' | tr ',' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//')
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" &&
+     ! grep -qxF "$p" <<<"$provided"; then
     missing+=("$p")
   fi
 done

@@ -49,9 +49,10 @@ class HeadlessBackend;
 HeadlessBackend* ActiveHeadless();
 
 std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options);
-// Null with a one-line reason when there is no display.
-std::unique_ptr<Backend> MakeSdlBackend(const Options& options, bool realMouse,
-                                        std::string& error);
+// The window of this build: SDL's natively (sdl/), the page's canvas in the browser
+// (web/). Null with a one-line reason when there is no display.
+std::unique_ptr<Backend> MakeWindowBackend(const Options& options, bool realMouse,
+                                           std::string& error);
 
 // The input a script or a test sets instead of the real mouse.
 struct VirtualInput {

@@ -2,6 +2,8 @@
 // queue, scripted input, the cursor display counter, the trace and the shots, and hands
 // the machine-facing work to the backend chosen at Init. Until Init runs, a default
 // headless backend answers, so objects built before main (timers) read a sane clock.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -75,6 +77,11 @@ void BeginPass() {
   }
 }
 
+// The browser build has no picture writers (libpng is not there); its page takes no
+// shots, Init refuses them, and its tests read the canvas instead.
+#ifdef __EMSCRIPTEN__
+void TakeShots(long long) {}
+#else
 bool EndsWithPng(const std::string& file) {
   if (file.size() < 4) return false;
   std::string tail = file.substr(file.size() - 4);
@@ -99,6 +106,7 @@ void TakeShots(long long pass) {
     if (!ok) std::fprintf(stderr, "tonkalo: cannot write shot %s\n", shot.file.c_str());
   }
 }
+#endif
 
 void AppendJsonString(std::string& out, const char* text) {
   out.push_back('"');
@@ -181,6 +189,12 @@ bool Init(const Options& options, std::string& error) {
   State& s = S();
   s = State();
   s.options = options;
+#ifdef __EMSCRIPTEN__
+  if (!options.shots.empty()) {
+    error = "this build takes no shots (--shot)";
+    return false;
+  }
+#endif
 
   if (!options.script.empty()) {
     if (!ReadScript(options.script, s.script, error)) return false;
@@ -192,7 +206,7 @@ bool Init(const Options& options, std::string& error) {
   if (options.headless) {
     s.backend = MakeHeadlessBackend(options);
   } else {
-    s.backend = MakeSdlBackend(options, !s.scripted, error);
+    s.backend = MakeWindowBackend(options, !s.scripted, error);
     if (!s.backend) {
       s = State();
       return false;
@@ -206,7 +220,8 @@ bool Init(const Options& options, std::string& error) {
       s = State();
       return false;
     }
-    std::setvbuf(s.trace, nullptr, _IOFBF, 1 << 20);
+    // A trace to a terminal (the browser's console is one) is read as it happens.
+    std::setvbuf(s.trace, nullptr, isatty(fileno(s.trace)) ? _IOLBF : _IOFBF, 1 << 20);
   }
 
   s.initialised = true;

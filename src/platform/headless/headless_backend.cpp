@@ -1,7 +1,5 @@
 #include "platform/headless/headless_backend.h"
 
-#include <cmath>
-
 namespace platform {
 
 namespace {
@@ -15,7 +13,7 @@ std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options) {
 }
 
 HeadlessBackend::HeadlessBackend(const Options& options)
-    : tickMs_(options.tickMs > 0.0 ? options.tickMs : 15.625), origin_(options.startTick) {
+    : clock_(options.tickMs, options.startTick) {
   active = this;
 }
 
@@ -23,31 +21,13 @@ HeadlessBackend::~HeadlessBackend() {
   if (active == this) active = nullptr;
 }
 
-std::uint64_t HeadlessBackend::Boundary(std::uint64_t k) const {
-  return static_cast<std::uint64_t>(std::floor(static_cast<double>(k) * tickMs_));
-}
+std::uint32_t HeadlessBackend::Tick() { return clock_.Tick(); }
 
-std::uint32_t HeadlessBackend::Tick() {
-  return origin_ + static_cast<std::uint32_t>(elapsed_);
-}
+void HeadlessBackend::SleepToBoundary(std::uint32_t ms) { clock_.SleepToBoundary(ms); }
 
-void HeadlessBackend::SleepToBoundary(std::uint32_t ms) {
-  const std::uint64_t need = elapsed_ + ms;
-  std::uint64_t k = static_cast<std::uint64_t>(std::ceil(static_cast<double>(need) / tickMs_));
-  if (k <= boundary_) k = boundary_ + 1;
-  while (Boundary(k) < need) ++k;
-  while (k > boundary_ + 1 && Boundary(k - 1) >= need) --k;
-  boundary_ = k;
-  elapsed_ = Boundary(k);
-}
+void HeadlessBackend::SetTick(std::uint32_t tick) { clock_.Set(tick); }
 
-void HeadlessBackend::SetTick(std::uint32_t tick) {
-  origin_ = tick;
-  elapsed_ = 0;
-  boundary_ = 0;
-}
-
-void HeadlessBackend::AdvanceTick(std::uint32_t ms) { elapsed_ += ms; }
+void HeadlessBackend::AdvanceTick(std::uint32_t ms) { clock_.Advance(ms); }
 
 void HeadlessBackend::Pump(std::deque<Message>&) {}
 

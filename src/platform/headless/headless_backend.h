@@ -9,6 +9,7 @@
 
 #include "platform/backend.h"
 #include "platform/headless/control.h"
+#include "platform/virtual_clock.h"
 
 namespace platform {
 
@@ -38,14 +39,7 @@ class HeadlessBackend : public Backend {
   std::vector<headless::BoxRecord> boxes;
 
  private:
-  // Milliseconds since `origin_` at tick boundary k: floor(k x tick), exact from k so
-  // that no rounding accumulates over a long run.
-  std::uint64_t Boundary(std::uint64_t k) const;
-
-  double tickMs_;
-  std::uint32_t origin_;
-  std::uint64_t elapsed_ = 0;   // ms since origin_
-  std::uint64_t boundary_ = 0;  // the last boundary slept to
+  VirtualClock clock_;
   std::string openedPath_;
 };
 

@@ -352,8 +352,8 @@ void SdlBackend::Music(MusicCommand command, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<Backend> MakeSdlBackend(const Options& options, bool realMouse,
-                                        std::string& error) {
+std::unique_ptr<Backend> MakeWindowBackend(const Options& options, bool realMouse,
+                                           std::string& error) {
   auto backend = std::make_unique<SdlBackend>(options, realMouse);
   if (!backend->Open(error)) return nullptr;
   return backend;

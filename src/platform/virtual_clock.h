@@ -1,0 +1,33 @@
+// The clock of scripted runs: it moves only when the program sleeps (or a test moves
+// it), from one tick boundary to the next, so pass p of a run that starts at tick T
+// reads floor(T + p x tick). The headless backend runs on it, and so does the browser
+// page when a script drives it.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+class VirtualClock {
+ public:
+  VirtualClock(double tickMs, std::uint32_t startTick);
+
+  std::uint32_t Tick() const;
+  // Moves to the first tick boundary at least `ms` ahead (always at least one).
+  void SleepToBoundary(std::uint32_t ms);
+  // The clock reads `tick` now; later sleeps step from here on the tick grid.
+  void Set(std::uint32_t tick);
+  void Advance(std::uint32_t ms);
+
+ private:
+  // Milliseconds since `origin_` at tick boundary k: floor(k x tick), exact from k so
+  // that no rounding accumulates over a long run.
+  std::uint64_t Boundary(std::uint64_t k) const;
+
+  double tickMs_;
+  std::uint32_t origin_;
+  std::uint64_t elapsed_ = 0;   // ms since origin_
+  std::uint64_t boundary_ = 0;  // the last boundary slept to
+};
+
+}  // namespace platform

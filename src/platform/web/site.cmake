@@ -1,0 +1,44 @@
+# The game for the browser, built with Emscripten (emcmake cmake; `make web`). The site
+# is index.html beside tonkalo.js, tonkalo.wasm and tonkalo.data, the last holding the
+# generated pictures, sounds and music, preloaded before the game starts.
+set(TONKALO_DATA_DIR "${CMAKE_SOURCE_DIR}/build/data" CACHE PATH
+  "the native build's generated data (BMP/, WAV/, MP3/), packed into the site")
+set(TONKALO_SITE_DIR "${CMAKE_BINARY_DIR}/site" CACHE PATH "where the site is written")
+if(NOT EXISTS "${TONKALO_DATA_DIR}/.stamp")
+  message(FATAL_ERROR "no generated data in ${TONKALO_DATA_DIR}: build the native "
+    "tonkalo_data target first (make web does)")
+endif()
+
+# One program from every folder; the layers are checked in the native build.
+file(GLOB WEB_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/platform/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/headless/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/web/*.cpp ${CMAKE_SOURCE_DIR}/src/services/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/gfx/*.cpp ${CMAKE_SOURCE_DIR}/src/audio/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/board/*.cpp ${CMAKE_SOURCE_DIR}/src/hud/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/game/*.cpp ${CMAKE_SOURCE_DIR}/src/app/*.cpp)
+list(REMOVE_ITEM WEB_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/image_write.cpp)
+add_executable(tonkalo ${WEB_SOURCES})
+target_include_directories(tonkalo PRIVATE ${CMAKE_SOURCE_DIR}/src)
+
+set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
+# Asyncify lets Sleep and the message box hand the thread back to the browser; the
+# runtime exits when the game does, so a scripted run's trace is flushed and the page
+# told. emcc writes only the .js and .wasm: index.html is our own.
+target_link_options(tonkalo PRIVATE
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sEXIT_RUNTIME=1
+  -sALLOW_MEMORY_GROWTH=1
+  -sENVIRONMENT=web
+  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]
+  "SHELL:--js-library ${WEB_DIR}/web_page.js"
+  "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"
+  "SHELL:--preload-file ${TONKALO_DATA_DIR}/WAV@/data/WAV"
+  "SHELL:--preload-file ${TONKALO_DATA_DIR}/MP3@/data/MP3")
+set_target_properties(tonkalo PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${TONKALO_SITE_DIR}
+  LINK_DEPENDS "${WEB_DIR}/web_page.js;${TONKALO_DATA_DIR}/.stamp")
+
+add_custom_command(OUTPUT ${TONKALO_SITE_DIR}/index.html
+  COMMAND ${CMAKE_COMMAND} -E copy ${WEB_DIR}/index.html ${TONKALO_SITE_DIR}/index.html
+  DEPENDS ${WEB_DIR}/index.html)
+add_custom_target(tonkalo_page ALL DEPENDS ${TONKALO_SITE_DIR}/index.html)
