@@ -15,16 +15,8 @@ cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
 
 fail() { echo "mix_peak: $*" >&2; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$here/../support/xvfb.sh"
+start_xvfb "$work"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 
 "$bin" --data-dir "$work" --scale 1 --script "$here/busy_game.txt" --trace "$work/trace.jsonl" \
