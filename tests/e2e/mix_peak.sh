@@ -30,6 +30,7 @@ echo "sound effects during play: $sounds"
 [ "$sounds" -ge 20 ] || fail "only $sounds sound effects in play"
 
 # 16-bit stereo at 44.1 kHz: the whole run, title music included.
+[ -s "$work/audio.raw" ] || fail "no sound was recorded"
 peak=$(od -An -t d2 -v -w2 "$work/audio.raw" |
   awk '{ v = $1 < 0 ? -$1 : $1; if (v > p) p = v } END { print p + 0 }')
 samples=$(($(stat -c %s "$work/audio.raw") / 2))
