@@ -12,7 +12,7 @@ profile=${1:-play}
 play_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-mixer-dev
-  libcairo2-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core
+  libcairo2-dev libmp3lame-dev libpng-dev fonts-dejavu-core
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -73,7 +73,8 @@ std::vector<TraceLine> RunTraced(const std::string& dir, std::uint32_t start, do
 TEST(HeadlessProgram, RunsNPassesAtTheirTicksThenLeavesThroughTheNormalExit) {
   const std::string dir = MakeTempDir("e2e-frames");
   auto trace = RunTraced(dir, 4294967000u, 15.625,
-                         {"--frames", "20", "--shot", "0:first.png", "--shot", "20:last.bmp"});
+                         {"--frames", "20", "--shot", "0:first.png", "--shot", "20:last.bmp",
+                          "--shot", "20:last.png"});
   const auto writes = Events(trace, "highscore-write");
   EXPECT_EQ(trace.at(0).at("pass") + "-" + trace.at(trace.size() - 1).at("pass"), "0-20");
   ASSERT_EQ(writes.size(), 1u);
@@ -81,6 +82,8 @@ TEST(HeadlessProgram, RunsNPassesAtTheirTicksThenLeavesThroughTheNormalExit) {
   const auto last = ReadBmp(dir + "/last.bmp");
   EXPECT_EQ(std::pair(last.width, last.height), std::pair(640, 480));
   EXPECT_TRUE(FileExists(dir + "/first.png"));
+  // The title in both formats: the PNG holds exactly the BMP's pixels.
+  EXPECT_TRUE(DecodedPixels(dir + "/last.png") == last.pixels);
 
   trace = RunTraced(MakeTempDir("e2e-tick1"), 250, 1.0, {"--tick", "1", "--frames", "50"});
   EXPECT_EQ(trace.at(trace.size() - 1).at("tick"), "300");

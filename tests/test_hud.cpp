@@ -480,7 +480,13 @@ TEST_F(HudTest, ResultNumberIsCentredWithItsUnitCell) {
   EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, 32, 2147483647), 453);
   // The half width is taken in floating point: 325 - 48.5 truncates to 276.
   EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, 33, 5), 276 + 33);
-
+  // Digits are counted in single precision: exact up to 2^24 - 1; 99999999 rounds to
+  // 1e8 as a float and is drawn in nine cells, the first a 0.
+  EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, 32, 9999999), 405);
+  EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, 32, 16777215), 421);
+  s.Clear();
+  EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, 32, 99999999), 437);
+  EXPECT_EQ(s.Bounds(GlyphColour(0)), (Box{149, 224, 180, 287}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 namespace {
 
+using testsupport::DecodedPixels;
 using testsupport::MakeTempDir;
 using testsupport::StartHeadless;
 
@@ -204,16 +205,6 @@ TEST(TraceFile, AnUnwritableTraceStopsStartUp) {
   EXPECT_NE(error.find("/no/such/folder/trace.jsonl"), std::string::npos) << error;
 }
 
-// The pixels of a picture file as ImageMagick decodes them, 0x00RRGGBB.
-std::vector<std::uint32_t> Decoded(const std::string& path) {
-  std::vector<std::uint32_t> out;
-  std::FILE* p = popen(("convert '" + path + "' -depth 8 rgb:- 2>/dev/null").c_str(), "r");
-  unsigned char rgb[3];
-  while (p && std::fread(rgb, 1, 3, p) == 3) out.push_back(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
-  if (p) pclose(p);
-  return out;
-}
-
 TEST_F(Headless, ShotsSaveTheLastFramePresentedInTheirPass) {
   const std::string dir = MakeTempDir("shots");
   platform::Options options;
@@ -229,10 +220,10 @@ TEST_F(Headless, ShotsSaveTheLastFramePresentedInTheirPass) {
   platform::Sleep(1);  // end of pass 1: the last present counts
   platform::Sleep(1);  // pass 2 presented nothing: the frame before
   platform::Shutdown();  // the run ends in pass 3
-  EXPECT_EQ(Decoded(dir + "/p0.bmp"), a);
-  EXPECT_EQ(Decoded(dir + "/p1.png"), c);
-  EXPECT_EQ(Decoded(dir + "/p2.bmp"), c);
-  EXPECT_EQ(Decoded(dir + "/p3.PNG"), c);
+  EXPECT_EQ(DecodedPixels(dir + "/p0.bmp"), a);
+  EXPECT_EQ(DecodedPixels(dir + "/p1.png"), c);
+  EXPECT_EQ(DecodedPixels(dir + "/p2.bmp"), c);
+  EXPECT_EQ(DecodedPixels(dir + "/p3.PNG"), c);
   EXPECT_FALSE(testsupport::FileExists(dir + "/never.bmp"));
 
   // Width 3: 9 bytes a row, padded to 12 in the BMP; every pixel distinct.
@@ -242,8 +233,8 @@ TEST_F(Headless, ShotsSaveTheLastFramePresentedInTheirPass) {
   platform::Present(odd.data(), 3, 2);
   platform::Shutdown();
   EXPECT_EQ(testsupport::ReadFile(dir + "/odd.bmp").size(), 54u + 12u * 2u);
-  EXPECT_EQ(Decoded(dir + "/odd.bmp"), odd);
-  EXPECT_EQ(Decoded(dir + "/odd.png"), odd);
+  EXPECT_EQ(DecodedPixels(dir + "/odd.bmp"), odd);
+  EXPECT_EQ(DecodedPixels(dir + "/odd.png"), odd);
 }
 
 }  // namespace

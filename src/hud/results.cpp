@@ -125,11 +125,14 @@ int CResultPanel::Step(int finalScore) {
   return (bannerScale == 1.0f) ? 1 : 0;
 }
 
+// The digit count divides in single precision, the shown score rounded to a float too:
+// exact below 2^24 points; above that the score can round up to the next power of ten
+// and gain a leading 0. The digits themselves are taken in double.
 int CResultPanel::DrawResultNumber(gdi::HDC dc, int x, int y, int advance, int value) {
   int count = 1;
   for (int n = kMaxPower; n >= 1; --n) {
     const float power = std::pow(10.0f, static_cast<float>(n));
-    if (static_cast<double>(value) / static_cast<double>(power) >= 1.0) {
+    if (static_cast<float>(value) / power >= 1.0f) {
       count = n + 1;
       break;
     }

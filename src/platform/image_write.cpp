@@ -1,11 +1,10 @@
-// Picture files for --shot: a 24-bit bottom-up BMP, or an 8-bit RGB PNG compressed
-// with zlib. Both are written whole to a string first so a failed write leaves at most
-// a truncated file, never a crash.
-#include <zlib.h>
+// Picture files for --shot: a 24-bit bottom-up BMP, or an 8-bit RGB PNG encoded by
+// libpng. Both are made whole in memory first so a failed write leaves at most a
+// truncated file, never a crash.
+#include <png.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/backend.h"
 
@@ -17,25 +16,12 @@ void PutLE(std::string& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-void PutBE32(std::string& out, std::uint32_t value) {
-  for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 bool WriteWhole(const std::string& path, const std::string& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = std::fclose(f) == 0 && ok;
   return ok;
-}
-
-void PutChunk(std::string& out, const char* type, const std::string& data) {
-  PutBE32(out, static_cast<std::uint32_t>(data.size()));
-  std::string body = std::string(type, 4) + data;
-  out += body;
-  uLong crc = crc32(0L, Z_NULL, 0);
-  crc = crc32(crc, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-  PutBE32(out, static_cast<std::uint32_t>(crc));
 }
 
 }  // namespace
@@ -77,36 +63,26 @@ bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
 
 bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return false;
-  std::vector<Bytef> raw;
-  raw.reserve(static_cast<size_t>(height) * (1 + static_cast<size_t>(width) * 3));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter: none
-    const std::uint32_t* row = pixels + static_cast<size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      raw.push_back(static_cast<Bytef>((row[x] >> 16) & 0xFF));
-      raw.push_back(static_cast<Bytef>((row[x] >> 8) & 0xFF));
-      raw.push_back(static_cast<Bytef>(row[x] & 0xFF));
-    }
+  std::string rgb;
+  rgb.reserve(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+    rgb.push_back(static_cast<char>((pixels[i] >> 16) & 0xFF));
+    rgb.push_back(static_cast<char>((pixels[i] >> 8) & 0xFF));
+    rgb.push_back(static_cast<char>(pixels[i] & 0xFF));
   }
-  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-  std::vector<Bytef> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) !=
-      Z_OK) {
-    return false;
-  }
-
-  std::string out("\x89PNG\r\n\x1a\n", 8);
-  std::string header;
-  PutBE32(header, static_cast<std::uint32_t>(width));
-  PutBE32(header, static_cast<std::uint32_t>(height));
-  header.push_back(8);  // bits per channel
-  header.push_back(2);  // truecolour
-  header.push_back(0);  // deflate
-  header.push_back(0);  // adaptive filtering
-  header.push_back(0);  // not interlaced
-  PutChunk(out, "IHDR", header);
-  PutChunk(out, "IDAT", std::string(reinterpret_cast<const char*>(packed.data()), packedSize));
-  PutChunk(out, "IEND", std::string());
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_RGB;
+  // A buffer of the largest size the image can take, so one pass encodes it.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+  std::string out(size, '\0');
+  const bool encoded =
+      png_image_write_to_memory(&image, out.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  if (!encoded) return false;
+  out.resize(size);
   return WriteWhole(path, out);
 }
 

@@ -186,6 +186,15 @@ Image ReadBmp(const std::string& path) {
   return image;
 }
 
+std::vector<std::uint32_t> DecodedPixels(const std::string& path) {
+  std::vector<std::uint32_t> out;
+  std::FILE* p = popen(("convert '" + path + "' -depth 8 rgb:- 2>/dev/null").c_str(), "r");
+  unsigned char rgb[3];
+  while (p && std::fread(rgb, 1, 3, p) == 3) out.push_back(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+  if (p) pclose(p);
+  return out;
+}
+
 void StartHeadless(platform::Options options) {
   options.headless = true;
   std::string error;

@@ -41,6 +41,9 @@ struct Image {
   std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 Image ReadBmp(const std::string& path);
+// The pixels of any picture file as ImageMagick decodes them, 0x00RRGGBB rows top to
+// bottom: a reader independent of the program's writers.
+std::vector<std::uint32_t> DecodedPixels(const std::string& path);
 
 // Starts the headless backend in this test program (options.headless is forced on); a
 // failed start fails the current test.

@@ -9,6 +9,13 @@
 
 namespace assetgen {
 
+// Levels of the mix. The game plays one effect at a time over the music, both at full
+// volume, and the mixer adds them: an effect's peak meeting the music's peak gives
+// -4 and -10.5 dBFS together, 0.93 of full scale (-0.6 dBFS), so no game clips, with
+// room for the MP3 decoder's small overshoot. The music sits well under the effects.
+constexpr double kEffectPeakDb = -4.0;
+constexpr double kMusicPeakDb = -10.5;
+
 struct SoundEffect {
   std::string name;  // file name under WAV/
   Signal samples;    // mono, kSampleRate

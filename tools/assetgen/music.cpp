@@ -207,6 +207,8 @@ Song TitleSong() {
   Part kick{Voice::Kick, 0.45, 0, 0, {}};
   Part rim{Voice::Rim, 0.3, -0.25, 0.15, {}};
   Part shaker{Voice::Shaker, 0.2, 0.35, 0, {}};
+  Part arp{Voice::Arp, 0.075, -0.4, 0.4, {}};
+  Part hat{Voice::Hat, 0.09, 0.3, 0, {}};
 
   std::vector<int> voicing;
   for (int b = 0; b < 16; ++b) {
@@ -214,6 +216,14 @@ Song TitleSong() {
     for (int h = 0; h < 2; ++h) {
       const Chord& c = half(b, h);
       voicing = VoiceLead(c, voicing, 57, 76);
+      // A plucked arpeggio in eighths an octave over the keys keeps the loop moving:
+      // up the chord and back, softer in the first eight bars.
+      const int order[4] = {0, 1, 2, 1};
+      for (int e = 0; e < 4; ++e) {
+        const int pitch = voicing[order[e] % voicing.size()] + 12;
+        const double v = (b < 8 ? 0.6 : 0.85) * (e == 0 ? 1.0 : 0.75);
+        arp.notes.push_back({at + h * 2 + e * 0.5, 0.4, pitch, Humanise(rnd, v)});
+      }
       // Keys: struck on the beat, re-struck softly on the "and" of the half bar.
       for (int n : voicing) {
         keys.notes.push_back({at + h * 2, 1.5, n, Humanise(rnd, 0.75)});
@@ -247,6 +257,9 @@ Song TitleSong() {
       for (int e = 0; e < 4; ++e)
         shaker.notes.push_back({at + 3 + e * 0.25, 0.2, 0, 0.4 + 0.15 * e});
     }
+    // Off-beat hats, and in the second eight bars a kick on three as well.
+    for (int e = 1; e < 8; e += 2) hat.notes.push_back({at + e * 0.5, 0.25, 0, Humanise(rnd, 0.8)});
+    if (b >= 8) kick.notes.push_back({at + 2, 0.5, 0, 0.55});
   }
 
   // Melody: two eight-bar periods; the second opens by restating bars 1 to 4 and climbs
@@ -267,7 +280,7 @@ Song TitleSong() {
                line[b][1], b % 4 == 3, 0.9);
   }
 
-  song.parts = {keys, pad, bass, lead, kick, rim, shaker};
+  song.parts = {keys, pad, bass, lead, kick, rim, shaker, arp, hat};
   return song;
 }
 
@@ -544,6 +557,52 @@ struct Loop {
   Signal left, right;
 };
 
+// A look-ahead peak limiter for a loop: the gain dips smoothly under every sample that
+// would pass `ceilingDb`, ramping down over the look-ahead before it and recovering
+// over the release after it. The loop is treated as a circle, so the join stays seamless.
+void LimitLoop(Signal& left, Signal& right, double ceilingDb) {
+  const size_t n = left.size();
+  const size_t ahead = static_cast<size_t>(0.004 * kSampleRate);
+  const double release = 0.08 * kSampleRate;
+  if (n < 2 * ahead) return;
+  const double ceiling = std::pow(10.0, ceilingDb / 20);
+  std::vector<double> need(n);
+  for (size_t i = 0; i < n; ++i) {
+    const double level = std::max(std::fabs(left[i]), std::fabs(right[i]));
+    need[i] = level > ceiling ? ceiling / level : 1.0;
+  }
+  // The least gain needed within the look-ahead, then averaged over the look-ahead
+  // behind: every average that covers a peak's sample is built only of values at or
+  // under that peak's own need.
+  std::vector<double> least(n, 1.0);
+  for (size_t i = 0; i < n; ++i) {
+    if (need[i] >= 1.0) continue;
+    for (size_t k = 0; k < ahead; ++k) {
+      double& g = least[(i + n - k) % n];
+      g = std::min(g, need[i]);
+    }
+  }
+  std::vector<double> gain(n);
+  double sum = 0;
+  for (size_t k = 0; k < ahead; ++k) sum += least[n - 1 - k];
+  for (size_t i = 0; i < n; ++i) {
+    sum += least[i] - least[(i + n - ahead) % n];
+    gain[i] = sum / ahead;
+  }
+  // The release only slows the rise back to 1; two turns round the loop settle it.
+  double g = 1.0;
+  for (int turn = 0; turn < 2; ++turn) {
+    for (size_t i = 0; i < n; ++i) {
+      g = std::min(gain[i], g + (1.0 - g) / release);
+      gain[i] = g;
+    }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    left[i] = static_cast<float>(left[i] * gain[i]);
+    right[i] = static_cast<float>(right[i] * gain[i]);
+  }
+}
+
 void RenderSong(const Song& song, Signal& outLeft, Signal& outRight) {
   const double samplesPerBeat = kSampleRate * 60.0 / song.bpm;
   const size_t loopLength = static_cast<size_t>(std::llround(samplesPerBeat * 4 * song.bars));
@@ -587,7 +646,10 @@ void RenderSong(const Song& song, Signal& outLeft, Signal& outRight) {
     outLeft[n] = dry.left[n] + 0.6f * echoL[n];
     outRight[n] = dry.right[n] + 0.6f * echoR[n];
   }
-  NormalizePeak(outLeft, outRight, -3.0);
+  // The rare peaks where drums and bass coincide are held 3 dB down, so the music keeps
+  // its body at its low level in the mix.
+  NormalizePeak(outLeft, outRight, kMusicPeakDb + 3.0);
+  LimitLoop(outLeft, outRight, kMusicPeakDb);
 }
 
 // ---------------------------------------------------------------- encoding

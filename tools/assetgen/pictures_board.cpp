@@ -105,25 +105,35 @@ Picture BoardTile() {
   return FlattenOpaque(canvas, "wall1.bmp", 0x000000);
 }
 
-// The cursor is drawn at cursor - (25, 15); the hand stays put and the head swings down
-// onto the cursor, whose hit box is (10..40, 15..45) of the frame.
-constexpr double kHandX = 56, kHandY = 42, kMalletScale = 0.95;
-constexpr double kStrikeAngle = -160 * M_PI / 180;
+// The cursor is drawn at cursor - (25, 15), so its hit box is (10..40, 15..45) of the
+// frame. The head is placed, not the hand: at rest it hovers over the middle of the box,
+// tilted back a little; a swing brings it straight down onto the same spot (the hit
+// counts at the click, so the blow falls at once) and lets it bounce back up to rest,
+// while the hand only turns the wrist. What the player aims with is where it lands.
+constexpr double kMalletScale = 0.95;
+constexpr double kStrikeAngle = -156 * M_PI / 180;
 
-Picture HammerFrame(const std::string& name, double raiseDeg, double streakLength, bool impact) {
+struct MalletPose {
+  double raiseDeg;      // turned back from the strike
+  double headX, headY;  // centre of the head
+};
+
+Picture HammerFrame(const std::string& name, MalletPose pose, double streakLength, bool impact) {
   Canvas canvas(64, 64);
   cairo_t* cr = canvas.cr();
-  const double angle = kStrikeAngle + raiseDeg * M_PI / 180;
+  const double angle = kStrikeAngle + pose.raiseDeg * M_PI / 180;
+  const double reach = kMalletReach * kMalletScale;
+  const double handX = pose.headX - std::cos(angle) * reach;
+  const double handY = pose.headY - std::sin(angle) * reach;
   if (streakLength > 0) {
-    DrawSwingStreaks(cr, kHandX, kHandY, angle, kMalletScale, streakLength);
+    DrawSwingStreaks(cr, handX, handY, angle, kMalletScale, streakLength);
   }
-  DrawMallet(cr, kHandX, kHandY, angle, kMalletScale);
+  DrawMallet(cr, handX, handY, angle, kMalletScale);
   if (impact) {
     // The struck face is the head's -y side in the mallet's own frame.
-    const double reach = kMalletReach * kMalletScale, half = kMalletHalfLength * kMalletScale;
-    double fx = kHandX + std::cos(angle) * reach + std::sin(angle) * half;
-    double fy = kHandY + std::sin(angle) * reach - std::cos(angle) * half;
-    DrawImpactRays(cr, fx, fy, 0.9, 10.5);
+    const double half = kMalletHalfLength * kMalletScale;
+    DrawImpactRays(cr, pose.headX + std::sin(angle) * half, pose.headY - std::cos(angle) * half,
+                   0.9, 10.5);
   }
   return FlattenKeyed(canvas, name, kKeyWhite);
 }
@@ -146,12 +156,12 @@ Picture TokenPicture(TokenKind kind, const std::string& name) {
 std::vector<Picture> MakeBoardPictures() {
   return {Wall(),
           BoardTile(),
-          HammerFrame("Hammer1.bmp", 38, 0, false),
-          HammerFrame("Hammer5.bmp", 20, 9, false),
-          HammerFrame("Hammer9.bmp", 0, 7, false),
-          HammerFrame("Hammer13.bmp", -2, 0, true),
-          HammerFrame("Hammer17.bmp", 10, 0, false),
-          HammerFrame("Hammer21.bmp", 24, 0, false),
+          HammerFrame("Hammer1.bmp", {12, 24, 24}, 0, false),
+          HammerFrame("Hammer5.bmp", {6, 24, 28}, 9, false),
+          HammerFrame("Hammer9.bmp", {2, 24, 31}, 7, false),
+          HammerFrame("Hammer13.bmp", {0, 24, 33}, 0, true),
+          HammerFrame("Hammer17.bmp", {6, 24, 29}, 0, false),
+          HammerFrame("Hammer21.bmp", {10, 24, 26}, 0, false),
           BurstFrame(0),
           BurstFrame(1),
           BurstFrame(2),

@@ -274,18 +274,23 @@ Picture MissMark() {
   return FlattenKeyed(canvas, "miss.bmp", kKeyBlack);
 }
 
-// The gauge frame: a thin bezel; the window at (2, 3) 117 x 24 is key so that the wall
-// (copied in behind the frame at start-up) shows through it.
+// The gauge frame: a thin bezel around a dark well, the window at (2, 3) 117 x 24. The
+// frames are drawn before the fills, so the well shows where a gauge is empty and the
+// fill covers it as it grows.
 Picture GaugeFrame() {
   Canvas canvas(121, 30);
   cairo_t* cr = canvas.cr();
   RoundedRect(cr, 0.5, 0.5, 120, 29, 5);
   SetVerticalGradient(cr, 0, 30, Hex(0x8FA3CC), Hex(0x3A4B78));
   FillAndOutline(cr, pal::kOutline, 1);
-  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-  cairo_rectangle(cr, 2, 3, 117, 24);
+  cairo_new_path(cr);
+  RoundedRect(cr, 2, 3, 117, 24, 4);
+  SetVerticalGradient(cr, 3, 27, Darker(kWell, 0.4), Lighter(kWell, 0.08));
   cairo_fill(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  // Shade under the top edge, so the well reads as sunk into the bezel.
+  cairo_rectangle(cr, 4, 3.5, 113, 2);
+  cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
+  cairo_fill(cr);
   return FlattenKeyed(canvas, "GaugeWaku.bmp", kKeyWhite);
 }
 

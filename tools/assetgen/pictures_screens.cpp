@@ -224,11 +224,11 @@ Picture Title() {
   DrawTwinkle(cr, 112, 218, 6, Hex(0xFFF6C0));
   DrawTwinkle(cr, 528, 282, 6, Hex(0xFFF6C0));
 
-  // The high-score plate behind the caption (400, 350) and the digits (rows 390..437).
-  RoundedPanel(cr, 388, 341, 190, 104, 16, Hex(0x2E4274), pal::kNavy, 3.5);
-  RoundedRim(cr, 393.5, 346.5, 179, 93, 12, Darker(pal::kGold, 0.1), 2);
-
+  // The high-score plate, in front of the field's edge and centred like the caption
+  // (400..554, from y 350) and the digits (centred on x 477, rows 390..437).
   TitleField(cr);
+  RoundedPanel(cr, 382, 341, 190, 104, 16, Hex(0x2E4274), pal::kNavy, 3.5);
+  RoundedRim(cr, 387.5, 346.5, 179, 93, 12, Darker(pal::kGold, 0.1), 2);
   return FlattenKeyed(canvas, "TITLE.bmp", kKeyWhite);
 }
 
@@ -329,8 +329,10 @@ Picture ResultBox() {
   SetColour(cr, Darker(pal::kNavy, 0.5));
   cairo_set_line_width(cr, 2);
   cairo_stroke(cr);
-  DrawTextCentred(cr, "CLICK TO CONTINUE", Face::Bold, 11, 200, 143,
-                  Lettering(Hex(0xC9D6F5), Hex(0xAFC0E8), 0));
+  // Clicks count only once the score has finished counting; the quiet line says so and
+  // stays true while it counts. It ends left of where the NEW RECORD banner lands.
+  DrawTextCentred(cr, "CLICK WHEN THE COUNT ENDS", Face::Bold, 10, 200, 142.5,
+                  Lettering(Hex(0x9AA9CF), Hex(0x8191BC), 0));
   return FlattenKeyed(canvas, "result_box.bmp", kKeyGreen);
 }
 

@@ -8,8 +8,6 @@ namespace assetgen {
 
 namespace {
 
-constexpr double kEffectPeakDb = -1.5;
-
 // An effect `seconds` long: `sample` gives the level at each sample's time; the whole is
 // then brought to the effects' peak and faded in and out.
 template <typename Sample>
@@ -61,12 +59,22 @@ Signal HitPop() {
   });
 }
 
-// 1: a countdown tick: a short clean pip.
+// 1: a countdown tick: a clean pip, its darker echoes and a ringing fifth, so that each
+// digit's tick carries on into the wait for the next.
 Signal CountdownTick() {
-  Phase a, b;
-  return Render(0.16, 0.03, [&](double t) {
-    double v = PulseWave(a.Step(880), a.dt(), 0.5) * 0.35 + SineWave(b.Step(1760)) * 0.5;
-    return v * Pluck(t, 0.002, 0.04);
+  const double dt = 880.0 / kSampleRate;
+  auto pip = [dt](double t) {
+    if (t < 0) return 0.0;
+    const double p = std::fmod(880 * t, 1.0);
+    return (PulseWave(p, dt, 0.5) * 0.35 + SineWave(2 * p) * 0.5) * Pluck(t, 0.002, 0.04);
+  };
+  Svf dark;
+  dark.Set(2400, 0.7);
+  return Render(1.4, 0.2, [&](double t) {
+    dark.Feed(0.45 * pip(t - 0.19) + 0.22 * pip(t - 0.38) + 0.1 * pip(t - 0.57));
+    const double ring = (0.22 * SineWave(880 * t) + 0.13 * SineWave(1318.5 * t)) *
+                        Pluck(t, 0.004, 0.38);
+    return pip(t) + dark.low() + ring;
   });
 }
 
@@ -157,12 +165,16 @@ Signal PowerUp() {
   });
 }
 
-// 8: the results score counts: a tiny blip.
+// 8: the results score counts: a tiny blip over a soft major chime. Each count cuts
+// the chime of the one before; the last one rings out over the finished score.
 Signal CountBlip() {
-  Phase a, b;
-  return Render(0.07, 0.015, [&](double t) {
-    double v = SineWave(a.Step(1320)) + 0.3 * SineWave(b.Step(2640));
-    return v * Pluck(t, 0.001, 0.018);
+  const double chord[3] = {MidiToHz(88), MidiToHz(92), MidiToHz(95)};
+  return Render(1.3, 0.25, [&](double t) {
+    double v = (SineWave(1320 * t) + 0.3 * SineWave(2640 * t)) * Pluck(t, 0.001, 0.018);
+    for (int k = 0; k < 3; ++k) {
+      v += (0.16 - 0.04 * k) * SineWave(chord[k] * t) * Pluck(t - 0.02 * k, 0.003, 0.45 - 0.06 * k);
+    }
+    return v;
   });
 }
 
