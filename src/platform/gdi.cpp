@@ -22,12 +22,14 @@ enum class Kind { Bitmap, Pen, Brush, Context };
 // Pixels of one bitmap, a 32-bit word each: 0x00RRGGBB for colour, 0 or all ones for
 // monochrome, so that masks combine with colour pixels in the same plain loops.
 //
-// A copy of one whole bitmap onto another of its size is made lazily: the copy `shows`
-// the original, whose `shownBy` points back, until either is drawn into or freed. Then
-// the copy gets its own pixels, and when the original is about to be overwritten whole
-// the two just trade buffers, so that the back buffer's frame reaches the window
-// surface without being copied at all. Pixels that ColourBits handed out (`exposed`)
-// never move and are always current.
+// A copy that fills a whole bitmap from rows of another as wide is made lazily: the
+// copy `shows` the original from row `showsRow` on, and the original's `shownBy`
+// points back, until either is drawn into or freed. Then the copy gets its own pixels
+// (all but those a plain copy is about to replace: the board over the wall), and when
+// an original of the same size is about to be overwritten whole the two just trade
+// buffers, so that the back buffer's frame reaches the window surface without being
+// copied at all. Pixels that ColourBits handed out (`exposed`) never move and are
+// always current.
 struct OpaqueRuns;
 
 // Every change of a surface's pixels gets a number never used before, so that what is
@@ -45,13 +47,15 @@ struct Surface {
   std::uint64_t version = NextVersion();
   std::vector<std::uint32_t> pixels;
   Surface* shows = nullptr;
+  int showsRow = 0;
   Surface* shownBy = nullptr;
   std::unique_ptr<OpaqueRuns> runs;  // when it is drawn through a mask
 };
 
 // The pixels the surface has now.
 const std::uint32_t* Pixels(const Surface& s) {
-  return s.shows != nullptr ? s.shows->pixels.data() : s.pixels.data();
+  if (s.shows == nullptr) return s.pixels.data();
+  return s.shows->pixels.data() + static_cast<std::size_t>(s.showsRow) * s.width;
 }
 
 void Unlink(Surface& copy) {
@@ -59,9 +63,9 @@ void Unlink(Surface& copy) {
   copy.shows = nullptr;
 }
 
-// A lazy copy gets pixels of its own (same size: no allocation).
+// A lazy copy gets pixels of its own (it has a buffer of its size: no allocation).
 void MakeReal(Surface& copy) {
-  std::copy(copy.shows->pixels.begin(), copy.shows->pixels.end(), copy.pixels.begin());
+  std::memcpy(copy.pixels.data(), Pixels(copy), copy.pixels.size() * sizeof(std::uint32_t));
   Unlink(copy);
 }
 
@@ -79,7 +83,7 @@ std::uint32_t* ForOverwrite(Surface& s) {
   s.version = NextVersion();
   if (s.shows != nullptr) Unlink(s);
   if (Surface* copy = s.shownBy) {
-    if (s.exposed) {
+    if (s.exposed || copy->showsRow != 0 || copy->height != s.height) {
       MakeReal(*copy);
     } else {
       std::swap(s.pixels, copy->pixels);
@@ -87,6 +91,27 @@ std::uint32_t* ForOverwrite(Surface& s) {
     }
   }
   return s.pixels.data();
+}
+
+// Before the w x h pixels at (x, y) of s are replaced by a plain copy: as ForWrite, but
+// a lazy copy that s is gets its own pixels everywhere else only.
+std::uint32_t* ForOverwriteArea(Surface& s, i64 x, i64 y, i64 w, i64 h) {
+  if (s.shows == nullptr) return ForWrite(s);
+  s.version = NextVersion();
+  const std::uint32_t* from = Pixels(s);
+  std::uint32_t* to = s.pixels.data();
+  const i64 width = s.width;
+  const auto copy = [&](i64 at, i64 count) {
+    std::memcpy(to + at, from + at, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+  };
+  copy(0, y * width);
+  for (i64 row = y; row < y + h; ++row) {
+    copy(row * width, x);
+    copy(row * width + x + w, width - x - w);
+  }
+  copy((y + h) * width, (s.height - y - h) * width);
+  Unlink(s);
+  return to;
 }
 
 // Where a transparent draw of a picture through a mask only copies: the spans of each
@@ -445,6 +470,26 @@ TONKALO_ROW_LOOP void MaskedRow(std::uint32_t* __restrict d, const std::uint32_t
   for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & (text ^ (flip & mask[i]))) | s[i];
 }
 
+TONKALO_ROW_LOOP void AndOrRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict m,
+                               const std::uint32_t* __restrict s, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & m[i]) | s[i];
+}
+
+// One row of a transparent stretch that widens or keeps the width: the mask, as the
+// colour it ANDs with, and the picture, each source column where the map puts it.
+TONKALO_ROW_LOOP void GatherMasked(std::uint32_t* __restrict m, std::uint32_t* __restrict s,
+                                   const std::uint32_t* __restrict maskRow,
+                                   const std::uint32_t* __restrict pictureRow,
+                                   const int* __restrict columns, std::size_t n,
+                                   Colours colours) {
+  const std::uint32_t text = colours.dstText;
+  const std::uint32_t flip = colours.dstText ^ colours.dstBk;
+  for (std::size_t i = 0; i < n; ++i) {
+    m[i] = text ^ (flip & maskRow[columns[i]]);
+    s[i] = pictureRow[columns[i]];
+  }
+}
+
 // Per channel (S * a + D * (255 - a) + 127) / 255, two channels at a time in 16-bit
 // lanes; x / 255 is (x + 1 + (x >> 8)) >> 8 for every x up to 255 * 255 + 127.
 TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
@@ -465,10 +510,16 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
 // replaces it, so that a lazy copy of it can take over its buffer.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
-  std::uint32_t* dp = op == Op::Copy && c.Whole(dst) ? ForOverwrite(dst) : ForWrite(dst);
+  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst)
+                     : c.Whole(dst)  ? ForOverwrite(dst)
+                                     : ForOverwriteArea(dst, c.dx, c.dy, c.w, c.h);
   const Surface& src = *c.from;
   const std::uint32_t* sp = Pixels(src);
   const std::size_t n = static_cast<std::size_t>(c.w);
+  if (op == Op::Copy && dst.mono == src.mono && c.w == dst.width && c.w == src.width) {
+    std::memcpy(dp + c.dy * dst.width, sp + c.sy * src.width, n * c.h * sizeof(std::uint32_t));
+    return;
+  }
   for (i64 row = 0; row < c.h; ++row) {
     std::uint32_t* d = dp + (c.dy + row) * dst.width + c.dx;
     const std::uint32_t* s = sp + (c.sy + row) * src.width + c.sx;
@@ -486,10 +537,12 @@ void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
 // offsets [first, first + lo.size()) are inside the destination; for each, the source
 // pixels lo..hi (absolute, already clipped to the source bitmap) are ANDed together;
 // lo > hi means none lies inside the source, and the pixel is left as it is. `single`:
-// at most one source pixel feeds each destination pixel (the axis is not shrunk).
+// at most one source pixel feeds each destination pixel (the axis is not shrunk);
+// `inside`: at least one feeds each.
 struct AxisMap {
   i64 first = 0;
   bool single = false;
+  bool inside = true;
   std::vector<int> lo;
   std::vector<int> hi;
 };
@@ -509,6 +562,7 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
   const i64 last = std::min(dn, dstSize - d);  // exclusive
   map.first = first;
   map.single = dn >= sn;
+  map.inside = true;
   for (i64 i = first; i < last; ++i) {
     i64 a;
     i64 b;
@@ -526,6 +580,7 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
     a = std::max(a + s, i64{0});
     b = std::min(b + s, srcSize - 1);
     if (a > b) {
+      map.inside = false;
       map.lo.push_back(1);
       map.hi.push_back(0);
     } else {
@@ -580,7 +635,8 @@ void StretchedRow(const Surface& src, const AxisMap& cols, int rlo, int rhi,
 // The stretched copy of the maps in Stretching(). Each destination pixel ANDs its
 // source pixels in the source's own format, then converts the result as a plain copy
 // would and applies the raster operation. With a picture, `src` is a mask and the
-// pixel is drawn transparently in one go: the mask ANDed in, the picture ORed over it.
+// pixels are drawn transparently in one go: the mask ANDed in, the picture ORed over
+// it. Destination rows fed by the same source rows reuse what was gathered for them.
 template <Op op>
 void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colours,
                  const Surface* picture = nullptr) {
@@ -590,21 +646,43 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
   st.acc.resize(n);
   st.accPicture.resize(n);
   st.hit.resize(n);
+  int gatheredLo = 1;
+  int gatheredHi = 0;
   for (std::size_t r = 0; r < st.rows.lo.size(); ++r) {
     const int rlo = st.rows.lo[r];
     const int rhi = st.rows.hi[r];
     if (rlo > rhi) continue;
-    StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
-    if (picture != nullptr) {
-      StretchedRow(*picture, st.cols, rlo, rhi, st.accPicture.data(), st.hit.data());
+    if (rlo != gatheredLo || rhi != gatheredHi) {
+      gatheredLo = rlo;
+      gatheredHi = rhi;
+      if (picture != nullptr && st.cols.single && st.cols.inside && rlo == rhi) {
+        const std::size_t at = static_cast<std::size_t>(rlo) * src.width;
+        GatherMasked(st.acc.data(), st.accPicture.data(), Pixels(src) + at,
+                     Pixels(*picture) + at, st.cols.lo.data(), n, colours);
+      } else if (picture != nullptr) {
+        StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
+        StretchedRow(*picture, st.cols, rlo, rhi, st.accPicture.data(), st.hit.data());
+        // Ready for one vector pass: the mask as the colour it ANDs with, and columns
+        // that no source pixel feeds made to leave the destination as it is.
+        for (std::size_t c = 0; c < n; ++c) {
+          st.acc[c] = st.hit[c] ? colours.ToColour(st.acc[c]) : ~0u;
+          if (!st.hit[c]) st.accPicture[c] = 0;
+        }
+      } else {
+        StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
+      }
     }
     std::uint32_t* d = dp + (dy + st.rows.first + static_cast<i64>(r)) * dst.width + dx +
                        st.cols.first;
+    if (picture != nullptr) {
+      AndOrRow(d, st.acc.data(), st.accPicture.data(), n);
+      continue;
+    }
     for (std::size_t c = 0; c < n; ++c) {
       if (!st.hit[c]) continue;
       std::uint32_t s = st.acc[c];
       if (dst.mono != src.mono) s = dst.mono ? colours.ToMono(s) : colours.ToColour(s);
-      d[c] = picture != nullptr ? (d[c] & s) | st.accPicture[c] : Combine<op>(d[c], s);
+      d[c] = Combine<op>(d[c], s);
     }
   }
 }
@@ -895,13 +973,15 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
     pending = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
     return true;
   }
-  // A copy of one whole colour bitmap onto another of its size: made lazily.
-  if (op == Op::Copy && !d.mono && !s.mono && c.Whole(d) && c.Whole(s) && c.from == &s &&
-      !d.exposed && s.shows == nullptr) {
-    if (d.shows == &s) return true;
+  // A copy onto the whole of a colour bitmap from rows of one as wide: made lazily.
+  if (op == Op::Copy && !d.mono && !s.mono && c.Whole(d) && d.width == s.width &&
+      c.from == &s && !d.exposed && s.shows == nullptr) {
+    const int row = static_cast<int>(c.sy);
+    if (d.shows == &s && d.showsRow == row) return true;
     ForOverwrite(d);
     if (s.shownBy != nullptr) MakeReal(*s.shownBy);
     d.shows = &s;
+    d.showsRow = row;
     s.shownBy = &d;
     return true;
   }
