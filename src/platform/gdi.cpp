@@ -140,6 +140,7 @@ const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
     r.mask = &mask;
     r.maskVersion = mask.version;
     r.pictureVersion = picture.version;
+    r.rowStart.reserve(static_cast<std::size_t>(picture.height) + 1);
     r.rowStart.assign(1, 0);
     r.spans.clear();
     r.usable = true;
