@@ -464,13 +464,16 @@ void CombineRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
 }
 
 // A transparent draw in one pass: the mask's AND and the picture's OR together.
-TONKALO_ROW_LOOP void MaskedRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict mask,
-               const std::uint32_t* __restrict s, std::size_t n, Colours colours) {
+TONKALO_ROW_LOOP void MaskedRow(std::uint32_t* __restrict d,
+                                const std::uint32_t* __restrict mask,
+                                const std::uint32_t* __restrict s, std::size_t n,
+                                Colours colours) {
   const std::uint32_t text = colours.dstText;
   const std::uint32_t flip = colours.dstText ^ colours.dstBk;
   for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & (text ^ (flip & mask[i]))) | s[i];
 }
 
+// The same with the mask already turned into the colour it ANDs with.
 TONKALO_ROW_LOOP void AndOrRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict m,
                                const std::uint32_t* __restrict s, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & m[i]) | s[i];
@@ -494,7 +497,7 @@ TONKALO_ROW_LOOP void GatherMasked(std::uint32_t* __restrict m, std::uint32_t* _
 // Per channel (S * a + D * (255 - a) + 127) / 255, two channels at a time in 16-bit
 // lanes; x / 255 is (x + 1 + (x >> 8)) >> 8 for every x up to 255 * 255 + 127.
 TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
-              std::size_t n, std::uint32_t a) {
+                               std::size_t n, std::uint32_t a) {
   const std::uint32_t na = 255 - a;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t sv = s[i];
@@ -507,8 +510,8 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
   }
 }
 
-// The plain copy, the format conversion inlined. A copy onto the whole destination
-// replaces it, so that a lazy copy of it can take over its buffer.
+// The plain copy, the format conversion inlined. A SRCCOPY replaces what it covers, so
+// nothing lazy needs to be made real there.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
   std::uint32_t* dp = op != Op::Copy ? ForWrite(dst)
@@ -611,15 +614,6 @@ void StretchedRow(const Surface& src, const AxisMap& cols, int rlo, int rhi,
                   std::uint32_t* acc, std::uint8_t* hit) {
   const std::uint32_t* pixels = Pixels(src);
   const std::size_t n = cols.lo.size();
-  if (cols.single && rlo == rhi) {
-    const std::uint32_t* line = pixels + static_cast<std::size_t>(rlo) * src.width;
-    for (std::size_t c = 0; c < n; ++c) {
-      const bool in = cols.lo[c] <= cols.hi[c];
-      hit[c] = in;
-      acc[c] = in ? line[cols.lo[c]] : ~0u;
-    }
-    return;
-  }
   std::fill(acc, acc + n, ~0u);
   std::fill(hit, hit + n, 0);
   for (int sr = rlo; sr <= rhi; ++sr) {
@@ -710,9 +704,14 @@ struct PendingMask {
   }
 };
 
-PendingMask pending;
+// Never destroyed, as the table of objects: releases at exit still settle.
+PendingMask& Pending() {
+  static PendingMask* const pending = new PendingMask;
+  return *pending;
+}
 
 void Settle() {
+  PendingMask& pending = Pending();
   if (pending.dst == nullptr) return;
   Surface& dst = *pending.dst;
   pending.dst = nullptr;
@@ -724,6 +723,7 @@ void Settle() {
 }
 
 void DrawMasked(Surface& picture) {
+  PendingMask& pending = Pending();
   Surface& dst = *pending.dst;
   pending.dst = nullptr;
   if (pending.stretched) {
@@ -960,6 +960,7 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
     Settle();
     return false;
   }
+  PendingMask& pending = Pending();
   if (op == Op::Paint && pending.dst != nullptr &&
       pending.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
     DrawMasked(*sides.src);
@@ -998,6 +999,7 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
     Settle();
     return false;
   }
+  PendingMask& pending = Pending();
   if (op == Op::Paint && pending.dst != nullptr &&
       pending.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
     DrawMasked(*sides.src);
