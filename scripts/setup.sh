@@ -12,7 +12,7 @@ play_packages=(
   libcairo2-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   xvfb xdotool x11-utils imagemagick bc
 )
 case "$profile" in
