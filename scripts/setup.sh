@@ -15,7 +15,7 @@ play_packages=(
   libcairo2-dev libmp3lame-dev libpng-dev fonts-dejavu-core
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   xvfb xdotool x11-utils imagemagick bc
   desktop-file-utils appstream man-db
   emscripten chromium nodejs npm

@@ -102,6 +102,166 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
   EXPECT_EQ(LiveObjectCount(), baseline);
 }
 
+// Some drawing waits or shares: a mask's AND waits for the picture drawn over it, a
+// copy of a whole bitmap is made when somebody needs it, a sprite's opaque spans are
+// found once. Whatever the calls, that must show the pixels that drawing each call at
+// once gives, which is what bitmaps whose pixels were handed out get: a fingerprint of
+// every bitmap after every few calls.
+std::vector<std::uint64_t> LazyScene(bool handedOut) {
+  Dice dice{std::mt19937(8086)};
+  struct Slot {
+    int w, h;
+    bool mono;
+    HDC dc = 0;
+    HBITMAP bmp = 0;
+  };
+  // Two widths, some bitmaps taller than others of their width, and masks to fit.
+  std::vector<Slot> slots = {{48, 32, false}, {48, 32, false}, {48, 40, false},
+                             {48, 32, false}, {24, 32, false}, {24, 32, false},
+                             {48, 32, true},  {24, 32, true},  {48, 40, true}};
+  const HDC zeros = CreateCompatibleDC(0);
+  const HBITMAP zerosBmp = CreateBitmap(64, 64, 1, 1, nullptr);
+  SelectObject(zeros, zerosBmp);
+  const std::vector<COLORREF> inks = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(200, 40, 10),
+                                      RGB(10, 90, 250), RGB(0, 255, 0)};
+  const auto paint = [&](const Slot& s) {  // a solid block in one of the inks
+    SetTextColor(s.dc, dice.Pick(inks));
+    BitBlt(s.dc, dice.Below(40) - 8, dice.Below(30) - 6, 4 + dice.Below(40),
+           2 + dice.Below(24), zeros, 0, 0, SRCCOPY);
+    SetTextColor(s.dc, RGB(0, 0, 0));
+  };
+  const auto make = [&](Slot& s) {
+    s.bmp = s.mono ? CreateBitmap(s.w, s.h, 1, 1, nullptr) : CreateCompatibleBitmap(0, s.w, s.h);
+    SelectObject(s.dc, s.bmp);
+    if (!s.mono && handedOut) ColourBits(s.bmp, nullptr, nullptr);
+    for (int k = 0; k < 6; ++k) paint(s);
+  };
+  for (Slot& s : slots) {
+    s.dc = CreateCompatibleDC(0);
+    make(s);
+  }
+  const auto colour = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(6))]; };
+  const auto anySlot = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(9))]; };
+  // A mask and a picture of its size: mask 6 goes with 0, 1, 3; 7 with 4, 5; 8 with 2.
+  const auto sprite = [&](Slot*& mask, Slot*& picture) {
+    const int k = dice.Below(3);
+    mask = &slots[static_cast<size_t>(6 + k)];
+    picture = &slots[k == 0 ? static_cast<size_t>(dice.Pick(std::vector<int>{0, 1, 3}))
+                            : k == 1 ? static_cast<size_t>(4 + dice.Below(2)) : 2u];
+  };
+  const std::vector<DWORD> rops = {SRCCOPY, SRCAND, SRCPAINT, SRCERASE_NOT};
+  std::vector<std::uint64_t> out;
+  for (int i = 0; i < 8000; ++i) {
+    if (i % 4 == 0) {
+      std::uint64_t hash = 0xcbf29ce484222325u;
+      for (const Slot& s : slots) {
+        for (int p = 0; p < s.w * s.h; ++p) {
+          hash = (hash ^ static_cast<std::uint64_t>(PixelAt(s.bmp, p % s.w, p / s.w))) *
+                 0x100000001b3u;
+        }
+      }
+      out.push_back(hash);
+    }
+    const int x = dice.Below(70) - 20, y = dice.Below(50) - 12;
+    switch (dice.Below(11)) {
+      case 0:
+      case 1: {  // a transparent draw, whole or in part, at times broken up
+        Slot* mask;
+        Slot* picture;
+        sprite(mask, picture);
+        Slot& d = colour();
+        const bool whole = dice.Chance(60);
+        const int w = whole ? mask->w : dice.Below(50), h = whole ? mask->h : dice.Below(40);
+        const int sx = whole ? 0 : dice.Below(30) - 4, sy = whole ? 0 : dice.Below(20) - 4;
+        BitBlt(d.dc, x, y, w, h, mask->dc, sx, sy, SRCAND);
+        if (dice.Chance(10)) PixelAt(d.bmp, 1, 1);
+        int p[6] = {x, y, w, h, sx, sy};  // now and then not quite the same place
+        if (dice.Chance(20)) p[dice.Below(6)] += 1;
+        BitBlt(d.dc, p[0], p[1], p[2], p[3], picture->dc, p[4], p[5], SRCPAINT);
+        break;
+      }
+      case 2: {  // the same, stretched
+        Slot* mask;
+        Slot* picture;
+        sprite(mask, picture);
+        Slot& d = colour();
+        const int w = 1 + dice.Below(90), h = 1 + dice.Below(70);
+        const int sw = 1 + dice.Below(mask->w), sh = 1 + dice.Below(mask->h);
+        StretchBlt(d.dc, x, y, w, h, mask->dc, 0, dice.Below(4), sw, sh, SRCAND);
+        StretchBlt(d.dc, x, y, w, h, picture->dc, 0, dice.Below(4), sw, sh, SRCPAINT);
+        break;
+      }
+      case 3: {  // a sprite made as the loader makes one
+        Slot* mask;
+        Slot* picture;
+        sprite(mask, picture);
+        const COLORREF old = SetBkColor(picture->dc, dice.Pick(inks));
+        BitBlt(mask->dc, 0, 0, mask->w, mask->h, picture->dc, 0, 0, SRCCOPY);
+        SetBkColor(picture->dc, old);
+        BitBlt(picture->dc, 0, 0, mask->w, mask->h, mask->dc, 0, 0, SRCERASE_NOT);
+        break;
+      }
+      case 4: {  // a whole bitmap filled from one as wide, perhaps taller, or painted
+        Slot& d = colour();
+        Slot& s = dice.Chance(50) ? slots[2] : colour();
+        for (int again = dice.Below(3); again >= 0; --again) {
+          BitBlt(d.dc, 0, 0, d.w, d.h, s.dc, 0, dice.Below(10), SRCCOPY);
+        }
+        if (dice.Chance(30)) {
+          SetTextColor(s.dc, dice.Pick(inks));
+          BitBlt(s.dc, 0, 0, s.w, s.h, zeros, 0, 0, SRCCOPY);
+          SetTextColor(s.dc, RGB(0, 0, 0));
+        }
+        break;
+      }
+      case 5:
+        BitBlt(colour().dc, x, y, dice.Below(50), dice.Below(40), colour().dc, dice.Below(30),
+               dice.Below(30), SRCCOPY);
+        break;
+      case 6:
+        BitBlt(anySlot().dc, x, y, dice.Below(60), dice.Below(50), anySlot().dc,
+               dice.Below(40) - 8, dice.Below(30) - 6, dice.Pick(rops));
+        break;
+      case 7:
+        AlphaBlend(colour().dc, x, y, 30, 20, colour().dc, dice.Below(20), dice.Below(20), 30,
+                   20, {0, 0, std::uint8_t(dice.rng()), 0});
+        break;
+      case 8: {  // a bitmap goes and another takes its place
+        Slot& s = anySlot();
+        DeleteDC(s.dc);
+        DeleteObject(s.bmp);
+        s.dc = CreateCompatibleDC(0);
+        make(s);
+        break;
+      }
+      case 9:
+        paint(anySlot());
+        break;
+      default:
+        if (dice.Chance(20)) {
+          Slot& s = colour();
+          SetBkColor(s.dc, dice.Pick(inks));
+          SetTextColor(s.dc, dice.Chance(50) ? dice.Pick(inks) : RGB(0, 0, 0));
+        } else {
+          Rectangle(anySlot().dc, x, y, x + dice.Below(30), y + dice.Below(30));
+        }
+    }
+  }
+  for (Slot& s : slots) {
+    DeleteDC(s.dc);
+    DeleteObject(s.bmp);
+  }
+  DeleteDC(zeros);
+  DeleteObject(zerosBmp);
+  return out;
+}
+
+TEST(LazyDrawing, LooksLikeDrawingEachCallAtOnce) {
+  const int baseline = LiveObjectCount();
+  EXPECT_EQ(LazyScene(false), LazyScene(true));
+  EXPECT_EQ(LiveObjectCount(), baseline);
+}
+
 // A well-formed file to start from, with every palette entry and, where the header has
 // room or the compression needs them, the colour masks.
 std::string Seed(std::uint32_t header, std::uint32_t bpp, std::uint32_t compression,

@@ -105,4 +105,15 @@ TEST(HeadlessProgram, AScriptedCloseEndsTheRunAndFilesStayWhereTheProgramStarted
   EXPECT_FALSE(FileExists(dir + "/highscore.dat"));
 }
 
+TEST(HeadlessProgram, TimedemoReportsThePassesAfterLoadingInOneLine) {
+  const std::string dir = MakeTempDir("e2e-timedemo");
+  CopyData(dir);
+  const auto run = RunProgram(dir, {"--headless", "--timedemo", "--frames", "30"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(std::count(run.stderrText.begin(), run.stderrText.end(), '\n'), 1) << run.stderrText;
+  EXPECT_EQ(run.stderrText.rfind("tonkalo: timedemo: 29 passes, ", 0), 0u) << run.stderrText;
+  EXPECT_NE(run.stderrText.find(" passes a second, "), std::string::npos) << run.stderrText;
+  EXPECT_NE(run.stderrText.find(" µs CPU a pass\n"), std::string::npos) << run.stderrText;
+}
+
 }  // namespace

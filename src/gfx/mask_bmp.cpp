@@ -63,6 +63,7 @@ int CDrawMaskBMP::Load(const char* path, gdi::COLORREF key) {
 void CDrawMaskBMP::Release() {
   ReleaseContextAndBitmap(hForeDC, hForeBMP);
   ReleaseContextAndBitmap(hMaskDC, hMaskBMP);
+  alphaCanvas.Release();
 }
 
 void CDrawMaskBMP::Draw(gdi::HDC dc, int x, int y) {
@@ -103,9 +104,15 @@ void CDrawMaskBMP::DrawCentred(gdi::HDC dc, int x, int y) {
 void CDrawMaskBMP::DrawAlpha(gdi::HDC dc, int x, int y, int cx, int cy, int alpha) {
   // No check on purpose: an empty sprite gets a canvas the raster layer refuses to
   // make, every copy below then fails on a null bitmap or context, and nothing changes.
-  CMemDCBMP canvas;
-  canvas.Create(dc, width, height);
-  const gdi::HDC canvasDC = canvas.GetMemDC();
+  // The canvas is a colour one whatever dc holds: it is filled from dc before it is
+  // read, and the blend into a monochrome dc fails as it would from a monochrome canvas.
+  // Pixels of it that the first copy leaves alone lie outside dc, where the blend does
+  // not reach either.
+  int canvasWidth = 0;
+  int canvasHeight = 0;
+  BitmapSize(alphaCanvas.GetBitmap(), canvasWidth, canvasHeight);
+  if (canvasWidth != width || canvasHeight != height) alphaCanvas.Create(0, width, height);
+  const gdi::HDC canvasDC = alphaCanvas.GetMemDC();
   gdi::BitBlt(canvasDC, 0, 0, width, height, dc, x, y, gdi::SRCCOPY);
   const int w = cx == 0 ? width : cx;
   const int h = cy == 0 ? height : cy;

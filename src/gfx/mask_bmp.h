@@ -4,6 +4,7 @@
 // load time, so that each transparent draw is two block copies.
 #pragma once
 
+#include "gfx/dc_bmp.h"
 #include "platform/gdi.h"
 
 class CDrawMaskBMP {
@@ -26,7 +27,8 @@ class CDrawMaskBMP {
   void DrawStretched(gdi::HDC dc, int xd, int yd, int wd, int hd, int xs, int ys, int ws,
                      int hs);
   void DrawCentred(gdi::HDC dc, int x, int y);
-  // Blends the sprite with constant alpha (alpha AND 0xFF) through a temporary canvas.
+  // Blends the sprite with constant alpha (alpha AND 0xFF) through a canvas of the
+  // sprite's size, made at the first call and kept until Release.
   void DrawAlpha(gdi::HDC dc, int x, int y, int cx, int cy, int alpha);
   // The high score on the title: digits of `value` centred on x from this digit strip.
   void DrawNumberCentred(gdi::HDC dc, int x, int y, int value, int advance, int glyphWidth);
@@ -46,4 +48,5 @@ class CDrawMaskBMP {
   gdi::HDC hMaskDC;
   int width;
   int height;
+  CMemDCBMP alphaCanvas;
 };

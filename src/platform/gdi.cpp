@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <unordered_map>
@@ -18,15 +19,161 @@ using i64 = std::int64_t;
 
 enum class Kind { Bitmap, Pen, Brush, Context };
 
-// Pixels of one bitmap. Monochrome pixels take a byte each (0 or 1) so that the
-// copies are the same plain row loops as for colour.
+// Pixels of one bitmap, a 32-bit word each: 0x00RRGGBB for colour, 0 or all ones for
+// monochrome, so that masks combine with colour pixels in the same plain loops.
+//
+// A copy that fills a whole bitmap from rows of another as wide is made lazily: the
+// copy `shows` the original from row `showsRow` on, and the original's `shownBy`
+// points back, until either is drawn into or freed. Then the copy gets its own pixels
+// (all but those a plain copy is about to replace: the board over the wall), and when
+// an original of the same size is about to be overwritten whole the two just trade
+// buffers, so that the back buffer's frame reaches the window surface without being
+// copied at all. Pixels that ColourBits handed out (`exposed`) never move and are
+// always current.
+struct OpaqueRuns;
+
+// Every change of a surface's pixels gets a number never used before, so that what is
+// worked out from them can tell whether it still holds.
+std::uint64_t NextVersion() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
 struct Surface {
   int width = 0;
   int height = 0;
   bool mono = false;
-  std::vector<std::uint32_t> colour;
-  std::vector<std::uint8_t> bits;
+  bool exposed = false;
+  std::uint64_t version = NextVersion();
+  std::vector<std::uint32_t> pixels;
+  Surface* shows = nullptr;
+  int showsRow = 0;
+  Surface* shownBy = nullptr;
+  std::unique_ptr<OpaqueRuns> runs;  // when it is drawn through a mask
 };
+
+// The pixels the surface has now.
+const std::uint32_t* Pixels(const Surface& s) {
+  if (s.shows == nullptr) return s.pixels.data();
+  return s.shows->pixels.data() + static_cast<std::size_t>(s.showsRow) * s.width;
+}
+
+void Unlink(Surface& copy) {
+  copy.shows->shownBy = nullptr;
+  copy.shows = nullptr;
+}
+
+// A lazy copy gets pixels of its own (it has a buffer of its size: no allocation).
+void MakeReal(Surface& copy) {
+  std::memcpy(copy.pixels.data(), Pixels(copy), copy.pixels.size() * sizeof(std::uint32_t));
+  Unlink(copy);
+}
+
+// Before some pixels of s change.
+std::uint32_t* ForWrite(Surface& s) {
+  s.version = NextVersion();
+  if (s.shows != nullptr) MakeReal(s);
+  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
+  return s.pixels.data();
+}
+
+// Before every pixel of s is replaced: its own lazy copy need not be made, and the copy
+// of it takes over its buffer unless somebody holds that.
+std::uint32_t* ForOverwrite(Surface& s) {
+  s.version = NextVersion();
+  if (s.shows != nullptr) Unlink(s);
+  if (Surface* copy = s.shownBy) {
+    if (s.exposed || copy->showsRow != 0 || copy->height != s.height) {
+      MakeReal(*copy);
+    } else {
+      std::swap(s.pixels, copy->pixels);
+      Unlink(*copy);
+    }
+  }
+  return s.pixels.data();
+}
+
+// Before the w x h pixels at (x, y) of s are replaced by a plain copy: as ForWrite, but
+// a lazy copy that s is gets its own pixels everywhere else only.
+std::uint32_t* ForOverwriteArea(Surface& s, i64 x, i64 y, i64 w, i64 h) {
+  if (s.shows == nullptr) return ForWrite(s);
+  s.version = NextVersion();
+  const std::uint32_t* from = Pixels(s);
+  std::uint32_t* to = s.pixels.data();
+  const i64 width = s.width;
+  const auto copy = [&](i64 at, i64 count) {
+    std::memcpy(to + at, from + at, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+  };
+  copy(0, y * width);
+  for (i64 row = y; row < y + h; ++row) {
+    copy(row * width, x);
+    copy(row * width + x + w, width - x - w);
+  }
+  copy((y + h) * width, (s.height - y - h) * width);
+  Unlink(s);
+  return to;
+}
+
+// Where a transparent draw of a picture through a mask only copies: the spans of each
+// row where the mask is 0. Worked out at the first draw of the pair and kept while
+// neither changes. Usable when the picture is black wherever the mask is 1, as the
+// sprite loader leaves it, so that the draw leaves the destination alone there (with a
+// destination context's default colours), and when the spans are long enough for
+// copying them to beat the one-pass loop.
+struct OpaqueRuns {
+  const Surface* mask = nullptr;
+  std::uint64_t maskVersion = 0;
+  std::uint64_t pictureVersion = 0;
+  bool usable = false;
+  std::vector<std::uint32_t> rowStart;  // row y's spans: [rowStart[y], rowStart[y + 1])
+  std::vector<std::uint32_t> spans;     // first and past-last column of each span
+};
+
+constexpr std::size_t kShortestRunsWorthIt = 24;  // average span length, in pixels
+
+const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
+  if (picture.shows != nullptr) return nullptr;
+  if (!picture.runs) picture.runs = std::make_unique<OpaqueRuns>();
+  OpaqueRuns& r = *picture.runs;
+  if (r.mask != &mask || r.maskVersion != mask.version ||
+      r.pictureVersion != picture.version) {
+    r.mask = &mask;
+    r.maskVersion = mask.version;
+    r.pictureVersion = picture.version;
+    r.rowStart.reserve(static_cast<std::size_t>(picture.height) + 1);
+    r.rowStart.assign(1, 0);
+    r.spans.clear();
+    r.usable = true;
+    std::size_t opaque = 0;
+    const std::uint32_t* m = mask.pixels.data();
+    const std::uint32_t* p = picture.pixels.data();
+    for (int y = 0; y < picture.height && r.usable; ++y) {
+      bool inside = false;
+      for (int x = 0; x < picture.width; ++x, ++m, ++p) {
+        if (*m == 0) {
+          ++opaque;
+          if (!inside) r.spans.push_back(static_cast<std::uint32_t>(x));
+          inside = true;
+        } else {
+          if (*p != 0) r.usable = false;
+          if (inside) r.spans.push_back(static_cast<std::uint32_t>(x));
+          inside = false;
+        }
+      }
+      if (inside) r.spans.push_back(static_cast<std::uint32_t>(picture.width));
+      r.rowStart.push_back(static_cast<std::uint32_t>(r.spans.size()));
+    }
+    const std::size_t count = r.spans.size() / 2;
+    if (count > 0 && opaque / count < kShortestRunsWorthIt) r.usable = false;
+  }
+  return r.usable ? &r : nullptr;
+}
+
+// Before the surface goes away.
+void Detach(Surface& s) {
+  if (s.shows != nullptr) Unlink(s);
+  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
+}
 
 struct Object {
   Kind kind = Kind::Bitmap;
@@ -63,7 +210,7 @@ struct Table {
     bmp.surface.width = 1;
     bmp.surface.height = 1;
     bmp.surface.mono = true;
-    bmp.surface.bits.assign(1, 0);
+    bmp.surface.pixels.assign(1, 0);
     defaultBitmap = Add(std::move(bmp));
     Object pen;
     pen.kind = Kind::Pen;
@@ -83,10 +230,22 @@ struct Table {
     return handle;
   }
 
+  // The objects found last, by the low bits of their handles: a frame makes a few
+  // hundred calls on a few dozen handles.
+  struct Recent {
+    std::uint32_t handle = 0;
+    Object* object = nullptr;
+  };
+  Recent recent[64];
+
   Object* Find(std::uint32_t handle) {
     if (handle == 0) return nullptr;
+    Recent& r = recent[handle % 64];
+    if (r.handle == handle) return r.object;
     auto it = objects.find(handle);
-    return it == objects.end() ? nullptr : &it->second;
+    if (it == objects.end()) return nullptr;
+    r = {handle, &it->second};
+    return r.object;
   }
 
   Object* Find(std::uint32_t handle, Kind kind) {
@@ -97,6 +256,8 @@ struct Table {
   void Free(std::uint32_t handle) {
     auto it = objects.find(handle);
     if (it == objects.end() || it->second.stock) return;
+    if (it->second.kind == Kind::Bitmap) Detach(it->second.surface);
+    if (recent[handle % 64].handle == handle) recent[handle % 64] = {};
     objects.erase(it);
     --live;
   }
@@ -121,10 +282,10 @@ constexpr std::uint32_t PixelOf(COLORREF c) {
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
-// The monochrome bit a solid colour draws as: the nearer of black and white.
-constexpr std::uint8_t MonoOf(std::uint32_t pixel) {
+// The monochrome pixel a solid colour draws as: the nearer of black and white.
+constexpr std::uint32_t MonoOf(std::uint32_t pixel) {
   const unsigned sum = ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
-  return sum >= 383 ? 1 : 0;
+  return sum >= 383 ? ~0u : 0u;
 }
 
 Surface* SurfaceOf(HDC dc, Object** context = nullptr) {
@@ -180,17 +341,6 @@ Run ClipAxis(i64 d, i64 s, i64 n, i64 dstSize, i64 srcSize) {
   return r;
 }
 
-template <typename T>
-std::vector<T> RowsOf(const std::vector<T>& pixels, i64 stride, i64 x, i64 y, i64 w, i64 h) {
-  std::vector<T> out;
-  out.reserve(static_cast<std::size_t>(w * h));
-  for (i64 row = 0; row < h; ++row) {
-    const auto first = pixels.begin() + (y + row) * stride + x;
-    out.insert(out.end(), first, first + w);
-  }
-  return out;
-}
-
 // How a copy converts between the formats: a colour pixel equal to the source
 // context's background becomes 1 in monochrome; a monochrome 1 becomes the destination
 // context's background colour, 0 its text colour. Passed by value, so that the inner
@@ -200,7 +350,10 @@ struct Colours {
   std::uint32_t dstBk;
   std::uint32_t dstText;
 
-  std::uint8_t ToMono(std::uint32_t pixel) const { return pixel == srcBk ? 1 : 0; }
+  std::uint32_t ToMono(std::uint32_t pixel) const { return pixel == srcBk ? ~0u : 0u; }
+  std::uint32_t ToColour(std::uint32_t mono) const {
+    return dstText ^ ((dstText ^ dstBk) & mono);
+  }
 };
 
 // The two contexts of a copy and the bitmaps they hold.
@@ -221,9 +374,24 @@ bool SidesOf(HDC dst, HDC src, Sides& sides) {
   return sides.dst != nullptr && sides.src != nullptr;
 }
 
+// An area of a surface taken aside, for a copy whose source and destination are one
+// bitmap: it reads the pixels as they were before the call.
+Surface Aside(const Surface& s, i64 x, i64 y, i64 w, i64 h) {
+  Surface out;
+  out.width = static_cast<int>(w);
+  out.height = static_cast<int>(h);
+  out.mono = s.mono;
+  out.pixels.reserve(static_cast<std::size_t>(w * h));
+  const std::uint32_t* from = Pixels(s);
+  for (i64 row = 0; row < h; ++row) {
+    const std::uint32_t* first = from + (y + row) * s.width + x;
+    out.pixels.insert(out.pixels.end(), first, first + w);
+  }
+  return out;
+}
+
 // An unstretched copy clipped to both bitmaps: w x h pixels from (sx, sy) of `from` to
-// (dx, dy). When source and destination are one bitmap, `from` is the area taken aside
-// first, so that overlapping copies read the pixels as they were before the call.
+// (dx, dy).
 struct Clipped {
   i64 dx = 0;
   i64 dy = 0;
@@ -233,21 +401,11 @@ struct Clipped {
   i64 h = 0;
   const Surface* from = nullptr;
   Surface aside;
-};
 
-void TakeAside(const Surface& s, Clipped& c) {
-  c.aside.width = static_cast<int>(c.w);
-  c.aside.height = static_cast<int>(c.h);
-  c.aside.mono = s.mono;
-  if (s.mono) {
-    c.aside.bits = RowsOf(s.bits, s.width, c.sx, c.sy, c.w, c.h);
-  } else {
-    c.aside.colour = RowsOf(s.colour, s.width, c.sx, c.sy, c.w, c.h);
+  bool Whole(const Surface& d) const {
+    return dx == 0 && dy == 0 && w == d.width && h == d.height;
   }
-  c.from = &c.aside;
-  c.sx = 0;
-  c.sy = 0;
-}
+};
 
 // False when no pixel of the copy lies inside both bitmaps. Inline because every copy
 // runs it; the rare taking aside stays out of line.
@@ -265,7 +423,12 @@ inline bool Clip(const Sides& sides, int x, int y, int w, int h, int sx, int sy,
   c.w = cx.count;
   c.h = cy.count;
   c.from = &s;
-  if (&s == &d) TakeAside(s, c);
+  if (&s == &d) {
+    c.aside = Aside(s, c.sx, c.sy, c.w, c.h);
+    c.from = &c.aside;
+    c.sx = 0;
+    c.sy = 0;
+  }
   return true;
 }
 
@@ -281,35 +444,95 @@ void WithOp(Op op, F&& f) {
   }
 }
 
-// The plain copy: row loops over contiguous memory, the format conversion inlined.
+// The row loops, written so that the compiler turns them into vector code: one word a
+// pixel, no branches, no aliasing. The hottest are built twice where the machine may
+// have AVX2, and the loader picks the build the processor can run.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
+#define TONKALO_ROW_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define TONKALO_ROW_LOOP
+#endif
+
 template <Op op>
-void CopyRect(Surface& dst, i64 dx, i64 dy, const Surface& src, i64 sx, i64 sy, i64 w,
-              i64 h, Colours colours) {
-  for (i64 row = 0; row < h; ++row) {
-    const std::size_t dOff = static_cast<std::size_t>((dy + row) * dst.width + dx);
-    const std::size_t sOff = static_cast<std::size_t>((sy + row) * src.width + sx);
-    const std::size_t n = static_cast<std::size_t>(w);
-    if (!dst.mono && !src.mono) {
-      std::uint32_t* d = dst.colour.data() + dOff;
-      const std::uint32_t* s = src.colour.data() + sOff;
-      if constexpr (op == Op::Copy) {
-        std::memcpy(d, s, n * sizeof(std::uint32_t));
-      } else {
-        for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], s[i]);
-      }
-    } else if (dst.mono && src.mono) {
-      std::uint8_t* d = dst.bits.data() + dOff;
-      const std::uint8_t* s = src.bits.data() + sOff;
-      for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], s[i]);
+void CombineRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
+                std::size_t n) {
+  if constexpr (op == Op::Copy) {
+    std::memcpy(d, s, n * sizeof(std::uint32_t));
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], s[i]);
+  }
+}
+
+// A transparent draw in one pass: the mask's AND and the picture's OR together.
+TONKALO_ROW_LOOP void MaskedRow(std::uint32_t* __restrict d,
+                                const std::uint32_t* __restrict mask,
+                                const std::uint32_t* __restrict s, std::size_t n,
+                                Colours colours) {
+  const std::uint32_t text = colours.dstText;
+  const std::uint32_t flip = colours.dstText ^ colours.dstBk;
+  for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & (text ^ (flip & mask[i]))) | s[i];
+}
+
+// The same with the mask already turned into the colour it ANDs with.
+TONKALO_ROW_LOOP void AndOrRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict m,
+                               const std::uint32_t* __restrict s, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & m[i]) | s[i];
+}
+
+// One row of a transparent stretch that widens or keeps the width: the mask, as the
+// colour it ANDs with, and the picture, each source column where the map puts it.
+TONKALO_ROW_LOOP void GatherMasked(std::uint32_t* __restrict m, std::uint32_t* __restrict s,
+                                   const std::uint32_t* __restrict maskRow,
+                                   const std::uint32_t* __restrict pictureRow,
+                                   const int* __restrict columns, std::size_t n,
+                                   Colours colours) {
+  const std::uint32_t text = colours.dstText;
+  const std::uint32_t flip = colours.dstText ^ colours.dstBk;
+  for (std::size_t i = 0; i < n; ++i) {
+    m[i] = text ^ (flip & maskRow[columns[i]]);
+    s[i] = pictureRow[columns[i]];
+  }
+}
+
+// Per channel (S * a + D * (255 - a) + 127) / 255, two channels at a time in 16-bit
+// lanes; x / 255 is (x + 1 + (x >> 8)) >> 8 for every x up to 255 * 255 + 127.
+TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
+                               std::size_t n, std::uint32_t a) {
+  const std::uint32_t na = 255 - a;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t sv = s[i];
+    const std::uint32_t dv = d[i];
+    std::uint32_t rb = (sv & 0xFF00FFu) * a + (dv & 0xFF00FFu) * na + 0x7F007Fu;
+    std::uint32_t g = ((sv >> 8) & 0xFFu) * a + ((dv >> 8) & 0xFFu) * na + 0x7Fu;
+    rb = ((rb + 0x10001u + ((rb >> 8) & 0xFF00FFu)) >> 8) & 0xFF00FFu;
+    g = (g + 1 + (g >> 8)) >> 8;
+    d[i] = rb | (g << 8);
+  }
+}
+
+// The plain copy, the format conversion inlined. A SRCCOPY replaces what it covers, so
+// nothing lazy needs to be made real there.
+template <Op op>
+void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
+  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst)
+                     : c.Whole(dst)  ? ForOverwrite(dst)
+                                     : ForOverwriteArea(dst, c.dx, c.dy, c.w, c.h);
+  const Surface& src = *c.from;
+  const std::uint32_t* sp = Pixels(src);
+  const std::size_t n = static_cast<std::size_t>(c.w);
+  if (op == Op::Copy && dst.mono == src.mono && c.w == dst.width && c.w == src.width) {
+    std::memcpy(dp + c.dy * dst.width, sp + c.sy * src.width, n * c.h * sizeof(std::uint32_t));
+    return;
+  }
+  for (i64 row = 0; row < c.h; ++row) {
+    std::uint32_t* d = dp + (c.dy + row) * dst.width + c.dx;
+    const std::uint32_t* s = sp + (c.sy + row) * src.width + c.sx;
+    if (dst.mono == src.mono) {
+      CombineRow<op>(d, s, n);
     } else if (dst.mono) {
-      std::uint8_t* d = dst.bits.data() + dOff;
-      const std::uint32_t* s = src.colour.data() + sOff;
       for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], colours.ToMono(s[i]));
     } else {
-      std::uint32_t* d = dst.colour.data() + dOff;
-      const std::uint8_t* s = src.bits.data() + sOff;
-      const std::uint32_t expand[2] = {colours.dstText, colours.dstBk};
-      for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], expand[s[i]]);
+      for (std::size_t i = 0; i < n; ++i) d[i] = Combine<op>(d[i], colours.ToColour(s[i]));
     }
   }
 }
@@ -317,9 +540,13 @@ void CopyRect(Surface& dst, i64 dx, i64 dy, const Surface& src, i64 sx, i64 sy, 
 // Which source pixels feed each destination pixel of one stretched axis. Destination
 // offsets [first, first + lo.size()) are inside the destination; for each, the source
 // pixels lo..hi (absolute, already clipped to the source bitmap) are ANDed together;
-// lo > hi means none lies inside the source, and the pixel is left as it is.
+// lo > hi means none lies inside the source, and the pixel is left as it is. `single`:
+// at most one source pixel feeds each destination pixel (the axis is not shrunk);
+// `inside`: at least one feeds each.
 struct AxisMap {
   i64 first = 0;
+  bool single = false;
+  bool inside = true;
   std::vector<int> lo;
   std::vector<int> hi;
 };
@@ -338,6 +565,8 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
   const i64 first = std::max(i64{0}, -d);
   const i64 last = std::min(dn, dstSize - d);  // exclusive
   map.first = first;
+  map.single = dn >= sn;
+  map.inside = true;
   for (i64 i = first; i < last; ++i) {
     i64 a;
     i64 b;
@@ -355,6 +584,7 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
     a = std::max(a + s, i64{0});
     b = std::min(b + s, srcSize - 1);
     if (a > b) {
+      map.inside = false;
       map.lo.push_back(1);
       map.hi.push_back(0);
     } else {
@@ -364,45 +594,168 @@ void MapAxis(i64 d, i64 dn, i64 dstSize, i64 s, i64 sn, i64 srcSize, AxisMap& ma
   }
 }
 
-// The stretched copy. Each destination pixel ANDs its source pixels in the source's
-// own format, then converts the result as a plain copy would and applies the raster
-// operation.
-template <Op op>
-void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, const AxisMap& cols,
-                 const AxisMap& rows, Colours colours) {
+// The maps of the last StretchBlt, and the rows it works through; kept between calls so
+// that a stretch makes no allocation once they have grown.
+struct Stretch {
+  AxisMap cols;
+  AxisMap rows;
+  std::vector<std::uint32_t> acc;
+  std::vector<std::uint32_t> accPicture;
+  std::vector<std::uint8_t> hit;
+};
+Stretch& Stretching() {
+  static Stretch* const stretch = new Stretch;
+  return *stretch;
+}
+
+// Row r of the stretch through a source's pixels: acc[c] is the AND of the source
+// pixels that fall on destination column c, hit[c] whether any does.
+void StretchedRow(const Surface& src, const AxisMap& cols, int rlo, int rhi,
+                  std::uint32_t* acc, std::uint8_t* hit) {
+  const std::uint32_t* pixels = Pixels(src);
   const std::size_t n = cols.lo.size();
-  static thread_local std::vector<std::uint32_t> acc;
-  static thread_local std::vector<std::uint8_t> hit;
-  acc.resize(n);
-  hit.resize(n);
-  for (std::size_t r = 0; r < rows.lo.size(); ++r) {
-    if (rows.lo[r] > rows.hi[r]) continue;
-    std::fill(acc.begin(), acc.end(), ~std::uint32_t{0});
-    std::fill(hit.begin(), hit.end(), 0);
-    for (int sr = rows.lo[r]; sr <= rows.hi[r]; ++sr) {
-      const std::size_t rowOff = static_cast<std::size_t>(sr) * src.width;
-      for (std::size_t c = 0; c < n; ++c) {
-        for (int sc = cols.lo[c]; sc <= cols.hi[c]; ++sc) {
-          const std::size_t at = rowOff + static_cast<std::size_t>(sc);
-          acc[c] &= src.mono ? std::uint32_t{src.bits[at]} : src.colour[at];
-          hit[c] = 1;
-        }
-      }
-    }
-    const std::size_t dOff =
-        static_cast<std::size_t>((dy + rows.first + static_cast<i64>(r)) * dst.width +
-                                 dx + cols.first);
+  std::fill(acc, acc + n, ~0u);
+  std::fill(hit, hit + n, 0);
+  for (int sr = rlo; sr <= rhi; ++sr) {
+    const std::uint32_t* line = pixels + static_cast<std::size_t>(sr) * src.width;
     for (std::size_t c = 0; c < n; ++c) {
-      if (!hit[c]) continue;
-      const std::uint32_t s = acc[c];
-      if (dst.mono) {
-        const std::uint8_t bit = src.mono ? static_cast<std::uint8_t>(s) : colours.ToMono(s);
-        dst.bits[dOff + c] = Combine<op>(dst.bits[dOff + c], bit);
-      } else {
-        const std::uint32_t pixel = src.mono ? (s ? colours.dstBk : colours.dstText) : s;
-        dst.colour[dOff + c] = Combine<op>(dst.colour[dOff + c], pixel);
+      for (int sc = cols.lo[c]; sc <= cols.hi[c]; ++sc) {
+        acc[c] &= line[sc];
+        hit[c] = 1;
       }
     }
+  }
+}
+
+// The stretched copy of the maps in Stretching(). Each destination pixel ANDs its
+// source pixels in the source's own format, then converts the result as a plain copy
+// would and applies the raster operation. With a picture, `src` is a mask and the
+// pixels are drawn transparently in one go: the mask ANDed in, the picture ORed over
+// it. Destination rows fed by the same source rows reuse what was gathered for them.
+template <Op op>
+void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colours,
+                 const Surface* picture = nullptr) {
+  Stretch& st = Stretching();
+  std::uint32_t* dp = ForWrite(dst);
+  const std::size_t n = st.cols.lo.size();
+  st.acc.resize(n);
+  st.accPicture.resize(n);
+  st.hit.resize(n);
+  int gatheredLo = 1;
+  int gatheredHi = 0;
+  for (std::size_t r = 0; r < st.rows.lo.size(); ++r) {
+    const int rlo = st.rows.lo[r];
+    const int rhi = st.rows.hi[r];
+    if (rlo > rhi) continue;
+    if (rlo != gatheredLo || rhi != gatheredHi) {
+      gatheredLo = rlo;
+      gatheredHi = rhi;
+      if (picture != nullptr && st.cols.single && st.cols.inside && rlo == rhi) {
+        const std::size_t at = static_cast<std::size_t>(rlo) * src.width;
+        GatherMasked(st.acc.data(), st.accPicture.data(), Pixels(src) + at,
+                     Pixels(*picture) + at, st.cols.lo.data(), n, colours);
+      } else if (picture != nullptr) {
+        StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
+        StretchedRow(*picture, st.cols, rlo, rhi, st.accPicture.data(), st.hit.data());
+        // Ready for one vector pass: the mask as the colour it ANDs with, and columns
+        // that no source pixel feeds made to leave the destination as it is.
+        for (std::size_t c = 0; c < n; ++c) {
+          st.acc[c] = st.hit[c] ? colours.ToColour(st.acc[c]) : ~0u;
+          if (!st.hit[c]) st.accPicture[c] = 0;
+        }
+      } else {
+        StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
+      }
+    }
+    std::uint32_t* d = dp + (dy + st.rows.first + static_cast<i64>(r)) * dst.width + dx +
+                       st.cols.first;
+    if (picture != nullptr) {
+      AndOrRow(d, st.acc.data(), st.accPicture.data(), n);
+      continue;
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+      if (!st.hit[c]) continue;
+      std::uint32_t s = st.acc[c];
+      if (dst.mono != src.mono) s = dst.mono ? colours.ToMono(s) : colours.ToColour(s);
+      d[c] = Combine<op>(d[c], s);
+    }
+  }
+}
+
+// A mask ANDed into a colour bitmap is nearly always followed by the picture ORed into
+// the same place, with the same arguments: the AND waits for it, and the two are drawn
+// in one pass. Any other call first carries the waiting AND out (Settle), so nothing
+// can tell the difference. A destination whose pixels ColourBits handed out is drawn
+// into at once.
+struct PendingMask {
+  Surface* dst = nullptr;  // null: nothing waits
+  const Surface* mask = nullptr;
+  bool stretched = false;  // a StretchBlt, whose maps are still in Stretching()
+  int x, y, w, h, sx, sy, sw, sh;  // the call as made
+  Clipped area;  // unstretched
+  Colours colours;
+
+  bool Pairs(const Sides& sides, bool stretch, int px, int py, int pw, int ph, int psx,
+             int psy, int psw, int psh) const {
+    const Surface& s = *sides.src;
+    return dst == sides.dst && stretch == stretched && !s.mono && &s != dst &&
+           s.width == mask->width && s.height == mask->height && px == x && py == y &&
+           pw == w && ph == h && psx == sx && psy == sy && psw == sw && psh == sh;
+  }
+};
+
+// Never destroyed, as the table of objects: releases at exit still settle.
+PendingMask& Pending() {
+  static PendingMask* const pending = new PendingMask;
+  return *pending;
+}
+
+void Settle() {
+  PendingMask& pending = Pending();
+  if (pending.dst == nullptr) return;
+  Surface& dst = *pending.dst;
+  pending.dst = nullptr;
+  if (pending.stretched) {
+    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours);
+  } else {
+    CopyRect<Op::And>(dst, pending.area, pending.colours);
+  }
+}
+
+void DrawMasked(Surface& picture) {
+  PendingMask& pending = Pending();
+  Surface& dst = *pending.dst;
+  pending.dst = nullptr;
+  if (pending.stretched) {
+    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours, &picture);
+    return;
+  }
+  const Clipped& c = pending.area;
+  std::uint32_t* dp = ForWrite(dst);
+  const std::uint32_t* mp = Pixels(*pending.mask);
+  const std::uint32_t* sp = Pixels(picture);
+  const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
+                               ? RunsOf(picture, *pending.mask)
+                               : nullptr;
+  if (runs != nullptr) {
+    const std::uint32_t first = static_cast<std::uint32_t>(c.sx);
+    const std::uint32_t last = static_cast<std::uint32_t>(c.sx + c.w);
+    for (i64 row = 0; row < c.h; ++row) {
+      const std::size_t y = static_cast<std::size_t>(c.sy + row);
+      std::uint32_t* d = dp + (c.dy + row) * dst.width + c.dx;
+      const std::uint32_t* s = sp + y * picture.width;
+      for (std::uint32_t k = runs->rowStart[y]; k < runs->rowStart[y + 1]; k += 2) {
+        const std::uint32_t b = std::max(runs->spans[k], first);
+        const std::uint32_t e = std::min(runs->spans[k + 1], last);
+        if (b < e) std::memcpy(d + (b - first), s + b, (e - b) * sizeof(std::uint32_t));
+      }
+    }
+    return;
+  }
+  const std::size_t n = static_cast<std::size_t>(c.w);
+  for (i64 row = 0; row < c.h; ++row) {
+    const i64 at = (c.sy + row) * picture.width + c.sx;
+    MaskedRow(dp + (c.dy + row) * dst.width + c.dx, mp + at, sp + at, n, pending.colours);
   }
 }
 
@@ -423,11 +776,7 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
   s.mono = mono;
   const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   try {
-    if (mono) {
-      s.bits.assign(n, 0);
-    } else {
-      s.colour.assign(n, 0);
-    }
+    s.pixels.assign(n, 0);
   } catch (const std::bad_alloc&) {
     return 0;
   }
@@ -435,6 +784,7 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
 }
 
 COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
+  Settle();
   Object* d = Objects().Find(dc, Kind::Context);
   if (d == nullptr) return 0xFFFFFFFFu;
   return std::exchange(d->*which, colour & 0x00FFFFFFu);
@@ -443,6 +793,7 @@ COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
 }  // namespace
 
 HDC CreateCompatibleDC(HDC) {
+  Settle();
   Table& t = Objects();
   Object dc;
   dc.kind = Kind::Context;
@@ -454,6 +805,7 @@ HDC CreateCompatibleDC(HDC) {
 }
 
 bool DeleteDC(HDC dc) {
+  Settle();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   if (d == nullptr) return false;
@@ -464,6 +816,7 @@ bool DeleteDC(HDC dc) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
+  Settle();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   Object* o = t.Find(obj);
@@ -496,6 +849,7 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
 }
 
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
+  Settle();
   bool mono = false;
   if (ref != 0) {
     Surface* s = SurfaceOf(ref);
@@ -507,11 +861,13 @@ HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
 
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
                      const void* bits) {
+  Settle();
   if (planes != 1 || bitsPerPixel != 1 || bits != nullptr) return 0;
   return NewBitmap(width, height, true);
 }
 
 HBITMAP LoadBitmapFromFile(const char* path) {
+  Settle();
   if (path == nullptr) return 0;
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return 0;
@@ -538,13 +894,14 @@ HBITMAP LoadBitmapFromFile(const char* path) {
   Surface s;
   s.width = image.width;
   s.height = image.height;
-  s.colour = std::move(image.pixels);
+  s.pixels = std::move(image.pixels);
   return AddBitmap(std::move(s));
 }
 
 // Pens are solid and one pixel wide (a width of 0 or 1), the only kind the game draws
 // outlines with; any other style or width is refused.
 HPEN CreatePen(int style, int width, COLORREF colour) {
+  Settle();
   if (style != PS_SOLID || width < 0 || width > 1) return 0;
   Object obj;
   obj.kind = Kind::Pen;
@@ -553,6 +910,7 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
 }
 
 HGDIOBJ GetStockObject(int which) {
+  Settle();
   Table& t = Objects();
   switch (which) {
     case NULL_BRUSH: return t.nullBrush;
@@ -562,6 +920,7 @@ HGDIOBJ GetStockObject(int which) {
 }
 
 bool DeleteObject(HGDIOBJ obj) {
+  Settle();
   Table& t = Objects();
   Object* o = t.Find(obj);
   if (o == nullptr || o->kind == Kind::Context || o->deletePending) return false;
@@ -575,6 +934,7 @@ bool DeleteObject(HGDIOBJ obj) {
 }
 
 int GetObject(HGDIOBJ obj, int size, void* out) {
+  Settle();
   Object* o = Objects().Find(obj, Kind::Bitmap);
   if (o == nullptr) return 0;
   if (out == nullptr) return static_cast<int>(sizeof(BITMAP));
@@ -596,13 +956,38 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
   Sides sides;
   Op op;
-  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) return false;
+  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
+    Settle();
+    return false;
+  }
+  PendingMask& pending = Pending();
+  if (op == Op::Paint && pending.dst != nullptr &&
+      pending.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
+    DrawMasked(*sides.src);
+    return true;
+  }
+  Settle();
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
-  WithOp(op, [&](auto o) {
-    CopyRect<decltype(o)::value>(*sides.dst, c.dx, c.dy, *c.from, c.sx, c.sy, c.w, c.h,
-                                 sides.colours());
-  });
+  Surface& d = *sides.dst;
+  Surface& s = *sides.src;
+  if (op == Op::And && s.mono && !d.mono && !d.exposed) {
+    pending = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
+    return true;
+  }
+  // A copy onto the whole of a colour bitmap from rows of one as wide: made lazily.
+  if (op == Op::Copy && !d.mono && !s.mono && c.Whole(d) && d.width == s.width &&
+      c.from == &s && !d.exposed && s.shows == nullptr) {
+    const int row = static_cast<int>(c.sy);
+    if (d.shows == &s && d.showsRow == row) return true;
+    ForOverwrite(d);
+    if (s.shownBy != nullptr) MakeReal(*s.shownBy);
+    d.shows = &s;
+    d.showsRow = row;
+    s.shownBy = &d;
+    return true;
+  }
+  WithOp(op, [&](auto o) { CopyRect<decltype(o)::value>(d, c, sides.colours()); });
   return true;
 }
 
@@ -610,55 +995,60 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
                 int sh, DWORD rop) {
   Sides sides;
   Op op;
-  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) return false;
+  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
+    Settle();
+    return false;
+  }
+  PendingMask& pending = Pending();
+  if (op == Op::Paint && pending.dst != nullptr &&
+      pending.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
+    DrawMasked(*sides.src);
+    return true;
+  }
+  Settle();
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
   Surface& d = *sides.dst;
-  static thread_local AxisMap cols;
-  static thread_local AxisMap rows;
-  MapAxis(x, w, d.width, sx, sw, sides.src->width, cols);
-  MapAxis(y, h, d.height, sy, sh, sides.src->height, rows);
-  if (cols.lo.empty() || rows.lo.empty()) return true;
+  Surface& s = *sides.src;
+  Stretch& st = Stretching();
+  MapAxis(x, w, d.width, sx, sw, s.width, st.cols);
+  MapAxis(y, h, d.height, sy, sh, s.height, st.rows);
+  if (st.cols.lo.empty() || st.rows.lo.empty()) return true;
+  if (op == Op::And && s.mono && !d.mono && !d.exposed) {
+    pending = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
+    return true;
+  }
   Surface aside;
-  const Surface* from = sides.src;
-  if (sides.src == sides.dst) {
-    aside = d;
+  const Surface* from = &s;
+  if (&s == &d) {
+    aside = Aside(d, 0, 0, d.width, d.height);
     from = &aside;
   }
   WithOp(op, [&](auto o) {
-    StretchRect<decltype(o)::value>(d, x, y, *from, cols, rows, sides.colours());
+    StretchRect<decltype(o)::value>(d, x, y, *from, sides.colours());
   });
   return true;
 }
 
 bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, BLENDFUNCTION blend) {
+  Settle();
   Sides sides;
   if (!SidesOf(dst, src, sides) || sides.dst->mono || sides.src->mono) return false;
   if (blend.BlendOp != 0 || blend.AlphaFormat != 0 || w != sw || h != sh) return false;
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
-  const std::uint32_t a = blend.SourceConstantAlpha;
-  const std::uint32_t na = 255 - a;
+  std::uint32_t* dp = ForWrite(d);
+  const std::uint32_t* sp = Pixels(*c.from);
   for (i64 row = 0; row < c.h; ++row) {
-    std::uint32_t* dp = d.colour.data() + (c.dy + row) * d.width + c.dx;
-    const std::uint32_t* sp = c.from->colour.data() + (c.sy + row) * c.from->width + c.sx;
-    for (i64 i = 0; i < c.w; ++i) {
-      const std::uint32_t sv = sp[i];
-      const std::uint32_t dv = dp[i];
-      std::uint32_t out = 0;
-      for (int shift = 0; shift <= 16; shift += 8) {
-        const std::uint32_t channel =
-            (((sv >> shift) & 0xFF) * a + ((dv >> shift) & 0xFF) * na + 127) / 255;
-        out |= channel << shift;
-      }
-      dp[i] = out;
-    }
+    BlendRow(dp + (c.dy + row) * d.width + c.dx, sp + (c.sy + row) * c.from->width + c.sx,
+             static_cast<std::size_t>(c.w), blend.SourceConstantAlpha);
   }
   return true;
 }
 
 bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  Settle();
   Table& t = Objects();
   Object* ctx = nullptr;
   Surface* s = SurfaceOf(dc, &ctx);
@@ -674,14 +1064,9 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   if (r - l < 1 || b - tp < 1) return true;
   --r;
   --b;
-  const auto plot = [s, pixel](i64 px, i64 py) {
-    const std::size_t at = static_cast<std::size_t>(py * s->width + px);
-    if (s->mono) {
-      s->bits[at] = MonoOf(pixel);
-    } else {
-      s->colour[at] = pixel;
-    }
-  };
+  std::uint32_t* const pixels = ForWrite(*s);
+  const std::uint32_t ink = s->mono ? MonoOf(pixel) : pixel;
+  const auto plot = [s, pixels, ink](i64 px, i64 py) { pixels[py * s->width + px] = ink; };
   const i64 x0 = std::max(l, i64{0});
   const i64 x1 = std::min(r, i64{s->width} - 1);
   const i64 y0 = std::max(tp, i64{0});
@@ -698,26 +1083,40 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
 }
 
 HBITMAP CurrentBitmap(HDC dc) {
+  Settle();
   Object* d = Objects().Find(dc, Kind::Context);
   return d != nullptr ? d->bitmap : 0;
 }
 
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
+  Settle();
+  Object* o = Objects().Find(bmp, Kind::Bitmap);
+  if (o == nullptr || o->surface.mono) return nullptr;
+  Surface& s = o->surface;
+  if (s.shows != nullptr) MakeReal(s);
+  s.exposed = true;
+  if (width != nullptr) *width = s.width;
+  if (height != nullptr) *height = s.height;
+  return s.pixels.data();
+}
+
+const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height) {
+  Settle();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr || o->surface.mono) return nullptr;
   if (width != nullptr) *width = o->surface.width;
   if (height != nullptr) *height = o->surface.height;
-  return o->surface.colour.data();
+  return Pixels(o->surface);
 }
 
 std::int64_t PixelAt(HBITMAP bmp, int x, int y) {
+  Settle();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr) return -1;
   const Surface& s = o->surface;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return -1;
-  const std::size_t at = static_cast<std::size_t>(y) * s.width + x;
-  if (s.mono) return s.bits[at] ? 0xFFFFFF : 0;
-  return s.colour[at];
+  const std::uint32_t p = Pixels(s)[static_cast<std::size_t>(y) * s.width + x];
+  return s.mono ? (p != 0 ? 0xFFFFFF : 0) : p;
 }
 
 int LiveObjectCount() { return Objects().live; }

@@ -103,8 +103,13 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom);
 // The bitmap selected into dc, or 0.
 HBITMAP CurrentBitmap(HDC dc);
 // Colour bitmap pixels (0x00RRGGBB, rows top to bottom), or null for a bad or
-// monochrome bitmap. The pointer lives until the bitmap is freed.
+// monochrome bitmap. The pointer lives until the bitmap is freed, and the pixels it
+// shows are always current; the bitmap's draws then take the plain path.
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height);
+// The same pixels for presenting them at once, without pinning them: valid only until
+// the next raster call. They may be those of another bitmap that this one was last
+// filled from whole.
+const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height);
 // One pixel as 0x00RRGGBB (monochrome: 0xFFFFFF for 1, 0 for 0); -1 outside or bad.
 std::int64_t PixelAt(HBITMAP bmp, int x, int y);
 // How many bitmaps, pens and contexts are alive: for leak tests.

@@ -2,6 +2,7 @@
 // queue, scripted input, the cursor display counter, the trace and the shots, and hands
 // the machine-facing work to the backend chosen at Init. Until Init runs, a default
 // headless backend answers, so objects built before main (timers) read a sane clock.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +34,13 @@ struct State {
   int cursorCounter = 0;
   std::FILE* trace = nullptr;
   std::vector<std::uint32_t> lastFrame;
+  long long lastShotPass = -1;
   int frameWidth = 0;
   int frameHeight = 0;
+  // --timedemo: the clocks when the first timed pass began, and the figures so far.
+  double cpuStart = 0.0;
+  double wallStart = 0.0;
+  PassTiming timing;
 };
 
 // Never destroyed: objects with static lifetime elsewhere may still call in while the
@@ -75,6 +81,41 @@ void BeginPass() {
   if (s.options.frames >= 0 && s.pass == s.options.frames) {
     s.queue.push_back({WM_CLOSE, 0, 0});
   }
+}
+
+double Seconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Called as each pass begins: starts the clocks at the first timed pass and brings the
+// figures up to the pass that just ended.
+void TimePass() {
+  State& s = S();
+  if (!s.options.timedemo || s.pass < s.options.timedemoFrom) return;
+  const double cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+  const double wall = Seconds(CLOCK_MONOTONIC);
+  if (s.pass == s.options.timedemoFrom) {
+    s.cpuStart = cpu;
+    s.wallStart = wall;
+    return;
+  }
+  s.timing.passes = s.pass - s.options.timedemoFrom;
+  s.timing.cpuSeconds = cpu - s.cpuStart;
+  s.timing.wallSeconds = wall - s.wallStart;
+}
+
+void ReportTiming() {
+  const PassTiming& t = S().timing;
+  if (t.passes == 0 || t.cpuSeconds <= 0.0 || t.wallSeconds <= 0.0) {
+    std::fprintf(stderr, "tonkalo: timedemo: no pass was timed\n");
+    return;
+  }
+  std::fprintf(stderr,
+               "tonkalo: timedemo: %lld passes, %.0f passes a second, %.1f µs CPU a pass\n",
+               t.passes, static_cast<double>(t.passes) / t.wallSeconds,
+               t.cpuSeconds * 1e6 / static_cast<double>(t.passes));
 }
 
 // The browser build has no picture writers (libpng is not there); its page takes no
@@ -195,6 +236,9 @@ bool Init(const Options& options, std::string& error) {
     return false;
   }
 #endif
+  for (const Options::Shot& shot : options.shots) {
+    s.lastShotPass = std::max(s.lastShotPass, shot.pass);
+  }
 
   if (!options.script.empty()) {
     if (!ReadScript(options.script, s.script, error)) return false;
@@ -225,6 +269,7 @@ bool Init(const Options& options, std::string& error) {
   }
 
   s.initialised = true;
+  TimePass();
   BeginPass();
   return true;
 }
@@ -239,6 +284,7 @@ void Shutdown() {
                    shot.file.c_str(), shot.pass, s.pass);
     }
   }
+  if (s.options.timedemo) ReportTiming();
   s.backend.reset();
   if (s.trace) {
     std::fclose(s.trace);
@@ -254,6 +300,7 @@ void Sleep(std::uint32_t ms) {
   TakeShots(s.pass);
   B().SleepToBoundary(ms);
   ++s.pass;
+  TimePass();
   BeginPass();
 }
 
@@ -306,9 +353,9 @@ void MessageBox(const char* text, const char* caption) {
 void Present(const std::uint32_t* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return;
   State& s = S();
-  // Only shots and the headless tests read the kept frame; a plain windowed run does
-  // not pay for a copy every frame.
-  if (s.options.headless || !s.options.shots.empty()) {
+  // Only shots and tests read the kept frame; a run without them does not pay for a
+  // copy every frame.
+  if (s.options.keepFrames || s.pass <= s.lastShotPass) {
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     s.lastFrame.assign(pixels, pixels + count);
     s.frameWidth = width;
@@ -339,6 +386,8 @@ void Music(MusicCommand command, const char* path) {
 }
 
 long long CurrentPass() { return S().pass; }
+
+PassTiming TimedPasses() { return S().timing; }
 
 bool Tracing() { return S().trace != nullptr; }
 

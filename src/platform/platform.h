@@ -30,6 +30,11 @@ struct Options {
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads
   std::string recordFile = "highscore.dat";  // where the high score is kept
+  // Keep a copy of each presented frame for headless::LastFrame (tests in-process); the
+  // command line keeps one only while a --shot is still to come.
+  bool keepFrames = true;
+  bool timedemo = false;       // time the passes and report their pace at exit
+  long long timedemoFrom = 1;  // the first pass timed (pass 0 loads everything)
 };
 
 // Parses argv; on a bad option writes one line to `error` and returns false. A
@@ -101,6 +106,15 @@ enum class MusicCommand { Stop, Open, Play, Replay, Close };
 // from the beginning, Replay reopens the last opened path and plays it, Stop and Close
 // end it. Only a track that plays to its end posts MCIWNDM_NOTIFYMODE / MCI_MODE_STOP.
 void Music(MusicCommand command, const char* path = nullptr);
+
+// With Options::timedemo: the passes run from Options::timedemoFrom on, and the CPU
+// and wall-clock time they took. Reported on standard error by Shutdown.
+struct PassTiming {
+  long long passes = 0;
+  double cpuSeconds = 0.0;
+  double wallSeconds = 0.0;
+};
+PassTiming TimedPasses();
 
 // --- the event trace (--trace), the same on both backends ---
 // The 0-based pass of the frame loop (start-up counts as pass 0).

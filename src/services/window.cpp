@@ -49,7 +49,7 @@ void ReleaseDC(HWND, gdi::HDC dc) {
   if (!dc || dc != surfaceDC) return;
   int width = 0;
   int height = 0;
-  const std::uint32_t* pixels = gdi::ColourBits(surfaceBitmap, &width, &height);
+  const std::uint32_t* pixels = gdi::ShownBits(surfaceBitmap, &width, &height);
   if (pixels) platform::Present(pixels, width, height);
 }
 

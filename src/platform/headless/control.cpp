@@ -72,8 +72,19 @@ void ClearRecords() {
     h->soundSizes.clear();
     h->music.clear();
     h->boxes.clear();
+    h->frameHashes.clear();
   }
   platform::ForgetLastFrame();
+}
+
+void HashFrames(int every) {
+  if (platform::HeadlessBackend* h = H()) h->hashEvery = every;
+}
+
+const std::vector<FrameHash>& FrameHashes() {
+  static const std::vector<FrameHash> none;
+  platform::HeadlessBackend* h = H();
+  return h ? h->frameHashes : none;
 }
 
 }  // namespace headless

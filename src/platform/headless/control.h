@@ -41,4 +41,14 @@ const std::vector<BoxRecord>& MessageBoxes();
 const std::vector<std::uint32_t>& LastFrame();
 void ClearRecords();
 
+// A fingerprint of each frame presented in a pass that is a multiple of `every` (0:
+// none), from now on: for checks that a whole game looks the same, pixel for pixel.
+void HashFrames(int every);
+struct FrameHash {
+  long long pass;
+  std::uint64_t hash;  // 64-bit FNV-1a over the pixels, a 32-bit word at a time
+};
+// In pass order; a pass that presented twice counts with its last frame.
+const std::vector<FrameHash>& FrameHashes();
+
 }  // namespace headless

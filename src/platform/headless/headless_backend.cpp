@@ -44,7 +44,15 @@ void HeadlessBackend::ShowMessageBox(const char* caption, const char* text) {
   boxes.push_back({caption, text});
 }
 
-void HeadlessBackend::Present(const std::uint32_t*, int, int) {}
+void HeadlessBackend::Present(const std::uint32_t* pixels, int width, int height) {
+  const long long pass = CurrentPass();
+  if (hashEvery <= 0 || pass % hashEvery != 0) return;
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  for (std::size_t i = 0; i < count; ++i) hash = (hash ^ pixels[i]) * 0x100000001b3u;
+  if (!frameHashes.empty() && frameHashes.back().pass == pass) frameHashes.pop_back();
+  frameHashes.push_back({pass, hash});
+}
 
 void HeadlessBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
   if (index < 0) return;

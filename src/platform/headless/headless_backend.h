@@ -37,6 +37,8 @@ class HeadlessBackend : public Backend {
   std::vector<std::size_t> soundSizes;  // 0 where no image came with the effect
   std::vector<headless::MusicRecord> music;
   std::vector<headless::BoxRecord> boxes;
+  int hashEvery = 0;
+  std::vector<headless::FrameHash> frameHashes;
 
  private:
   VirtualClock clock_;

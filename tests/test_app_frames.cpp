@@ -1,0 +1,121 @@
+// A whole scripted game, title to results and back to the title, drawn pixel for pixel
+// as it was when the list of frames was recorded: the raster layer may get faster, but
+// never different. After a deliberate change to the pictures, record the list again
+// with TONKALO_RECORD_FRAMES=1 (ctest -R FrameIdentity) from a build you trust.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game/program.h"
+#include "platform/headless/control.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr int kEvery = 50;
+const char kScript[] = TONKALO_SOURCE_DIR "/bench/busy_game.txt";
+const char kList[] = TONKALO_SOURCE_DIR "/tests/frames_busy_game.txt";
+
+std::uint64_t Fnv(std::uint64_t hash, const std::string& bytes) {
+  for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001b3u;
+  return hash;
+}
+
+// The pictures the frames are made of, in name order.
+std::uint64_t PicturesFingerprint(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir + "/BMP")) {
+    files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (const std::string& file : files) hash = Fnv(hash, testsupport::ReadFile(file));
+  return hash;
+}
+
+// The --frames the script's header asks for.
+long long FramesOf(const std::string& script) {
+  std::ifstream in(script);
+  std::string line;
+  long long frames = 0;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find("--frames ");
+    if (at != std::string::npos) frames = std::atoll(line.c_str() + at + 9);
+  }
+  return frames;
+}
+
+std::string Hex(std::uint64_t v) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%016" PRIx64, v);
+  return buf;
+}
+
+// The whole game in this process, in `dir`: "pictures HASH" and then "PASS HASH" for
+// every kEvery-th pass.
+std::string PlayAndHash(const std::string& dir) {
+  const long long frames = FramesOf(kScript);
+  EXPECT_GT(frames, 0) << kScript << " has no --frames in its header";
+  char old[4096];
+  EXPECT_NE(getcwd(old, sizeof old), nullptr);
+  EXPECT_EQ(chdir(dir.c_str()), 0);
+  platform::Options options;
+  options.headless = true;
+  options.script = kScript;
+  options.frames = frames;
+  options.keepFrames = false;
+  std::string error;
+  EXPECT_TRUE(platform::Init(options, error)) << error;
+  headless::HashFrames(kEvery);
+  {
+    ProgramObjects objects;
+    int module = 0;
+    TonkaloMain(&module);
+  }
+  std::string out = "pictures " + Hex(PicturesFingerprint(dir)) + "\n";
+  for (const headless::FrameHash& f : headless::FrameHashes()) {
+    out += std::to_string(f.pass) + " " + Hex(f.hash) + "\n";
+  }
+  platform::Shutdown();
+  EXPECT_EQ(chdir(old), 0);
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+}  // namespace
+
+TEST(FrameIdentity, BusyGameLooksTheSameEveryFiftiethPass) {
+  const std::string dir = testsupport::MakeTempDir("frames");
+  testsupport::CopyData(dir);
+  const std::string seen = PlayAndHash(dir);
+  if (std::getenv("TONKALO_RECORD_FRAMES") != nullptr) {
+    testsupport::WriteFile(kList, seen);
+    GTEST_SKIP() << "recorded " << kList;
+  }
+  const std::vector<std::string> want = Lines(testsupport::ReadFile(kList));
+  const std::vector<std::string> got = Lines(seen);
+  ASSERT_FALSE(want.empty()) << kList;
+  ASSERT_EQ(got.front(), want.front())
+      << "the generated pictures are not the ones the list was recorded with";
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 1; i < want.size(); ++i) {
+    ASSERT_EQ(got[i], want[i]) << "the first frame that differs (pass, hash)";
+  }
+}
