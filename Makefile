@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: setup configure build play test bench clean
+.PHONY: setup configure build play test bench bench-window clean
 
 setup:
 	@bash scripts/setup.sh test
@@ -21,6 +21,10 @@ test: build
 
 bench: build
 	$(BUILD)/bench/tonkalo-bench
+
+# The real window's cost under Xvfb: CPU share at scale 1 and 3, --tick 1 pace, memory.
+bench-window: build
+	bash bench/window_cpu.sh $(BUILD)/tonkalo $(BUILD)/data
 
 clean:
 	rm -rf $(BUILD)

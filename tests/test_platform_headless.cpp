@@ -54,9 +54,17 @@ TEST(Options, DefaultsEveryOptionInBothSpellingsAndHelp) {
             "101 tick 1 scale 3 start 4294967295 frames 120 " + script +
                 "|t.jsonl|data| 5:a.bmp 0:B.PNG");
   EXPECT_EQ(Parse({"--tick", "15.625"}).options.tickMs, 15.625);
+  using platform::PresentMode;
+  EXPECT_EQ(Parse({}).options.present, PresentMode::Auto);
+  for (const auto& [name, mode] : {std::pair("auto", PresentMode::Auto),
+                                   std::pair("gpu", PresentMode::Gpu),
+                                   std::pair("surface", PresentMode::Surface)}) {
+    EXPECT_EQ(Parse({"--present", name}).options.present, mode) << name;
+  }
   EXPECT_EQ(Fields({"--headless", "--help", "--no-such-option"}).substr(0, 3), "110");
   for (const char* option : {"--headless", "--tick", "--scale", "--fullscreen", "--start-tick",
-                             "--frames", "--script", "--trace", "--shot", "--data-dir", "--help"}) {
+                             "--frames", "--script", "--trace", "--shot", "--data-dir", "--present",
+                             "--help"}) {
     EXPECT_NE(platform::UsageText().find(option), std::string::npos) << option;
   }
 }
@@ -69,7 +77,8 @@ TEST(Options, BadOptionsAreOneLineNamingTheProblem) {
       {{"--scale", "2x"}, "2x"},          {{"--frames", "-5"}, "--frames"},
       {{"--start-tick", "4294967296"}, "--start-tick"}, {{"--shot", "3:a.jpg"}, "a.jpg"},
       {{"--shot=x:a.png"}, "--shot"},     {{"--headless=yes"}, "--headless"},
-      {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"}};
+      {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"},
+      {{"--present", "fast"}, "fast"}};
   for (const auto& [args, mention] : cases) {
     const Parsed p = Parse(args);
     EXPECT_FALSE(p.ok) << mention;

@@ -12,13 +12,54 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/present.h"
 #include "support/test_support.h"
 
 namespace {
+
+// The window surface's upscale against the obvious per-pixel nearest-neighbour walk:
+// whole scales, centred with bars, and frames that overhang the output on any side.
+TEST(WindowSurface, UpscaleMatchesNearestNeighbourAndClips) {
+  struct Case { int outW, outH, scale, left, top; };
+  const int w = 7, h = 5;
+  std::vector<std::uint32_t> src(w * h);
+  for (int i = 0; i < w * h; ++i) src[i] = 0x010203u * static_cast<std::uint32_t>(i + 1);
+  const Case cases[] = {{7, 5, 1, 0, 0},   {23, 17, 3, 1, 1},  {20, 16, 2, 3, 3},
+                        {10, 6, 3, -4, -2}, {9, 9, 4, 5, 7},    {30, 4, 1, 29, 0},
+                        {6, 6, 2, -20, 0}};
+  for (const Case& c : cases) {
+    const std::uint32_t fill = 0xDEADBE;
+    std::vector<std::uint32_t> out(c.outW * c.outH, fill), scratch;
+    const platform::Placement p{c.scale, c.left, c.top};
+    platform::UpscaleInto(src.data(), w, h, w * 4, out.data(), c.outW, c.outH, c.outW * 4, p,
+                          scratch);
+    for (int y = 0; y < c.outH; ++y) {
+      for (int x = 0; x < c.outW; ++x) {
+        const int sx = x - c.left, sy = y - c.top;
+        const bool inside = sx >= 0 && sy >= 0 && sx < w * c.scale && sy < h * c.scale;
+        const std::uint32_t want = inside ? src[sy / c.scale * w + sx / c.scale] : fill;
+        ASSERT_EQ(out[y * c.outW + x], want) << x << "," << y << " in case " << c.outW << "x"
+                                             << c.outH << " scale " << c.scale;
+      }
+    }
+  }
+}
+
+TEST(WindowSurface, PlacementIsTheLargestWholeScaleCentred) {
+  struct Case { int outW, outH, scale, left, top; };
+  for (const Case& c : {Case{640, 480, 1, 0, 0}, Case{1280, 960, 2, 0, 0},
+                        Case{1920, 1080, 2, 320, 60}, Case{1300, 1000, 2, 10, 20},
+                        Case{2000, 1000, 2, 360, 20}, Case{600, 400, 1, -20, -40}}) {
+    const platform::Placement p = platform::PlaceFrame(c.outW, c.outH, 640, 480);
+    EXPECT_EQ(std::make_tuple(p.scale, p.left, p.top), std::make_tuple(c.scale, c.left, c.top))
+        << c.outW << "x" << c.outH;
+  }
+}
 
 // A 16-bit mono 22050 Hz PCM WAV of a sine tone.
 std::string ToneWav(double seconds, double hz) {
@@ -60,9 +101,10 @@ class SdlBackend : public ::testing::Test {
     if (xvfb_) pclose(xvfb_);
   }
 
-  void OpenWindow(int scale) {
+  void OpenWindow(int scale, platform::PresentMode present = platform::PresentMode::Auto) {
     platform::Options options;
     options.scale = scale;
+    options.present = present;
     std::string error;
     ASSERT_TRUE(platform::Init(options, error)) << error;
     platform::Present(std::vector<std::uint32_t>(640 * 480, 0x336699).data(), 640, 480);
@@ -101,10 +143,14 @@ class SdlBackend : public ::testing::Test {
 
 TEST_F(SdlBackend, PointerIsInBackBufferPixelsAtAnyScaleAndClicksBecomeMessages) {
   const long corner = 639 | 479 << 16;
-  for (int scale : {1, 2}) {
-    OpenWindow(scale);
+  using platform::PresentMode;
+  for (const auto& [present, scale] : {std::pair(PresentMode::Surface, 1),
+                                      std::pair(PresentMode::Surface, 3),
+                                      std::pair(PresentMode::Gpu, 2)}) {
+    SCOPED_TRACE(present == PresentMode::Gpu ? "gpu" : "surface");
+    OpenWindow(scale, present);
     EXPECT_EQ(PointAt(100, 50, scale), std::pair(100, 50)) << "scale " << scale;
-    const auto [x, y] = PointAt(-20, -10, scale);  // beyond the left and top edges: outside
+    const auto [x, y] = PointAt(-10, -5, scale);  // beyond the left and top edges: outside
     EXPECT_TRUE(x < 0 && y < 4) << x << "," << y << " at scale " << scale;
 
     PointAt(639, 479, scale);

@@ -63,6 +63,8 @@ std::string UsageText() {
          "  --scale N          window scale factor, 1 to 16 (default: the largest that\n"
          "                     fits the desktop)\n"
          "  --fullscreen       start in fullscreen (Alt+Enter toggles it)\n"
+         "  --present PATH     how the window shows frames: auto (default: the GPU where\n"
+         "                     there is one, else the window surface), gpu or surface\n"
          "  --start-tick T     headless clock reading at start-up, 0 to 4294967295\n"
          "                     (default 0)\n"
          "  --frames N         close the window after N passes of the frame loop\n"
@@ -107,7 +109,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     const bool takesValue = name == "--tick" || name == "--scale" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
-                            name == "--data-dir";
+                            name == "--data-dir" || name == "--present";
     if (!isFlag && !takesValue) {
       if (arg.rfind("-", 0) == 0) {
         error = "unknown option '" + arg + "' (see --help)";
@@ -189,6 +191,17 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         return false;
       }
       options.shots.push_back({pass, file});
+    } else if (name == "--present") {
+      if (value == "auto") {
+        options.present = PresentMode::Auto;
+      } else if (value == "gpu") {
+        options.present = PresentMode::Gpu;
+      } else if (value == "surface") {
+        options.present = PresentMode::Surface;
+      } else {
+        error = "--present wants auto, gpu or surface, not '" + value + "'";
+        return false;
+      }
     } else if (name == "--data-dir") {
       if (value.empty()) {
         error = "--data-dir wants a folder name";

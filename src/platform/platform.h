@@ -13,6 +13,10 @@
 
 namespace platform {
 
+// How the window shows frames: decided by what the machine can do, SDL's GPU renderer,
+// or the window surface with the platform's own upscale.
+enum class PresentMode { Auto, Gpu, Surface };
+
 // What the command line chose; parsed once by ParseOptions.
 struct Options {
   bool headless = false;
@@ -21,6 +25,7 @@ struct Options {
   double tickMs = 15.625;      // system tick that Sleep rounds up to
   int scale = 0;               // 0: the largest whole factor that fits the desktop
   bool fullscreen = false;
+  PresentMode present = PresentMode::Auto;
   std::uint32_t startTick = 0; // headless clock at start-up
   long long frames = -1;       // -1: run until the window is closed
   std::string script;          // headless input script

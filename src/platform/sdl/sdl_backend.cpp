@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/backend.h"
+#include "platform/sdl/present.h"
 
 namespace platform {
 
@@ -72,10 +73,7 @@ class SdlBackend : public Backend {
   bool realMouse_;
   std::chrono::steady_clock::time_point start_;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
-  int textureWidth_ = 0;
-  int textureHeight_ = 0;
+  std::unique_ptr<Presenter> presenter_;
   bool fullscreen_ = false;
   bool audio_ = false;
   std::map<int, CachedEffect> effects_;
@@ -95,8 +93,7 @@ SdlBackend::~SdlBackend() {
     Mix_Quit();
   }
   musicFinishedEvent = static_cast<Uint32>(-1);
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
   SDL_Quit();
 }
@@ -105,7 +102,6 @@ bool SdlBackend::Open(std::string& error) {
   // A click that activates the window is a click in the game, as it was on Windows.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   // Left to itself SDL would probe Wayland even where there is none (which prints its
   // own complaint) and then settle for an invisible off-screen window. Unless the user
   // picked a driver, only real displays are tried.
@@ -132,18 +128,9 @@ bool SdlBackend::Open(std::string& error) {
     return false;
   }
   fullscreen_ = options_.fullscreen;
-  // No SDL_RENDERER_PRESENTVSYNC: the tick alone paces the loop.
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (!renderer_) {
-    error = std::string("cannot draw in the window (") + SDL_GetError() + ")";
-    return false;
-  }
-  SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
-  SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  SDL_RenderPresent(renderer_);
+  presenter_ = MakePresenter(window_, options_.present, error);
+  if (!presenter_) return false;
+  Verbose("present: %s", presenter_->Description().c_str());
 
   musicFinishedEvent = SDL_RegisterEvents(1);
   OpenAudio();
@@ -212,11 +199,13 @@ void SdlBackend::Pump(std::deque<Message>& queue) {
         }
         break;
       case SDL_MOUSEBUTTONDOWN:
-        // The renderer has already mapped the event's position to back-buffer pixels.
         if (realMouse_ && event.button.button == SDL_BUTTON_LEFT) {
           const unsigned message = event.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK
                                                                  : WM_LBUTTONDOWN;
-          queue.push_back({message, 1, PackPoint(event.button.x, event.button.y)});
+          int x = 0;
+          int y = 0;
+          presenter_->EventToFrame(event.button.x, event.button.y, x, y);
+          queue.push_back({message, 1, PackPoint(x, y)});
         }
         break;
       case SDL_KEYDOWN:
@@ -257,11 +246,7 @@ void SdlBackend::Pointer(int& x, int& y) {
     wx = gx - left;
     wy = gy - top;
   }
-  float lx = 0.0f;
-  float ly = 0.0f;
-  SDL_RenderWindowToLogical(renderer_, wx, wy, &lx, &ly);
-  x = static_cast<int>(std::floor(lx));
-  y = static_cast<int>(std::floor(ly));
+  presenter_->WindowToFrame(wx, wy, x, y);
 }
 
 bool SdlBackend::PointerButton() {
@@ -277,18 +262,7 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
 }
 
 void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
-  if (!texture_ || width != textureWidth_ || height != textureHeight_) {
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
-                                 SDL_TEXTUREACCESS_STREAMING, width, height);
-    textureWidth_ = texture_ ? width : 0;
-    textureHeight_ = texture_ ? height : 0;
-    if (!texture_) return;
-  }
-  SDL_UpdateTexture(texture_, nullptr, pixels, width * 4);
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  presenter_->Present(pixels, width, height);
 }
 
 // One channel for effects: each play halts it first, so the chunk replaced in the cache
