@@ -26,6 +26,10 @@ struct Options {
   int scale = 0;               // 0: the largest whole factor that fits the desktop
   bool fullscreen = false;
   PresentMode present = PresentMode::Auto;
+  bool sound = true;             // false: no audio device is opened at all
+  bool music = true;             // false: the music starts muted (M switches it on)
+  int volume = 100;              // 0 to 100, for effects and music alike
+  bool pauseOnFocusLoss = true;  // the window losing focus pauses the game
   std::uint32_t startTick = 0; // headless clock at start-up
   long long frames = -1;       // -1: run until the window is closed
   std::string script;          // headless input script
@@ -78,7 +82,10 @@ void Sleep(std::uint32_t ms);
 bool PeekMessage(Message& out);
 // The cursor in back-buffer pixels (may lie outside 0..639, 0..479).
 void GetCursorPos(int& x, int& y);
-// True while the left button is held.
+// The left button as the pass samples it: true while it is held anywhere on the desktop,
+// and also when it was pressed in the window since the last sample though already let
+// go (a quick tap is not lost). Reading clears that latched press, as does the pass's
+// end.
 bool LeftButtonDown();
 // Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
 int ShowCursor(bool show);
