@@ -13,7 +13,7 @@ play_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick bc
+  xvfb xdotool x11-utils imagemagick bc openbox
 )
 case "$profile" in
   play) packages=("${play_packages[@]}") ;;

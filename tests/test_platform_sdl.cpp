@@ -24,7 +24,8 @@
 namespace {
 
 // The window surface's upscale against the obvious per-pixel nearest-neighbour walk:
-// whole scales, centred with bars, and frames that overhang the output on any side.
+// whole scales, centred with bars, frames that overhang the output on any side, and
+// parts of a frame (what changed) landing exactly where the whole would.
 TEST(WindowSurface, UpscaleMatchesNearestNeighbourAndClips) {
   struct Case { int outW, outH, scale, left, top; };
   const int w = 7, h = 5;
@@ -34,21 +35,58 @@ TEST(WindowSurface, UpscaleMatchesNearestNeighbourAndClips) {
                         {10, 6, 3, -4, -2}, {9, 9, 4, 5, 7},    {30, 4, 1, 29, 0},
                         {6, 6, 2, -20, 0}};
   for (const Case& c : cases) {
-    const std::uint32_t fill = 0xDEADBE;
-    std::vector<std::uint32_t> out(c.outW * c.outH, fill), scratch;
-    const platform::Placement p{c.scale, c.left, c.top};
-    platform::UpscaleInto(src.data(), w, h, w * 4, out.data(), c.outW, c.outH, c.outW * 4, p,
-                          scratch);
-    for (int y = 0; y < c.outH; ++y) {
-      for (int x = 0; x < c.outW; ++x) {
-        const int sx = x - c.left, sy = y - c.top;
-        const bool inside = sx >= 0 && sy >= 0 && sx < w * c.scale && sy < h * c.scale;
-        const std::uint32_t want = inside ? src[sy / c.scale * w + sx / c.scale] : fill;
-        ASSERT_EQ(out[y * c.outW + x], want) << x << "," << y << " in case " << c.outW << "x"
-                                             << c.outH << " scale " << c.scale;
+    for (const platform::FrameRect area : {platform::FrameRect{0, 0, w, h}, {2, 1, 3, 2}}) {
+      const std::uint32_t fill = 0xDEADBE;
+      std::vector<std::uint32_t> out(c.outW * c.outH, fill), scratch;
+      const platform::Placement p{c.scale, c.left, c.top};
+      platform::UpscaleInto(src.data(), w * 4, area, out.data(), c.outW, c.outH, c.outW * 4, p,
+                            scratch);
+      for (int y = 0; y < c.outH; ++y) {
+        for (int x = 0; x < c.outW; ++x) {
+          const int sx = (x - c.left) / c.scale, sy = (y - c.top) / c.scale;
+          const bool inside = x >= c.left && y >= c.top && sx >= area.x && sy >= area.y &&
+                              sx < area.x + area.w && sy < area.y + area.h;
+          const std::uint32_t want = inside ? src[sy * w + sx] : fill;
+          ASSERT_EQ(out[y * c.outW + x], want) << x << "," << y << " in case " << c.outW << "x"
+                                               << c.outH << " scale " << c.scale << ", area at "
+                                               << area.x;
+        }
       }
     }
   }
+}
+
+// Only what changed is sent again: runs of changed rows (short gaps bridged), narrowed
+// to the changed columns; the kept copy then equals the frame.
+TEST(WindowSurface, ChangedAreasAreTheChangedRowsNarrowedToTheirColumns) {
+  const int w = 40, h = 60;
+  struct Case {
+    std::vector<std::pair<int, int>> changed;  // pixels (x, y) that differ
+    std::vector<std::tuple<int, int, int, int>> areas;
+  };
+  const Case cases[] = {
+      {{}, {}},
+      {{{5, 7}}, {{5, 7, 1, 1}}},
+      {{{3, 10}, {30, 10 + platform::kMergeGap + 1}}, {{3, 10, 28, platform::kMergeGap + 2}}},
+      {{{3, 10}, {30, 10 + platform::kMergeGap + 2}},
+       {{3, 10, 1, 1}, {30, 10 + platform::kMergeGap + 2, 1, 1}}},
+      {{{0, 0}, {39, 59}}, {{0, 0, 1, 1}, {39, 59, 1, 1}}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint32_t> frame(w * h, 0x123456), previous = frame;
+    for (const auto& [x, y] : c.changed) frame[y * w + x] = 0x654321;
+    std::vector<std::tuple<int, int, int, int>> got;
+    for (const platform::FrameRect& a : platform::ChangedAreas(frame.data(), previous, w, h)) {
+      got.emplace_back(a.x, a.y, a.w, a.h);
+    }
+    EXPECT_EQ(got, c.areas) << c.changed.size() << " changes";
+    EXPECT_EQ(previous, frame);
+  }
+  std::vector<std::uint32_t> none, frame(w * h, 7);
+  const auto first = platform::ChangedAreas(frame.data(), none, w, h);  // nothing kept yet
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(std::make_tuple(first[0].x, first[0].y, first[0].w, first[0].h),
+            std::make_tuple(0, 0, w, h));
 }
 
 TEST(WindowSurface, PlacementIsTheLargestWholeScaleCentred) {
@@ -366,6 +404,22 @@ TEST_F(SdlBackend, AResizedWindowKeepsAWholeScaleCentredAndThePointerFollows) {
     platform::Shutdown();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
+}
+
+// A machine whose sound card is missing: the game plays silently and says nothing about
+// it (alsa-lib would print its whole search), except as a --verbose line.
+TEST_F(SdlBackend, WithoutASoundCardTheGamePlaysSilentlyAndSaysNothing) {
+  testsupport::CopyData(dir_);
+  setenv("SDL_AUDIODRIVER", "alsa", 1);
+  setenv("AUDIODEV", "hw:99", 1);
+  const auto quiet = testsupport::RunProgram(dir_, {"--frames", "5"});
+  const auto verbose = testsupport::RunProgram(dir_, {"--frames", "5", "--verbose"});
+  unsetenv("AUDIODEV");
+  EXPECT_EQ(quiet.exitStatus, 0);
+  EXPECT_EQ(quiet.stderrText, "");
+  EXPECT_EQ(verbose.exitStatus, 0);
+  EXPECT_NE(verbose.stderrText.find("tonkalo: audio: none ("), std::string::npos)
+      << verbose.stderrText;
 }
 
 TEST_F(SdlBackend, EffectsAreHeardOnTheDiskDriver) {

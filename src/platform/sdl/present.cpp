@@ -25,37 +25,85 @@ Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH) {
   return p;
 }
 
-void UpscaleInto(const std::uint32_t* src, int srcW, int srcH, int srcPitch,
+std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std::uint32_t>& previous,
+                                    int width, int height) {
+  std::vector<FrameRect> areas;
+  const size_t w = static_cast<size_t>(width);
+  if (width <= 0 || height <= 0) return areas;
+  if (previous.size() != w * height) {
+    previous.assign(frame, frame + w * height);
+    areas.push_back({0, 0, width, height});
+    return areas;
+  }
+  const auto same = [&](int y) {
+    return std::memcmp(frame + y * w, previous.data() + y * w, w * sizeof(std::uint32_t)) == 0;
+  };
+  int y = 0;
+  while (y < height) {
+    if (same(y)) {
+      ++y;
+      continue;
+    }
+    FrameRect area{width, y, 0, 0};
+    int right = 0;
+    int last = y;
+    for (; y < height && y - last - 1 <= kMergeGap; ++y) {
+      if (same(y)) continue;
+      const std::uint32_t* now = frame + y * w;
+      std::uint32_t* was = previous.data() + y * w;
+      int first = 0;
+      while (now[first] == was[first]) ++first;
+      int end = width;
+      while (now[end - 1] == was[end - 1]) --end;
+      area.x = std::min(area.x, first);
+      right = std::max(right, end);
+      std::memcpy(was + first, now + first, (end - first) * sizeof(std::uint32_t));
+      last = y;
+    }
+    area.w = right - area.x;
+    area.h = last + 1 - area.y;
+    areas.push_back(area);
+  }
+  return areas;
+}
+
+void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
                  std::vector<std::uint32_t>& rowScratch) {
   const int s = p.scale;
-  // The visible part of the scaled frame, in destination pixels.
-  const int x0 = std::max(0, p.left);
-  const int x1 = std::min(dstW, p.left + srcW * s);
-  const int y0 = std::max(0, p.top);
-  const int y1 = std::min(dstH, p.top + srcH * s);
-  if (s < 1 || x0 >= x1 || y0 >= y1) return;
+  if (s < 1 || area.w <= 0 || area.h <= 0) return;
+  // The area's place in the destination, then the part of it that is visible.
+  const int left = p.left + area.x * s;
+  const int top = p.top + area.y * s;
+  const int x0 = std::max(0, left);
+  const int x1 = std::min(dstW, left + area.w * s);
+  const int y0 = std::max(0, top);
+  const int y1 = std::min(dstH, top + area.h * s);
+  if (x0 >= x1 || y0 >= y1) return;
   const size_t visible = static_cast<size_t>(x1 - x0);
   const auto* srcBytes = reinterpret_cast<const std::uint8_t*>(src);
   auto* dstBytes = reinterpret_cast<std::uint8_t*>(dst);
-  if (rowScratch.size() < static_cast<size_t>(srcW) * s) rowScratch.resize(static_cast<size_t>(srcW) * s);
+  const size_t wide = static_cast<size_t>(area.w) * s;
+  if (rowScratch.size() < wide) rowScratch.resize(wide);
 
   int y = y0;
   while (y < y1) {
-    const int sy = (y - p.top) / s;
-    const int rowsLeft = std::min(y1, p.top + (sy + 1) * s) - y;  // this source row's share
-    const auto* srcRow = reinterpret_cast<const std::uint32_t*>(srcBytes + static_cast<size_t>(sy) * srcPitch);
-    const std::uint32_t* wide = srcRow;  // the source row at destination width
+    const int sy = (y - top) / s;
+    const int rows = std::min(y1, top + (sy + 1) * s) - y;  // this source row's share
+    const std::uint32_t* srcRow =
+        reinterpret_cast<const std::uint32_t*>(srcBytes + static_cast<size_t>(area.y + sy) * srcPitch) +
+        area.x;
+    const std::uint32_t* widened = srcRow;
     if (s > 1) {
       std::uint32_t* out = rowScratch.data();
-      for (int x = 0; x < srcW; ++x) {
+      for (int x = 0; x < area.w; ++x) {
         const std::uint32_t v = srcRow[x];
         for (int k = 0; k < s; ++k) *out++ = v;
       }
-      wide = rowScratch.data();
+      widened = rowScratch.data();
     }
-    const std::uint32_t* from = wide + (x0 - p.left);
-    for (int k = 0; k < rowsLeft; ++k, ++y) {
+    const std::uint32_t* from = widened + (x0 - left);
+    for (int k = 0; k < rows; ++k, ++y) {
       auto* row = reinterpret_cast<std::uint32_t*>(dstBytes + static_cast<size_t>(y) * dstPitch);
       std::memcpy(row + x0, from, visible * sizeof(std::uint32_t));
     }
@@ -185,27 +233,40 @@ class SurfacePresenter : public Presenter {
       surfaceW_ = surface->w;
       surfaceH_ = surface->h;
       SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+      previous_.clear();
     }
     place_ = PlaceFrame(surface->w, surface->h, width, height);
-    SDL_Rect area{place_.left, place_.top, width * place_.scale, height * place_.scale};
+    const bool whole = fresh || invalid_;
+    invalid_ = false;
+    // Only what changed since the last frame is scaled and sent to the server: most of
+    // a frame (the wall, the board) stays the same from one pass to the next.
+    const std::vector<FrameRect> areas = ChangedAreas(pixels, previous_, width, height);
+    if (areas.empty() && !whole) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-    if (surface->format->format == SDL_PIXELFORMAT_RGB888) {
-      UpscaleInto(pixels, width, height, width * 4, static_cast<std::uint32_t*>(surface->pixels),
-                  surface->w, surface->h, surface->pitch, place_, rowScratch_);
-    } else {
-      BlitConverted(pixels, width, height, surface, area);
+    rects_.clear();
+    const SDL_Rect all{0, 0, surface->w, surface->h};
+    for (const FrameRect& area : areas) {
+      const Placement& p = place_;
+      SDL_Rect onScreen{p.left + area.x * p.scale, p.top + area.y * p.scale, area.w * p.scale,
+                        area.h * p.scale};
+      if (surface->format->format == SDL_PIXELFORMAT_RGB888) {
+        UpscaleInto(pixels, width * 4, area, static_cast<std::uint32_t*>(surface->pixels),
+                    surface->w, surface->h, surface->pitch, p, rowScratch_);
+      } else {
+        BlitConverted(pixels, width, height, area, surface, onScreen);
+      }
+      SDL_Rect visible;
+      if (SDL_IntersectRect(&onScreen, &all, &visible)) rects_.push_back(visible);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (fresh) {
+    if (whole) {
       SDL_UpdateWindowSurface(window_);
-    } else {
-      SDL_Rect visible;
-      const SDL_Rect whole{0, 0, surface->w, surface->h};
-      if (SDL_IntersectRect(&area, &whole, &visible)) {
-        SDL_UpdateWindowSurfaceRects(window_, &visible, 1);
-      }
+    } else if (!rects_.empty()) {
+      SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
     }
   }
+
+  void Invalidate() override { invalid_ = true; }
 
   void WindowToFrame(int wx, int wy, int& x, int& y) override {
     // Window coordinates are in points; on a HiDPI display the surface has more pixels.
@@ -225,12 +286,13 @@ class SurfacePresenter : public Presenter {
  private:
   // Displays whose pixels are not 0x00RRGGBB (16-bit, 32-bit with alpha): SDL converts
   // and scales. Rare, so its generic blitter is good enough.
-  void BlitConverted(const std::uint32_t* pixels, int width, int height, SDL_Surface* surface,
-                     SDL_Rect area) {
+  void BlitConverted(const std::uint32_t* pixels, int width, int height, const FrameRect& area,
+                     SDL_Surface* surface, SDL_Rect onScreen) {
     SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
         const_cast<std::uint32_t*>(pixels), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
     if (!frame) return;
-    SDL_BlitScaled(frame, nullptr, surface, &area);
+    SDL_Rect from{area.x, area.y, area.w, area.h};
+    SDL_BlitScaled(frame, &from, surface, &onScreen);
     SDL_FreeSurface(frame);
   }
 
@@ -239,6 +301,9 @@ class SurfacePresenter : public Presenter {
   int surfaceW_ = 0;
   int surfaceH_ = 0;
   Placement place_;
+  bool invalid_ = false;
+  std::vector<std::uint32_t> previous_;  // the frame as last shown
+  std::vector<SDL_Rect> rects_;
   std::vector<std::uint32_t> rowScratch_;
 };
 

@@ -24,10 +24,24 @@ struct Placement {
 // The largest whole scale (at least 1) at which a frame of frameW x frameH fits into
 // an outputW x outputH area, centred (negative offsets when it does not fit at 1).
 Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH);
-// Writes src (srcW x srcH, 4 bytes a pixel, srcPitch bytes a row) into dst (dstW x dstH,
-// dstPitch bytes a row) scaled by p.scale with its top-left at (p.left, p.top); parts
-// outside dst are clipped. Each source row is widened once and copied scale - 1 times.
-void UpscaleInto(const std::uint32_t* src, int srcW, int srcH, int srcPitch,
+// A rectangle of frame pixels.
+struct FrameRect {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+};
+// Where `frame` differs from `previous` (both width x height, 4 bytes a pixel): runs of
+// changed rows, with at most kMergeGap unchanged rows inside one, each narrowed to the
+// columns that changed. `previous` becomes a copy of `frame`.
+constexpr int kMergeGap = 8;
+std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std::uint32_t>& previous,
+                                    int width, int height);
+// Writes the `area` of src (srcPitch bytes a row) into dst (dstW x dstH, dstPitch bytes
+// a row) as the frame lands there by p: scaled by p.scale, the frame's top-left at
+// (p.left, p.top); parts outside dst are clipped. Each source row is widened once and
+// copied scale - 1 times.
+void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
                  std::vector<std::uint32_t>& rowScratch);
 
@@ -41,6 +55,8 @@ class Presenter {
   virtual void WindowToFrame(int wx, int wy, int& x, int& y) = 0;
   // A mouse event's position in frame pixels.
   virtual void EventToFrame(int ex, int ey, int& x, int& y) = 0;
+  // The window's contents were lost (uncovered): the next Present redraws all of it.
+  virtual void Invalidate() {}
   // One line for --verbose: the path and why it was chosen.
   const std::string& Description() const { return description_; }
 

@@ -187,6 +187,7 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
           if (paused_) ShowPausedPicture();
           break;
         case SDL_WINDOWEVENT_EXPOSED:
+          presenter_->Invalidate();
           if (paused_) ShowPausedPicture();
           break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
