@@ -10,12 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/platform.h"
 #include "platform/sdl/pause_picture.h"
 #include "platform/sdl/present.h"
@@ -418,8 +420,24 @@ TEST_F(SdlBackend, WithoutASoundCardTheGamePlaysSilentlyAndSaysNothing) {
   EXPECT_EQ(quiet.exitStatus, 0);
   EXPECT_EQ(quiet.stderrText, "");
   EXPECT_EQ(verbose.exitStatus, 0);
-  EXPECT_NE(verbose.stderrText.find("tonkalo: audio: none ("), std::string::npos)
+  EXPECT_NE(verbose.stderrText.find("tonkalo: no audio ("), std::string::npos)
       << verbose.stderrText;
+}
+
+// The window takes its icon from icons/tonkalo.bmp in the data folder when it is there.
+TEST_F(SdlBackend, TheWindowIconComesFromTheDataFolder) {
+  const std::string dir = testsupport::MakeTempDir("icon");
+  std::filesystem::create_directories(dir + "/icons");
+  ASSERT_TRUE(platform::WriteBmp24(dir + "/icons/tonkalo.bmp",
+                                   std::vector<std::uint32_t>(64 * 64, 0xFFC93C).data(), 64, 64));
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  OpenWindow(1);
+  std::filesystem::current_path(here);
+  Xdotool("search --name '^Tonkalo$' >" + dir_ + "/wid");
+  std::system(("xprop -id $(head -n1 " + dir_ + "/wid) _NET_WM_ICON >" + dir_ + "/icon").c_str());
+  EXPECT_NE(testsupport::ReadFile(dir_ + "/icon").find("64 x 64"), std::string::npos)
+      << testsupport::ReadFile(dir_ + "/icon").substr(0, 200);
 }
 
 TEST_F(SdlBackend, EffectsAreHeardOnTheDiskDriver) {

@@ -63,18 +63,18 @@ void SdlAudio::Open(const Options& options) {
   volume_ = options.volume * MIX_MAX_VOLUME / 100;
   musicOn_ = options.music;
   if (!options.sound) {
-    Verbose("audio: none (--no-sound)");
+    Verbose("no audio (--no-sound)");
     return;
   }
   if (!options.verbose) QuietenAlsa();
   // SDL_AUDIODRIVER, when set, picks the driver.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    Verbose("audio: none (%s)", SDL_GetError());
+    Verbose("no audio (%s)", SDL_GetError());
     return;
   }
   Mix_Init(MIX_INIT_MP3);
   if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
-    Verbose("audio: none (%s)", Mix_GetError());
+    Verbose("no audio (%s)", Mix_GetError());
     Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
