@@ -7,6 +7,7 @@
 # - real clicks at scaled positions start the countdown and hit a risen token;
 # - five instant clicks on the empty wall are five misses (quick clicks are not lost);
 # - P pauses: the picture stands still for 5 s and the game's clock with it; P resumes;
+# - losing the focus pauses too; the click that resumes is not a miss;
 # - Escape quits through the normal exit.
 # Usage: window_desktop.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
@@ -157,6 +158,27 @@ echo "pause: $still pixels changed in 5 s paused, $moved after resuming; brightn
 [ "${moved%%.*}" -gt 0 ] || fail "the game did not resume"
 awk -v a="${dim% *}" -v b="${dim#* }" 'BEGIN { exit !(b < a * 0.6) }' || fail "the paused picture is not dimmed"
 
+# Another window takes the focus: paused again. A click resumes, and is no miss.
+xmessage -center "another window" 2>/dev/null &
+other=$!
+unfocused=$(date +%s.%N)
+sleep 1
+import -window "$wid" unfocused-a.png
+sleep 1.5
+import -window "$wid" unfocused-b.png
+kill "$other"
+wait "$other" 2>/dev/null || true
+sleep 0.5
+click 600 300
+refocused=$(date +%s.%N)
+sleep 1
+import -window "$wid" refocused.png
+still=$(compare -metric AE unfocused-a.png unfocused-b.png null: 2>&1 || true)
+moved=$(compare -metric AE unfocused-b.png refocused.png null: 2>&1 || true)
+echo "focus loss: $still pixels changed while away, $moved after the resuming click"
+[ "$still" = 0 ] || fail "the game ran on without the focus"
+[ "${moved%%.*}" -gt 0 ] || fail "the click did not resume the game"
+
 xdotool key Escape
 quit=$(date +%s.%N)
 finish
@@ -168,10 +190,10 @@ misses=$(grep -c '"event":"miss"' "$trace" || true)
 echo "states: $states; hits in cell (0, 1): $hits; misses: $misses"
 case "$states" in "title countdown play "*) ;; *) fail "unexpected states: $states" ;; esac
 [ "$hits" = 1 ] || fail "the click at the scaled position did not hit the risen token"
-[ "$misses" = 5 ] || fail "five instant clicks on the wall gave $misses misses"
+[ "$misses" = 5 ] || fail "five instant clicks on the wall (and a resuming one) gave $misses misses"
 # The game's clock at the exit lags the wall clock by the pause, give or take start-up.
 exit_tick=$(grep '"event":"highscore-write"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
-lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($resumed - $paused)" | bc -l)
+lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($resumed - $paused) - ($refocused - $unfocused)" | bc -l)
 echo "pause: beyond the pause, the game's clock lags the wall clock by $lag s"
 awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' || fail "the clock did not stop for the pause"
 echo "window desktop OK"
