@@ -48,27 +48,50 @@ peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
 # Play begins at pass 1089 of the script, about 17 s after start-up.
 play_starts=18
 
+# The pass of the game at a given tick, from the nearest traced events around it.
+pass_at() {
+  awk -v want="$2" '
+    {
+      pass = $0; sub(/^\{"pass":/, "", pass); sub(/,.*/, "", pass); pass += 0
+      tick = $0; sub(/^\{"pass":[0-9]+,"tick":/, "", tick); sub(/,.*/, "", tick); tick += 0
+      if (tick <= want) { p0 = pass; t0 = tick }
+      else if (!after) { p1 = pass; t1 = tick; after = 1 }
+    }
+    END {
+      if (!after || t1 == t0) { print p0; exit }
+      printf "%.0f\n", p0 + (p1 - p0) * (want - t0) / (t1 - t0)
+    }' "$1"
+}
+
 echo "windowed game under Xvfb, $seconds s of scripted play (CPU time of the whole process)"
 for scale in 1 3; do
-  "$bin" --data-dir "$work" --scale "$scale" --script "$script" --verbose "${extra[@]}" \
-    2>"$work/scale$scale.err" &
+  launched=$(date +%s.%N)
+  "$bin" --data-dir "$work" --scale "$scale" --script "$script" --verbose \
+    --trace "$work/scale$scale.jsonl" "${extra[@]}" 2>"$work/scale$scale.err" &
   game=$!
   sleep "$play_starts"
   kill -0 "$game" 2>/dev/null || { echo "window bench: the game ended early:" >&2;
     cat "$work/scale$scale.err" >&2; exit 1; }
   before=$(cpu_ticks "$game")
+  from=$(date +%s.%N)
   sleep "$seconds"
   after=$(cpu_ticks "$game")
+  to=$(date +%s.%N)
   peak=$(peak_kb "$game")
   kill -TERM "$game"
   wait "$game" || true
   game=
+  # The game's clock starts with its window, a moment after launch; near enough here.
+  first=$(pass_at "$work/scale$scale.jsonl" "$(echo "($from - $launched) * 1000" | bc)")
+  last=$(pass_at "$work/scale$scale.jsonl" "$(echo "($to - $launched) * 1000" | bc)")
   path=$(sed -n 's/^tonkalo: present: //p' "$work/scale$scale.err")
   awk -v s="$scale" -v t="$((after - before))" -v hz="$ticks_per_second" -v secs="$seconds" \
-      -v peak="$peak" -v path="${path:-unknown}" 'BEGIN {
+      -v passes="$((last - first))" -v peak="$peak" -v path="${path:-unknown}" 'BEGIN {
     target = s == 1 ? 5 : 20
-    printf "  scale %d: %5.1f %% of one core (target <= %d %%), peak resident %.1f MB, present: %s\n",
-      s, 100.0 * t / hz / secs, target, peak / 1024.0, path }'
+    cpu = t / hz
+    printf "  scale %d: %5.1f %% of one core (target <= %d %%), %.0f us CPU a pass at %.1f passes a second, peak resident %.1f MB\n",
+      s, 100.0 * cpu / secs, target, (passes > 0 ? 1e6 * cpu / passes : 0), passes / secs, peak / 1024.0
+    printf "           present: %s\n", path }'
 done
 
 # With a 1 ms tick the loop runs as fast as a frame allows. Passes a second over the
