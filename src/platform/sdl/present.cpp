@@ -236,12 +236,10 @@ class SurfacePresenter : public Presenter {
       previous_.clear();
     }
     place_ = PlaceFrame(surface->w, surface->h, width, height);
-    const bool whole = fresh || invalid_;
-    invalid_ = false;
     // Only what changed since the last frame is scaled and sent to the server: most of
     // a frame (the wall, the board) stays the same from one pass to the next.
     const std::vector<FrameRect> areas = ChangedAreas(pixels, previous_, width, height);
-    if (areas.empty() && !whole) return;
+    if (areas.empty()) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     rects_.clear();
     const SDL_Rect all{0, 0, surface->w, surface->h};
@@ -259,14 +257,16 @@ class SurfacePresenter : public Presenter {
       if (SDL_IntersectRect(&onScreen, &all, &visible)) rects_.push_back(visible);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (whole) {
+    if (fresh) {
       SDL_UpdateWindowSurface(window_);
     } else if (!rects_.empty()) {
       SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
     }
   }
 
-  void Invalidate() override { invalid_ = true; }
+  // SDL may hand out a new surface of the old size at the old address (fullscreen on
+  // and off), so nothing of the old one is trusted.
+  void Invalidate() override { surface_ = nullptr; }
 
   void WindowToFrame(int wx, int wy, int& x, int& y) override {
     // Window coordinates are in points; on a HiDPI display the surface has more pixels.
@@ -301,7 +301,6 @@ class SurfacePresenter : public Presenter {
   int surfaceW_ = 0;
   int surfaceH_ = 0;
   Placement place_;
-  bool invalid_ = false;
   std::vector<std::uint32_t> previous_;  // the frame as last shown
   std::vector<SDL_Rect> rects_;
   std::vector<std::uint32_t> rowScratch_;

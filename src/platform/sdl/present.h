@@ -55,7 +55,7 @@ class Presenter {
   virtual void WindowToFrame(int wx, int wy, int& x, int& y) = 0;
   // A mouse event's position in frame pixels.
   virtual void EventToFrame(int ex, int ey, int& x, int& y) = 0;
-  // The window's contents were lost (uncovered): the next Present redraws all of it.
+  // The window was resized or uncovered: the next Present redraws all of it.
   virtual void Invalidate() {}
   // One line for --verbose: the path and why it was chosen.
   const std::string& Description() const { return description_; }
