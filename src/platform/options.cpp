@@ -90,7 +90,7 @@ std::string UsageText() {
          "  --autoplay         let the built-in player play (a demo)\n"
          "\n"
          "Keys in the window:\n"
-         "  P, Space           pause; P or a click resumes\n"
+         "  P, Space           pause; P, Space or a click goes on\n"
          "  M                  music on or off\n"
          "  S                  sound effects on or off\n"
          "  F11, Alt+Enter     fullscreen on or off\n"
