@@ -8,7 +8,9 @@
 #include "platform/sdl/present.h"
 
 #include <SDL_syswm.h>
+#include <dirent.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -306,15 +308,32 @@ class SurfacePresenter : public Presenter {
   std::vector<std::uint32_t> rowScratch_;
 };
 
-// Why OpenGL here can only be a software rasteriser, found without creating a context;
-// empty when it may be real hardware. Mesa reaches a GPU through the X server's DRI3 or
-// DRI2 extension, NVIDIA's driver through NV-GLX; a server with none of them (Xvfb,
-// Xvnc, a forwarded display) leaves only software.
+// True when the machine shows a GPU device: a DRM node (Mesa's drivers) or NVIDIA's.
+bool HasGpuDevice() {
+  if (access("/dev/nvidiactl", F_OK) == 0) return true;
+  DIR* dri = opendir("/dev/dri");
+  if (!dri) return false;
+  bool found = false;
+  while (const dirent* entry = readdir(dri)) {
+    if (std::strncmp(entry->d_name, "card", 4) == 0 || std::strncmp(entry->d_name, "renderD", 7) == 0) {
+      found = true;
+    }
+  }
+  closedir(dri);
+  return found;
+}
+
+// Why OpenGL here can only be a software rasteriser, found without creating a context
+// (which would map libLLVM for good); empty when it may be real hardware. Mesa reaches a
+// GPU through a DRM device and the X server's DRI3 or DRI2 extension, NVIDIA's driver
+// through its own device and NV-GLX; without them (Xvfb, Xvnc, a forwarded display, a
+// sandbox without devices) only software is left.
 std::string SoftwareOnlyReason(SDL_Window* window) {
   const char* forced = SDL_getenv("LIBGL_ALWAYS_SOFTWARE");
   if (forced && *forced && std::strcmp(forced, "0") != 0 && Lower(forced) != "false") {
     return "LIBGL_ALWAYS_SOFTWARE is set";
   }
+  if (!HasGpuDevice()) return "no GPU device";
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return "";
