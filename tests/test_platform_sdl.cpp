@@ -329,7 +329,7 @@ TEST_F(SdlBackend, PauseStopsTheClockAndTheMusicAndTheResumingClickIsNotTheGames
   const double now = std::chrono::duration<double>(std::chrono::steady_clock::now() - opened_).count();
   EXPECT_GT(Peak(0.1, paused - 0.3), 4000);
   EXPECT_LT(Peak(paused + 0.3, paused + 0.8), 100);
-  PumpUntil(now + 0.6);
+  PumpUntil(now + 1.0);  // the disk driver may lag the clock a little under load
   EXPECT_GT(Peak(now + 0.1, now + 0.4), 4000);  // the music goes on after the pause
 }
 
@@ -357,7 +357,7 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   PumpUntil(2.5);
   Xdotool("key s");
   play();
-  PumpUntil(3.3);
+  PumpUntil(3.6);
   EXPECT_LT(Peak(0.3, 0.8), 100);                                  // music off at start
   EXPECT_NEAR(Peak(1.1, 1.6), 6000, 800);                          // M: on, at half volume
   EXPECT_LT(Peak(1.9, 2.4), 100);                                  // M off, S off
