@@ -53,9 +53,18 @@ std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std:
       if (same(y)) continue;
       const std::uint32_t* now = frame + y * w;
       std::uint32_t* was = previous.data() + y * w;
+      // The changed columns: whole 16-pixel blocks first, then pixel by pixel.
+      constexpr int kBlock = 16;
+      constexpr size_t kBlockBytes = kBlock * sizeof(std::uint32_t);
       int first = 0;
+      while (first + kBlock <= width && std::memcmp(now + first, was + first, kBlockBytes) == 0) {
+        first += kBlock;
+      }
       while (now[first] == was[first]) ++first;
       int end = width;
+      while (end - kBlock >= first && std::memcmp(now + end - kBlock, was + end - kBlock, kBlockBytes) == 0) {
+        end -= kBlock;
+      }
       while (now[end - 1] == was[end - 1]) --end;
       area.x = std::min(area.x, first);
       right = std::max(right, end);
@@ -68,6 +77,29 @@ std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std:
   }
   return areas;
 }
+
+namespace {
+
+// Each of n pixels written s times over; the usual scales get loops the compiler can
+// unroll and vectorise.
+template <int S>
+void WidenBy(const std::uint32_t* row, int n, std::uint32_t* out) {
+  for (int x = 0; x < n; ++x) {
+    for (int k = 0; k < S; ++k) out[x * S + k] = row[x];
+  }
+}
+
+void Widen(const std::uint32_t* row, int n, int s, std::uint32_t* out) {
+  switch (s) {
+    case 2: return WidenBy<2>(row, n, out);
+    case 3: return WidenBy<3>(row, n, out);
+    case 4: return WidenBy<4>(row, n, out);
+    default:
+      for (int x = 0; x < n; ++x) std::fill_n(out + static_cast<size_t>(x) * s, s, row[x]);
+  }
+}
+
+}  // namespace
 
 void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
@@ -97,11 +129,7 @@ void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
         area.x;
     const std::uint32_t* widened = srcRow;
     if (s > 1) {
-      std::uint32_t* out = rowScratch.data();
-      for (int x = 0; x < area.w; ++x) {
-        const std::uint32_t v = srcRow[x];
-        for (int k = 0; k < s; ++k) *out++ = v;
-      }
+      Widen(srcRow, area.w, s, rowScratch.data());
       widened = rowScratch.data();
     }
     const std::uint32_t* from = widened + (x0 - left);
