@@ -142,6 +142,10 @@ void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
 
 namespace {
 
+// The game's frame, which the renderer's logical size letterboxes.
+constexpr int kFrameWidth = 640;
+constexpr int kFrameHeight = 480;
+
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -151,7 +155,7 @@ std::string Lower(std::string text) {
 class RendererPresenter : public Presenter {
  public:
   explicit RendererPresenter(SDL_Renderer* renderer) : renderer_(renderer) {
-    SDL_RenderSetLogicalSize(renderer_, kFrameW, kFrameH);
+    SDL_RenderSetLogicalSize(renderer_, kFrameWidth, kFrameHeight);
     SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
@@ -228,9 +232,6 @@ class RendererPresenter : public Presenter {
                    " (" + why + ")";
   }
 
-  static constexpr int kFrameW = 640;
-  static constexpr int kFrameH = 480;
-
  private:
   SDL_Renderer* renderer_;
   SDL_Texture* texture_ = nullptr;
@@ -239,7 +240,7 @@ class RendererPresenter : public Presenter {
 };
 
 // The window surface: SDL hands us the window's pixels (an XShm image under X11); we
-// upscale into it and push only the rectangle the frame covers. The black bars are
+// upscale into it what changed and push only that to the server. The black bars are
 // drawn once each time the surface is made anew (new size, fullscreen).
 class SurfacePresenter : public Presenter {
  public:
@@ -270,7 +271,10 @@ class SurfacePresenter : public Presenter {
     // a frame (the wall, the board) stays the same from one pass to the next.
     const std::vector<FrameRect> areas = ChangedAreas(pixels, previous_, width, height);
     if (areas.empty()) return;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+      previous_.clear();  // nothing was drawn: all of it next time
+      return;
+    }
     rects_.clear();
     const SDL_Rect all{0, 0, surface->w, surface->h};
     for (const FrameRect& area : areas) {
