@@ -12,7 +12,7 @@ WEB_TEST_DEPS = tests/web/node_modules/.package-lock.json
 
 configure = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: game play build test bench install uninstall package clean web serve-web
+.PHONY: game play build test bench bench-window install uninstall package clean web serve-web
 
 # Only the game and its data: what a player needs.
 game:
@@ -67,6 +67,10 @@ uninstall:
 package:
 	@bash scripts/setup.sh package
 	@bash scripts/package.sh $(BUILD)/package
+
+# The real window's cost under Xvfb: CPU share at scale 1 and 3, --tick 1 pace, memory.
+bench-window: build
+	bash bench/window_cpu.sh $(BUILD)/tonkalo $(BUILD)/data
 
 clean:
 	rm -rf $(BUILD) $(WEB_BUILD) $(SITE)

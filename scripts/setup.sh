@@ -16,7 +16,7 @@ play_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev
-  xvfb xdotool x11-utils imagemagick bc
+  xvfb xdotool x11-utils imagemagick bc openbox
   desktop-file-utils appstream man-db
   emscripten chromium nodejs npm
 )

@@ -168,6 +168,25 @@ TEST(EndToEnd, TenMissesFinishFor900FramesThenResults) {
   EXPECT_EQ(FirstPass(run.trace, "state", "state", "result"), finish + 900);
 }
 
+// The player's switches work around the game, never in it: a scripted game with a hit,
+// a miss and both sounds leaves the same trace with or without them.
+TEST(EndToEnd, PlayerOptionsChangeNothingInAScriptedGame) {
+  const std::string script = Click(kTitleClick, 320, 240) + Click(kPlayStart + 25, 125, 58) +
+                             Click(kPlayStart + 60, 600, 470);
+  const long long frames = kPlayStart + 120;
+  GameRun plain = RunGame("options_plain", script, frames);
+  GameRun switched = RunGame("options_switched", script, frames,
+                             {"--no-sound", "--no-music", "--volume", "30",
+                              "--no-pause-on-focus-loss", "--present", "surface", "--scale", "2",
+                              "--fullscreen"});
+  ASSERT_EQ(plain.result.exitStatus, 0) << plain.result.stderrText;
+  ASSERT_EQ(switched.result.exitStatus, 0) << switched.result.stderrText;
+  EXPECT_EQ(Events(plain.trace, "hit").size(), 1u);
+  EXPECT_EQ(Events(plain.trace, "miss").size(), 1u);
+  EXPECT_EQ(testsupport::ReadFile(plain.dir + "/trace.jsonl"),
+            testsupport::ReadFile(switched.dir + "/trace.jsonl"));
+}
+
 TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
   {
     // No file: the record is 0, and exit writes four zero bytes.

@@ -18,15 +18,18 @@ using namespace testsupport;
 
 TEST(ProgramOptions, HelpExitsZeroQuietlyAndBadOptionsExitTwoWithOneLine) {
   const std::string dir = MakeTempDir("e2e-options");
-  const auto help = RunProgram(dir, {"--help"});
-  EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_EQ(help.stderrText, "");
+  for (const char* option : {"--help", "-h"}) {
+    const auto help = RunProgram(dir, {option});
+    EXPECT_EQ(help.exitStatus, 0) << option;
+    EXPECT_EQ(help.stderrText, "") << option;
+  }
 
   WriteFile(dir + "/bad.txt", "0 move 1 2\n5 click\n");
   const std::vector<std::vector<std::string>> cases = {
       {"--bogus"},          {"--headless", "--tick", "0"},     {"--headless", "--frames"},
       {"--headless", "--shot", "1:x.gif"},   {"--headless", "--script", "missing.txt"},
-      {"--headless", "--data-dir", "no-such-folder"}, {"--headless", "--script", "bad.txt"}};
+      {"--headless", "--data-dir", "no-such-folder"}, {"--headless", "--script", "bad.txt"},
+      {"--headless", "--volume", "200"}, {"--present", "vulkan"}};
   for (const auto& args : cases) {
     const auto run = RunProgram(dir, args);
     EXPECT_EQ(run.exitStatus, 2) << args.back();

@@ -38,7 +38,8 @@ std::string Fields(const std::vector<std::string>& args) {
   const Parsed p = Parse(args);
   const platform::Options& o = p.options;
   std::ostringstream s;
-  s << (p.ok ? "" : p.error) << o.headless << o.help << o.fullscreen << " tick " << o.tickMs
+  s << (p.ok ? "" : p.error) << o.headless << o.help << o.fullscreen << o.sound << o.music
+    << o.pauseOnFocusLoss << " volume " << o.volume << " tick " << o.tickMs
     << " scale " << o.scale << " start " << o.startTick << " frames " << o.frames << " "
     << o.script << "|" << o.trace << "|" << o.dataDir << "|";
   for (const auto& shot : o.shots) s << " " << shot.pass << ":" << shot.file;
@@ -46,18 +47,29 @@ std::string Fields(const std::vector<std::string>& args) {
 }
 
 TEST(Options, DefaultsEveryOptionInBothSpellingsAndHelp) {
-  EXPECT_EQ(Fields({}), "000 tick 15.625 scale 0 start 0 frames -1 |||");
+  EXPECT_EQ(Fields({}), "000111 volume 100 tick 15.625 scale 0 start 0 frames -1 |||");
   const std::string script = MakeTempDir("options") + "/in.txt";
   testsupport::WriteFile(script, "0 move 1 2\n");
   EXPECT_EQ(Fields({"--headless", "--tick", "1", "--scale=3", "--fullscreen", "--start-tick",
                     "4294967295", "--frames=120", "--script", script, "--trace", "t.jsonl",
-                    "--shot", "5:a.bmp", "--shot=0:B.PNG", "--data-dir", "data"}),
-            "101 tick 1 scale 3 start 4294967295 frames 120 " + script +
+                    "--shot", "5:a.bmp", "--shot=0:B.PNG", "--data-dir", "data", "--no-sound",
+                    "--no-music", "--no-pause-on-focus-loss", "--volume=0"}),
+            "101000 volume 0 tick 1 scale 3 start 4294967295 frames 120 " + script +
                 "|t.jsonl|data| 5:a.bmp 0:B.PNG");
+  EXPECT_EQ(Fields({"--volume", "37", "-h"}).substr(0, 16), "010111 volume 37");
   EXPECT_EQ(Parse({"--tick", "15.625"}).options.tickMs, 15.625);
+  using platform::PresentMode;
+  EXPECT_EQ(Parse({}).options.present, PresentMode::Auto);
+  for (const auto& [name, mode] : {std::pair("auto", PresentMode::Auto),
+                                   std::pair("gpu", PresentMode::Gpu),
+                                   std::pair("surface", PresentMode::Surface)}) {
+    EXPECT_EQ(Parse({"--present", name}).options.present, mode) << name;
+  }
   EXPECT_EQ(Fields({"--headless", "--help", "--no-such-option"}).substr(0, 3), "110");
-  for (const char* option : {"--headless", "--tick", "--scale", "--fullscreen", "--start-tick",
-                             "--frames", "--script", "--trace", "--shot", "--data-dir", "--help"}) {
+  for (const char* option :
+       {"--headless", "--tick", "--scale", "--fullscreen", "--start-tick", "--frames", "--script",
+        "--trace", "--shot", "--data-dir", "--present", "--volume", "--no-music", "--no-sound",
+        "--no-pause-on-focus-loss", "--verbose", "-h, --help", "Escape"}) {
     EXPECT_NE(platform::UsageText().find(option), std::string::npos) << option;
   }
 }
@@ -70,7 +82,10 @@ TEST(Options, BadOptionsAreOneLineNamingTheProblem) {
       {{"--scale", "2x"}, "2x"},          {{"--frames", "-5"}, "--frames"},
       {{"--start-tick", "4294967296"}, "--start-tick"}, {{"--shot", "3:a.jpg"}, "a.jpg"},
       {{"--shot=x:a.png"}, "--shot"},     {{"--headless=yes"}, "--headless"},
-      {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"}};
+      {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"},
+      {{"--present", "fast"}, "fast"},    {{"--volume", "101"}, "--volume"},
+      {{"--volume", "-1"}, "--volume"},   {{"--volume", "loud"}, "loud"},
+      {{"--no-sound=1"}, "--no-sound"},   {{"-x"}, "-x"}};
   for (const auto& [args, mention] : cases) {
     const Parsed p = Parse(args);
     EXPECT_FALSE(p.ok) << mention;

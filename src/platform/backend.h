@@ -28,6 +28,8 @@ class Backend {
   virtual bool PointerButton() = 0;
   virtual void SetCursorVisible(bool visible) = 0;
   virtual void ShowMessageBox(const char* caption, const char* text) = 0;
+  // The pixels are the window's surface in the game: they stay readable and unchanged
+  // until the next pass draws, so the window backend may show them again (paused).
   virtual void Present(const std::uint32_t* pixels, int width, int height) = 0;
   // index < 0 halts the channel without playing anything.
   virtual void PlayWave(int index, const std::uint8_t* image, std::size_t size) = 0;

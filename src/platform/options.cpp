@@ -55,14 +55,28 @@ std::string UsageText() {
          "\n"
          "Tonkalo, the whack-a-token game. With no options it opens its window and plays.\n"
          "\n"
-         "Options:\n"
+         "Playing:\n"
+         "  --scale N          window scale factor, 1 to 16 (default: the largest that\n"
+         "                     fits the desktop)\n"
+         "  --fullscreen       start in fullscreen, letterboxed\n"
+         "  --volume V         loudness of effects and music, 0 to 100 (default 100)\n"
+         "  --no-music         start with the music off (M switches it on)\n"
+         "  --no-sound         play silently: no audio device is opened\n"
+         "  --no-pause-on-focus-loss\n"
+         "                     keep playing when the window loses the focus\n"
+         "  --data-dir DIR     folder holding BMP/, WAV/ and MP3/ (default: the working\n"
+         "                     folder when it holds BMP/, else the installed data)\n"
+         "  --present PATH     how the window shows frames: auto (default: the GPU where\n"
+         "                     there is one, else the window surface), gpu or surface\n"
+         "  --verbose          say on standard error what start-up decided\n"
+         "  --version          print the version and exit\n"
+         "  -h, --help         show this text and exit\n"
+         "\n"
+         "Testing:\n"
          "  --headless         run without a window or audio: virtual clock, scripted\n"
          "                     input, recorded output\n"
          "  --tick MS          system tick that each frame sleeps to, in ms (default\n"
          "                     15.625, 64 frames a second; 1 gives the fast-timer pace)\n"
-         "  --scale N          window scale factor, 1 to 16 (default: the largest that\n"
-         "                     fits the desktop)\n"
-         "  --fullscreen       start in fullscreen (Alt+Enter toggles it)\n"
          "  --start-tick T     headless clock reading at start-up, 0 to 4294967295\n"
          "                     (default 0)\n"
          "  --frames N         close the window after N passes of the frame loop\n"
@@ -72,12 +86,15 @@ std::string UsageText() {
          "  --trace FILE       write every game event as one JSON object a line\n"
          "  --shot P:FILE      save the frame presented in pass P as a .bmp or .png file\n"
          "                     (repeatable)\n"
-         "  --data-dir DIR     folder holding BMP/, WAV/, MP3/ and highscore.dat (made the\n"
-         "                     working directory first)\n"
-         "  --verbose          say on standard error what start-up decided\n"
-         "  --timedemo         at exit, say how many passes ran a second and the CPU time\n"
-         "                     each took (with --headless: as fast as the machine goes)\n"
-         "  --help             show this text and exit\n";
+         "  --timedemo         print passes a second and CPU time a pass at exit\n"
+         "  --autoplay         let the built-in player play (a demo)\n"
+         "\n"
+         "Keys in the window:\n"
+         "  P, Space           pause; P, Space or a click goes on\n"
+         "  M                  music on or off\n"
+         "  S                  sound effects on or off\n"
+         "  F11, Alt+Enter     fullscreen on or off\n"
+         "  Escape, Ctrl+Q     quit\n";
 }
 
 void Verbose(const char* format, ...) {
@@ -105,12 +122,15 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       hasInlineValue = true;
     }
 
+    if (name == "-h") name = "--help";
     const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
-                        name == "--verbose" || name == "--version" || name == "--timedemo";
-    const bool takesValue = name == "--tick" || name == "--scale" ||
+                        name == "--verbose" || name == "--version" || name == "--timedemo" ||
+                        name == "--no-sound" || name == "--no-music" ||
+                        name == "--no-pause-on-focus-loss";
+    const bool takesValue = name == "--tick" || name == "--scale" || name == "--volume" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
-                            name == "--data-dir";
+                            name == "--data-dir" || name == "--present";
     if (!isFlag && !takesValue) {
       if (arg.rfind("-", 0) == 0) {
         error = "unknown option '" + arg + "' (see --help)";
@@ -140,6 +160,18 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       options.timedemo = true;
     } else if (name == "--fullscreen") {
       options.fullscreen = true;
+    } else if (name == "--no-sound") {
+      options.sound = false;
+    } else if (name == "--no-music") {
+      options.music = false;
+    } else if (name == "--no-pause-on-focus-loss") {
+      options.pauseOnFocusLoss = false;
+    } else if (name == "--volume") {
+      if (!ParseInteger(value, 0, 100, number)) {
+        error = "--volume wants a whole number from 0 to 100, not '" + value + "'";
+        return false;
+      }
+      options.volume = static_cast<int>(number);
     } else if (name == "--help" || name == "--version") {
       (name == "--help" ? options.help : options.version) = true;
       out = options;
@@ -194,6 +226,17 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         return false;
       }
       options.shots.push_back({pass, file});
+    } else if (name == "--present") {
+      if (value == "auto") {
+        options.present = PresentMode::Auto;
+      } else if (value == "gpu") {
+        options.present = PresentMode::Gpu;
+      } else if (value == "surface") {
+        options.present = PresentMode::Surface;
+      } else {
+        error = "--present wants auto, gpu or surface, not '" + value + "'";
+        return false;
+      }
     } else if (name == "--data-dir") {
       if (value.empty()) {
         error = "--data-dir wants a folder name";

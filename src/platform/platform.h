@@ -13,6 +13,10 @@
 
 namespace platform {
 
+// How the window shows frames: decided by what the machine can do, SDL's GPU renderer,
+// or the window surface with the platform's own upscale.
+enum class PresentMode { Auto, Gpu, Surface };
+
 // What the command line chose; parsed once by ParseOptions.
 struct Options {
   bool headless = false;
@@ -22,6 +26,11 @@ struct Options {
   double tickMs = 15.625;      // system tick that Sleep rounds up to
   int scale = 0;               // 0: the largest whole factor that fits the desktop
   bool fullscreen = false;
+  PresentMode present = PresentMode::Auto;
+  bool sound = true;             // false: no audio device is opened at all
+  bool music = true;             // false: the music starts muted (M switches it on)
+  int volume = 100;              // 0 to 100, for effects and music alike
+  bool pauseOnFocusLoss = true;  // the window losing focus pauses the game
   std::uint32_t startTick = 0; // headless clock at start-up
   long long frames = -1;       // -1: run until the window is closed
   std::string script;          // headless input script
@@ -79,7 +88,10 @@ void Sleep(std::uint32_t ms);
 bool PeekMessage(Message& out);
 // The cursor in back-buffer pixels (may lie outside 0..639, 0..479).
 void GetCursorPos(int& x, int& y);
-// True while the left button is held.
+// The left button as the pass samples it: true while it is held anywhere on the desktop,
+// and also when it was pressed in the window since the last sample though already let
+// go (a quick tap is not lost). Reading clears that latched press, as does the pass's
+// end.
 bool LeftButtonDown();
 // Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
 int ShowCursor(bool show);

@@ -1,16 +1,19 @@
-// The real window, mouse and audio, on SDL2 and SDL2_mixer. Only the game thread calls
-// in here; the one exception is the music-finished hook, which SDL_mixer runs on its
-// audio thread and which does nothing but push an event for the game thread to find.
+// The real window and mouse on SDL2, and what the platform does around the game there:
+// pause, the keys of its own (quit, fullscreen, music, effects), a resizable window with
+// sharp whole-number scaling. None of it reaches the game as anything but the window
+// messages it always had; a pause simply stops the passes and the clock together.
 #include <SDL.h>
-#include <SDL_mixer.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <map>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/backend.h"
+#include "platform/sdl/pause_picture.h"
+#include "platform/sdl/present.h"
+#include "platform/sdl/sdl_audio.h"
 
 namespace platform {
 
@@ -18,23 +21,10 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr int kEffectChannel = 0;
+// Written by the asset generator into the data folder, which is the working directory.
+constexpr const char* kIconFile = "icons/tonkalo.bmp";
 
-// Set by the game thread around each halt it asks for: SDL_mixer's finished hook fires
-// for those too (on the calling thread), and they must not restart the track.
-std::atomic<bool> haltRequested{false};
-// Bumped by every music command, so a notice raised just before a command is dropped.
-std::atomic<Sint32> musicGeneration{0};
-std::atomic<Uint32> musicFinishedEvent{static_cast<Uint32>(-1)};
-
-void OnMusicFinished() {
-  if (haltRequested || musicFinishedEvent == static_cast<Uint32>(-1)) return;
-  SDL_Event event;
-  SDL_zero(event);
-  event.type = musicFinishedEvent.load();
-  event.user.code = musicGeneration.load();
-  SDL_PushEvent(&event);
-}
+enum class PauseRequest { None, Begin, End };
 
 class SdlBackend : public Backend {
  public:
@@ -56,47 +46,41 @@ class SdlBackend : public Backend {
   void Music(MusicCommand command, const std::string& path) override;
 
  private:
-  struct CachedEffect {
-    const std::uint8_t* image = nullptr;
-    std::size_t size = 0;
-    Mix_Chunk* chunk = nullptr;
-  };
-
   int DefaultScale() const;
   void ToggleFullscreen();
-  void OpenAudio();
-  void HaltMusicQuietly();
-  void FreeMusic();
+  PauseRequest Handle(const SDL_Event& event, std::deque<Message>& queue);
+  PauseRequest HandleKey(const SDL_KeyboardEvent& key, std::deque<Message>& queue);
+  void PauseUntilResumed(std::deque<Message>& queue);
+  void ShowPausedPicture();
 
   Options options_;
   bool realMouse_;
+  // Start of the game's clock; moved on by each pause, so the game sees no time pass.
   std::chrono::steady_clock::time_point start_;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
-  int textureWidth_ = 0;
-  int textureHeight_ = 0;
+  std::unique_ptr<Presenter> presenter_;
+  std::unique_ptr<SdlAudio> audio_;
   bool fullscreen_ = false;
-  bool audio_ = false;
-  std::map<int, CachedEffect> effects_;
-  Mix_Music* music_ = nullptr;
-  std::string musicPath_;
+  bool cursorVisible_ = true;
+  // The last frame presented. It is the game's back buffer, which nothing draws into
+  // between one pass's present and the next pass's frame, when a pause can begin.
+  const std::uint32_t* lastPixels_ = nullptr;
+  int lastWidth_ = 0;
+  int lastHeight_ = 0;
+  bool paused_ = false;
+  bool resumeOnRelease_ = false;
+  std::vector<std::uint32_t> pausedPicture_;
+  // A left press seen since the button was last sampled (or since the pass began).
+  bool pressLatched_ = false;
 };
 
+bool LeftButtonHeld() {
+  return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+}
+
 SdlBackend::~SdlBackend() {
-  if (audio_) {
-    Mix_HaltChannel(-1);
-    for (auto& entry : effects_) Mix_FreeChunk(entry.second.chunk);
-    effects_.clear();
-    HaltMusicQuietly();
-    Mix_HookMusicFinished(nullptr);
-    FreeMusic();
-    Mix_CloseAudio();
-    Mix_Quit();
-  }
-  musicFinishedEvent = static_cast<Uint32>(-1);
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  audio_.reset();
+  presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
   SDL_Quit();
 }
@@ -105,7 +89,6 @@ bool SdlBackend::Open(std::string& error) {
   // A click that activates the window is a click in the game, as it was on Windows.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   // Left to itself SDL would probe Wayland even where there is none (which prints its
   // own complaint) and then settle for an invisible off-screen window. Unless the user
   // picked a driver, only real displays are tried.
@@ -122,7 +105,7 @@ bool SdlBackend::Open(std::string& error) {
   }
 
   const int scale = options_.scale > 0 ? options_.scale : DefaultScale();
-  Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
+  Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
   if (options_.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   window_ = SDL_CreateWindow("Tonkalo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                              kWidth * scale, kHeight * scale, flags);
@@ -131,22 +114,20 @@ bool SdlBackend::Open(std::string& error) {
             "); use --headless to run without a window";
     return false;
   }
-  fullscreen_ = options_.fullscreen;
-  // No SDL_RENDERER_PRESENTVSYNC: the tick alone paces the loop.
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (!renderer_) {
-    error = std::string("cannot draw in the window (") + SDL_GetError() + ")";
-    return false;
+  SDL_SetWindowMinimumSize(window_, kWidth, kHeight);
+  if (SDL_Surface* icon = SDL_LoadBMP(kIconFile)) {
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
   }
-  SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
-  SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  SDL_RenderPresent(renderer_);
+  fullscreen_ = options_.fullscreen;
+  Verbose("video: %s, window %d x %d%s", SDL_GetCurrentVideoDriver(), kWidth * scale,
+          kHeight * scale, fullscreen_ ? ", fullscreen" : "");
+  presenter_ = MakePresenter(window_, options_.present, error);
+  if (!presenter_) return false;
+  Verbose("present: %s", presenter_->Description().c_str());
 
-  musicFinishedEvent = SDL_RegisterEvents(1);
-  OpenAudio();
+  audio_ = std::make_unique<SdlAudio>();
+  audio_->Open(options_);
   return true;
 }
 
@@ -165,20 +146,6 @@ int SdlBackend::DefaultScale() const {
   return scale;
 }
 
-// A machine without a sound device plays silently; SDL_AUDIODRIVER picks the driver.
-void SdlBackend::OpenAudio() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-  Mix_Init(MIX_INIT_MP3);
-  if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
-    Mix_Quit();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return;
-  }
-  Mix_AllocateChannels(1);
-  Mix_HookMusicFinished(OnMusicFinished);
-  audio_ = true;
-}
-
 std::uint32_t SdlBackend::Tick() {
   const auto elapsed = std::chrono::steady_clock::now() - start_;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
@@ -188,6 +155,8 @@ std::uint32_t SdlBackend::Tick() {
 // Wakes at the first multiple of the tick, counted from start-up, that lies at least
 // `ms` ahead: the port's stand-in for a Sleep that rounds up to the system tick.
 void SdlBackend::SleepToBoundary(std::uint32_t ms) {
+  // A press the pass did not sample (the cursor was outside) is not kept for later.
+  pressLatched_ = false;
   using namespace std::chrono;
   const double tickNs = options_.tickMs * 1e6;
   const double elapsedNs =
@@ -200,38 +169,137 @@ void SdlBackend::SleepToBoundary(std::uint32_t ms) {
 void SdlBackend::Pump(std::deque<Message>& queue) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
-    switch (event.type) {
-      // Closing the one window arrives here, as do SIGINT and SIGTERM: all take the
-      // normal exit path.
-      case SDL_QUIT:
-        queue.push_back({WM_CLOSE, 0, 0});
-        break;
-      case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-          queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
-        }
-        break;
-      case SDL_MOUSEBUTTONDOWN:
-        // The renderer has already mapped the event's position to back-buffer pixels.
-        if (realMouse_ && event.button.button == SDL_BUTTON_LEFT) {
-          const unsigned message = event.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK
-                                                                 : WM_LBUTTONDOWN;
-          queue.push_back({message, 1, PackPoint(event.button.x, event.button.y)});
-        }
-        break;
-      case SDL_KEYDOWN:
-        if (event.key.keysym.sym == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT) &&
-            !event.key.repeat) {
-          ToggleFullscreen();
-        }
-        break;
-      default:
-        if (event.type == musicFinishedEvent && event.user.code == musicGeneration.load()) {
-          queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
-        }
-        break;
-    }
+    if (Handle(event, queue) == PauseRequest::Begin) PauseUntilResumed(queue);
   }
+}
+
+PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& queue) {
+  switch (event.type) {
+    // Closing the one window arrives here, as do SIGINT and SIGTERM: all take the
+    // normal exit path.
+    case SDL_QUIT:
+      queue.push_back({WM_CLOSE, 0, 0});
+      return paused_ ? PauseRequest::End : PauseRequest::None;
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
+          presenter_->Invalidate();
+          if (paused_) ShowPausedPicture();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          presenter_->Invalidate();
+          if (paused_) ShowPausedPicture();
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          if (options_.pauseOnFocusLoss && !paused_) return PauseRequest::Begin;
+          break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          if (!paused_) return PauseRequest::Begin;
+          break;
+        default:
+          break;
+      }
+      return PauseRequest::None;
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button != SDL_BUTTON_LEFT) return PauseRequest::None;
+      if (paused_) {
+        // The click that resumes is not the game's: it ends the pause on its release.
+        resumeOnRelease_ = true;
+      } else if (realMouse_) {
+        pressLatched_ = true;
+        const unsigned message = event.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK
+                                                               : WM_LBUTTONDOWN;
+        int x = 0;
+        int y = 0;
+        presenter_->EventToFrame(event.button.x, event.button.y, x, y);
+        queue.push_back({message, 1, PackPoint(x, y)});
+      }
+      return PauseRequest::None;
+    case SDL_MOUSEBUTTONUP:
+      return paused_ && resumeOnRelease_ && event.button.button == SDL_BUTTON_LEFT
+                 ? PauseRequest::End
+                 : PauseRequest::None;
+    case SDL_KEYDOWN:
+      return HandleKey(event.key, queue);
+    default:
+      if (event.type == audio_->FinishedEvent() &&
+          event.user.code == SdlAudio::CurrentGeneration()) {
+        queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
+      }
+      return PauseRequest::None;
+  }
+}
+
+// Escape and Ctrl+Q close the window; F11 and Alt+Enter toggle fullscreen; M and S
+// switch music and effects; P and Space pause and resume.
+PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Message>& queue) {
+  if (key.repeat) return PauseRequest::None;
+  const SDL_Keycode sym = key.keysym.sym;
+  const bool ctrl = (key.keysym.mod & KMOD_CTRL) != 0;
+  const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+  const PauseRequest toggle = paused_ ? PauseRequest::End : PauseRequest::Begin;
+  if (sym == SDLK_ESCAPE || (ctrl && sym == SDLK_q)) {
+    queue.push_back({WM_CLOSE, 0, 0});
+    return paused_ ? PauseRequest::End : PauseRequest::None;
+  }
+  if (sym == SDLK_F11 || (alt && (sym == SDLK_RETURN || sym == SDLK_KP_ENTER))) {
+    ToggleFullscreen();
+    return PauseRequest::None;
+  }
+  if (ctrl || alt || (key.keysym.mod & KMOD_GUI) != 0) return PauseRequest::None;
+  switch (sym) {
+    case SDLK_m:
+      audio_->ToggleMusic();
+      return PauseRequest::None;
+    case SDLK_s:
+      audio_->ToggleEffects();
+      return PauseRequest::None;
+    case SDLK_p:
+    case SDLK_SPACE:
+      return toggle;
+    default:
+      return PauseRequest::None;
+  }
+}
+
+// Runs inside the pass's message pump: no pass runs until it returns. The clock's start
+// moves on by the time spent here, so the game's tick count resumes where it stopped.
+void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
+  const auto began = std::chrono::steady_clock::now();
+  paused_ = true;
+  resumeOnRelease_ = false;
+  audio_->SetPaused(true);
+  SDL_ShowCursor(SDL_ENABLE);
+  if (lastPixels_) {
+    pausedPicture_.assign(lastPixels_, lastPixels_ + static_cast<size_t>(lastWidth_) * lastHeight_);
+  } else {
+    lastWidth_ = kWidth;
+    lastHeight_ = kHeight;
+    pausedPicture_.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  }
+  DrawPausedPicture(pausedPicture_, lastWidth_, lastHeight_);
+  ShowPausedPicture();
+
+  while (paused_) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, 100) && Handle(event, queue) == PauseRequest::End) {
+      paused_ = false;
+    }
+    // A release outside the window (or one SDL did not report) still ends the click.
+    if (paused_ && resumeOnRelease_ && !LeftButtonHeld()) paused_ = false;
+  }
+
+  std::vector<std::uint32_t>().swap(pausedPicture_);
+  start_ += std::chrono::steady_clock::now() - began;
+  audio_->SetPaused(false);
+  SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
+  pressLatched_ = false;
+  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_);
+}
+
+void SdlBackend::ShowPausedPicture() {
+  if (!pausedPicture_.empty()) presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ToggleFullscreen() {
@@ -257,97 +325,43 @@ void SdlBackend::Pointer(int& x, int& y) {
     wx = gx - left;
     wy = gy - top;
   }
-  float lx = 0.0f;
-  float ly = 0.0f;
-  SDL_RenderWindowToLogical(renderer_, wx, wy, &lx, &ly);
-  x = static_cast<int>(std::floor(lx));
-  y = static_cast<int>(std::floor(ly));
+  presenter_->WindowToFrame(wx, wy, x, y);
 }
 
+// The desktop's button, not only this window's: a press that began outside and was
+// dragged in while held is down. A press and release that both fell between two
+// samples were latched by the pump and read as down once.
 bool SdlBackend::PointerButton() {
-  return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON(SDL_BUTTON_LEFT)) != 0;
+  const bool down = pressLatched_ || LeftButtonHeld();
+  pressLatched_ = false;
+  return down;
 }
 
 void SdlBackend::SetCursorVisible(bool visible) {
+  cursorVisible_ = visible;
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
 void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, window_);
+  // The box took the focus for a moment; that is not the player leaving the game.
+  SDL_PumpEvents();
+  SDL_FlushEvent(SDL_WINDOWEVENT);
 }
 
 void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
-  if (!texture_ || width != textureWidth_ || height != textureHeight_) {
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
-                                 SDL_TEXTUREACCESS_STREAMING, width, height);
-    textureWidth_ = texture_ ? width : 0;
-    textureHeight_ = texture_ ? height : 0;
-    if (!texture_) return;
-  }
-  SDL_UpdateTexture(texture_, nullptr, pixels, width * 4);
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  lastPixels_ = pixels;
+  lastWidth_ = width;
+  lastHeight_ = height;
+  presenter_->Present(pixels, width, height);
 }
 
-// One channel for effects: each play halts it first, so the chunk replaced in the cache
-// below is never one that is still sounding.
 void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
-  if (!audio_) return;
-  Mix_HaltChannel(kEffectChannel);
-  if (index < 0 || !image || size == 0) return;
-  CachedEffect& cached = effects_[index];
-  if (!cached.chunk || cached.image != image || cached.size != size) {
-    Mix_FreeChunk(cached.chunk);
-    cached.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(size)), 1);
-    cached.image = image;
-    cached.size = size;
-  }
-  if (cached.chunk) Mix_PlayChannel(kEffectChannel, cached.chunk, 0);
+  audio_->PlayWave(index, image, size);
 }
 
-void SdlBackend::HaltMusicQuietly() {
-  haltRequested = true;
-  Mix_HaltMusic();
-  haltRequested = false;
-}
-
-void SdlBackend::FreeMusic() {
-  if (music_) Mix_FreeMusic(music_);
-  music_ = nullptr;
-}
-
-// A missing or broken track leaves music_ null: play then does nothing, says nothing.
 void SdlBackend::Music(MusicCommand command, const std::string& path) {
-  if (!audio_) return;
-  ++musicGeneration;
-  switch (command) {
-    case MusicCommand::Stop:
-      HaltMusicQuietly();
-      break;
-    case MusicCommand::Open:
-      HaltMusicQuietly();
-      FreeMusic();
-      musicPath_ = path;
-      music_ = Mix_LoadMUS(path.c_str());
-      break;
-    case MusicCommand::Play:
-      HaltMusicQuietly();
-      if (music_) Mix_PlayMusic(music_, 0);
-      break;
-    case MusicCommand::Replay:
-      HaltMusicQuietly();
-      FreeMusic();
-      if (!path.empty()) musicPath_ = path;
-      music_ = Mix_LoadMUS(musicPath_.c_str());
-      if (music_) Mix_PlayMusic(music_, 0);
-      break;
-    case MusicCommand::Close:
-      HaltMusicQuietly();
-      FreeMusic();
-      break;
-  }
+  audio_->Music(command, path);
 }
 
 }  // namespace

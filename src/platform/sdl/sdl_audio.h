@@ -1,0 +1,59 @@
+// Sound effects and music on SDL2_mixer for the window backend, with the player's
+// switches around them (volume, music and effects on or off, pause). A machine without
+// a sound device plays silently; the game never learns the difference.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class SdlAudio {
+ public:
+  SdlAudio() = default;
+  ~SdlAudio();
+  SdlAudio(const SdlAudio&) = delete;
+  SdlAudio& operator=(const SdlAudio&) = delete;
+
+  // Opens the device unless options.sound is off; says which on the verbose line.
+  void Open(const Options& options);
+  // The SDL event type that a track playing to its end posts (0 without audio); its
+  // user.code must equal CurrentGeneration() for the notice to count.
+  std::uint32_t FinishedEvent() const;
+  static std::int32_t CurrentGeneration();
+
+  void PlayWave(int index, const std::uint8_t* image, std::size_t size);
+  void Music(MusicCommand command, const std::string& path);
+
+  // While paused nothing sounds; both resume where they were.
+  void SetPaused(bool paused);
+  void ToggleMusic();
+  void ToggleEffects();
+
+ private:
+  struct CachedEffect {
+    const std::uint8_t* image = nullptr;
+    std::size_t size = 0;
+    Mix_Chunk* chunk = nullptr;
+  };
+  void ApplyVolumes();
+  void HaltMusicQuietly();
+  void FreeMusic();
+
+  bool open_ = false;
+  int volume_ = MIX_MAX_VOLUME;  // the --volume share of the mixer's full scale
+  bool musicOn_ = true;
+  bool effectsOn_ = true;
+  std::map<int, CachedEffect> effects_;
+  Mix_Music* music_ = nullptr;
+  std::string musicPath_;
+};
+
+}  // namespace platform

@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# The game on a desktop with a window manager (openbox on a 1920 x 1080 Xvfb screen):
+# - fullscreen letterboxes the 4:3 picture at a whole scale;
+# - the platform's keys (M, S, F11, Alt+Enter, Space, P) change nothing in a scripted
+#   game's trace;
+# - --scale 2 gives a 1280 x 960 client; a resize keeps scale 2, centred between bars;
+# - real clicks at scaled positions start the countdown and hit a risen token;
+# - five instant clicks on the empty wall are five misses (quick clicks are not lost);
+# - P pauses: the picture stands still for 5 s and the game's clock with it; P resumes;
+# - losing the focus pauses too; the click that resumes is not a miss;
+# - Escape quits through the normal exit.
+# Usage: window_desktop.sh TONKALO DATA_DIR WORK_DIR
+set -euo pipefail
+bin=$(realpath "$1") data=$(realpath "$2") work=$3
+rm -rf "$work" && mkdir -p "$work"
+cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
+cd "$work"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>display >xvfb.log 2>&1 &
+xvfb=$!
+game=
+wm=
+cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
+[ -s display ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 display)"
+openbox --sm-disable >openbox.log 2>&1 &
+wm=$!
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+export SDL_AUDIODRIVER=dummy
+
+# Starts the game in the background with the given options; sets $game and $wid.
+start() {
+  "$bin" "$@" 2>>stderr.log &
+  game=$!
+  wid=$(xdotool search --sync --onlyvisible --name '^Tonkalo$' | head -n 1)
+  sleep 0.5
+}
+finish() {
+  local status=0
+  wait "$game" || status=$?
+  game=
+  [ "$status" -eq 0 ] || fail "the game exited with $status: $(cat stderr.log)"
+}
+size_of() { xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p'; }
+# The frame's top-left 200 x 120 (the title away from START and the hammer), cut from
+# a window shot at scale s with the frame at (x, y), against the headless picture.
+title_differs() {
+  local shot=$1 s=$2 x=$3 y=$4
+  convert "$shot" -crop "$((200 * s))x$((120 * s))+$x+$y" +repage -sample "$((100 / s))%" cut.png
+  compare -metric AE cut.png "reference.png[200x120+0+0]" null: 2>&1 || true
+}
+"$bin" --headless --frames 3 --shot 1:reference.png >/dev/null 2>&1
+
+# --- fullscreen on 1920 x 1080: scale 2, 1280 x 960 at (320, 60), black bars beside it.
+xdotool mousemove 1900 1070
+start --fullscreen --frames 400
+import -window root full.png
+kill -TERM "$game"
+finish
+differ=$(title_differs full.png 2 320 60)
+bars=$(convert full.png -crop 300x1080+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)
+echo "fullscreen: picture differs from the headless title in $differ pixels, left bar max $bars"
+[ "$differ" = 0 ] || fail "fullscreen does not show the title at scale 2 centred"
+[ "$bars" = 0 ] || fail "fullscreen bars are not black"
+
+# --- the keys: a scripted countdown with M, S, fullscreen on and off and a pause, and
+# the same without them.
+printf '10 move 320 240\n10 down\n12 up\n' >title-click.txt
+for run in plain keys; do
+  start --tick 1 --script title-click.txt --frames 1100 --trace "$run.jsonl" --scale 1
+  if [ "$run" = keys ]; then
+    xdotool key m key s key F11
+    sleep 0.3
+    xdotool key alt+Return key space
+    sleep 0.5
+    xdotool key p
+    kill -0 "$game" 2>/dev/null || fail "the scripted countdown ended before the keys"
+  fi
+  finish
+  sed -e 's/"tick":[0-9]*,//' "$run.jsonl" | awk -F'[:,]' '$2 <= 1089' >"$run.events"
+done
+grep -q '"state":"play"' plain.events || fail "the scripted countdown did not reach play"
+cmp -s plain.events keys.events || fail "keys changed the trace: $(diff plain.events keys.events | head)"
+echo "keys: the trace of the scripted countdown is unchanged"
+
+# --- a real game at scale 2 in a window resized to 1500 x 1040: scale 2, bars 110 and 40.
+launched=$(date +%s.%N)
+start --scale 2 --trace game.jsonl
+[ "$(size_of)" = 1280x960 ] || fail "--scale 2 gave a $(size_of) client"
+xdotool windowsize --sync "$wid" 1500 1040
+sleep 0.5
+[ "$(size_of)" = 1500x1040 ] || fail "the window did not take 1500 x 1040 but $(size_of)"
+import -window "$wid" resized.png
+differ=$(title_differs resized.png 2 110 40)
+echo "resized: picture differs from the headless title in $differ pixels"
+[ "$differ" = 0 ] || fail "a resized window does not keep scale 2 centred"
+# Window pixels of frame point (x, y).
+at() { echo "$((110 + 2 * $1 + 1)) $((40 + 2 * $2 + 1))"; }
+click() {
+  # shellcheck disable=SC2046
+  xdotool mousemove --window "$wid" $(at "$1" "$2") click 1
+}
+click 320 240
+counted=$(date +%s.%N)
+# The hole of cell (0, 1) during the countdown, then watched until its token has risen.
+hole="120x110+$((110 + 2 * 95))+$((40 + 2 * 30))"
+# shellcheck disable=SC2046
+xdotool mousemove --window "$wid" $(at 600 300)
+sleep 2
+import -window "$wid" -crop "$hole" +repage hole-empty.png
+# The count takes 1080 passes, about 17 s; looking more often would only slow it.
+sleep 14
+risen=
+while [ "$(echo "$(date +%s.%N) - $counted < 45" | bc)" = 1 ]; do
+  import -window "$wid" -crop "$hole" +repage hole-now.png
+  changed=$(compare -metric AE hole-empty.png hole-now.png null: 2>&1 || true)
+  if [ "${changed%%.*}" -gt 300 ]; then risen=1; break; fi
+  sleep 0.3
+done
+[ -n "$risen" ] || fail "no token rose in cell (0, 1)"
+sleep 0.3
+click 125 58
+sleep 0.5
+for _ in 1 2 3 4 5; do click 600 470; sleep 0.25; done
+
+# P: nothing moves for 5 s (the time box included), and the picture is dimmed.
+# shellcheck disable=SC2046
+xdotool mousemove --window "$wid" $(at 600 300)
+sleep 0.3
+import -window "$wid" running.png
+xdotool key p
+paused=$(date +%s.%N)
+sleep 0.5
+import -window "$wid" paused-a.png
+sleep 5
+import -window "$wid" paused-b.png
+xdotool key p
+resumed=$(date +%s.%N)
+sleep 1.5
+import -window "$wid" resumed.png
+still=$(compare -metric AE paused-a.png paused-b.png null: 2>&1 || true)
+moved=$(compare -metric AE paused-b.png resumed.png null: 2>&1 || true)
+dim=$(convert running.png paused-a.png -crop 200x100+0+0 -format '%[fx:mean]\n' info: | tr '\n' ' ')
+echo "pause: $still pixels changed in 5 s paused, $moved after resuming; brightness $dim"
+[ "$still" = 0 ] || fail "the picture moved while paused"
+[ "${moved%%.*}" -gt 0 ] || fail "the game did not resume"
+awk -v a="${dim% *}" -v b="${dim#* }" 'BEGIN { exit !(b < a * 0.6) }' || fail "the paused picture is not dimmed"
+
+# Another window takes the focus: paused again. A click resumes, and is no miss.
+xmessage -center "another window" 2>/dev/null &
+other=$!
+unfocused=$(date +%s.%N)
+sleep 1
+import -window "$wid" unfocused-a.png
+sleep 1.5
+import -window "$wid" unfocused-b.png
+kill "$other"
+wait "$other" 2>/dev/null || true
+sleep 0.5
+click 600 300
+refocused=$(date +%s.%N)
+sleep 1
+import -window "$wid" refocused.png
+still=$(compare -metric AE unfocused-a.png unfocused-b.png null: 2>&1 || true)
+moved=$(compare -metric AE unfocused-b.png refocused.png null: 2>&1 || true)
+echo "focus loss: $still pixels changed while away, $moved after the resuming click"
+[ "$still" = 0 ] || fail "the game ran on without the focus"
+[ "${moved%%.*}" -gt 0 ] || fail "the click did not resume the game"
+
+xdotool key Escape
+quit=$(date +%s.%N)
+finish
+
+trace=game.jsonl
+states=$(grep -o '"state":"[a-z]*"' "$trace" | cut -d'"' -f4 | tr '\n' ' ')
+hits=$(grep -c '"event":"hit","row":0,"col":1' "$trace" || true)
+misses=$(grep -c '"event":"miss"' "$trace" || true)
+echo "states: $states; hits in cell (0, 1): $hits; misses: $misses"
+case "$states" in "title countdown play "*) ;; *) fail "unexpected states: $states" ;; esac
+[ "$hits" = 1 ] || fail "the click at the scaled position did not hit the risen token"
+[ "$misses" = 5 ] || fail "five instant clicks on the wall (and a resuming one) gave $misses misses"
+# The game's clock at the exit lags the wall clock by the pause, give or take start-up.
+exit_tick=$(grep '"event":"highscore-write"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
+lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($resumed - $paused) - ($refocused - $unfocused)" | bc -l)
+echo "pause: beyond the pause, the game's clock lags the wall clock by $lag s"
+awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' || fail "the clock did not stop for the pause"
+echo "window desktop OK"
