@@ -60,6 +60,10 @@ test('a mouse click starts the countdown at 64 passes a second, and a click and 
 
   // Three times over now: the pointer still lands on the game pixel under it.
   await page.setViewport({ width: 2000, height: 1500, hasTouch: true });
+  // The page refits on its resize event, which may come a moment after the viewport.
+  await page.waitForFunction(
+    () => document.getElementById('screen').getBoundingClientRect().width !== 1280,
+    { timeout: 5000 });
   assert.equal((await canvasBox(page)).width, 1920);
   const first = await waitForEvent(record, (e) => e.event === 'spawn');
   await page.mouse.click(...(await pagePoint(page, ...cellPoint(first))));

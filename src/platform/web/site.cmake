@@ -19,6 +19,10 @@ file(GLOB WEB_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM WEB_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/image_write.cpp)
 add_executable(tonkalo ${WEB_SOURCES})
 target_include_directories(tonkalo PRIVATE ${CMAKE_SOURCE_DIR}/src)
+# The page has no program file to find installed data beside; its data is always the
+# preloaded folder the page names.
+target_compile_definitions(tonkalo PRIVATE TONKALO_VERSION="${PROJECT_VERSION}"
+  TONKALO_DATA_FROM_BIN="")
 
 set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
 # Asyncify lets Sleep and the message box hand the thread back to the browser; the
