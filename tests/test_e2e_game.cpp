@@ -272,3 +272,28 @@ TEST(EndToEnd, MissingSoundEffectIsReportedOnceAndTheGameRuns) {
   EXPECT_EQ(MessageTexts(trace), (std::vector<std::string>{"WAVファイル読み込み失敗"}));
   EXPECT_EQ(FirstPass(trace, "state", "state", "countdown"), kTitleClick);
 }
+
+TEST(EndToEnd, AutoplayPlaysGameAfterGameTheSameWayEveryTime) {
+  // A tick of a second keeps each game short: the clock runs out after 60 passes.
+  const std::vector<std::string> args = {"--headless", "--autoplay", "--tick", "1000",
+                                         "--frames", "1400", "--trace", "trace.jsonl"};
+  std::string dirs[2];
+  for (std::string& dir : dirs) {
+    dir = testsupport::MakeTempDir("autoplay-" + std::to_string(&dir - dirs));
+    testsupport::CopyData(dir);
+    const testsupport::RunResult run = RunProgram(dir, args);
+    ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+    EXPECT_EQ(run.stderrText, "");
+  }
+  EXPECT_EQ(testsupport::ReadFile(dirs[0] + "/trace.jsonl"),
+            testsupport::ReadFile(dirs[1] + "/trace.jsonl"));
+  // It clicks the title, strikes, clicks through the results and starts again.
+  const std::vector<TraceLine> trace = ReadTrace(dirs[0] + "/trace.jsonl");
+  EXPECT_EQ(PassesOf(trace, "state", "state", "countdown").size(), 2u);
+  EXPECT_EQ(PassesOf(trace, "state", "state", "title").size(), 2u);
+  EXPECT_FALSE(Events(trace, "hit").empty());
+  const std::vector<TraceLine> results = Events(trace, "results");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_NE(results[0].at("score"), "0");
+  EXPECT_EQ(results[0].at("newRecord"), "true");
+}

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/autoplay.h"
 #include "game/program.h"
 #include "platform/platform.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
     return 1;
   }
+  if (options.autoplay) EnableAutoplay();
   int result = 0;
   {
     // Destroyed in reverse order before the platform goes down: the music player, the

@@ -74,6 +74,7 @@ std::string UsageText() {
          "                     (repeatable)\n"
          "  --data-dir DIR     folder holding BMP/, WAV/, MP3/ and highscore.dat (made the\n"
          "                     working directory first)\n"
+         "  --autoplay         let the built-in player play (a demo)\n"
          "  --verbose          say on standard error what start-up decided\n"
          "  --help             show this text and exit\n";
 }
@@ -103,7 +104,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
 
     const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
-                        name == "--verbose";
+                        name == "--verbose" || name == "--autoplay";
     const bool takesValue = name == "--tick" || name == "--scale" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
@@ -133,6 +134,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       options.headless = true;
     } else if (name == "--verbose") {
       options.verbose = true;
+    } else if (name == "--autoplay") {
+      options.autoplay = true;
     } else if (name == "--fullscreen") {
       options.fullscreen = true;
     } else if (name == "--help") {
@@ -196,6 +199,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       }
       options.dataDir = value;
     }
+  }
+  if (options.autoplay && !options.script.empty()) {
+    error = "--autoplay and --script both drive the input; choose one";
+    return false;
   }
   out = options;
   verboseOn = options.verbose;

@@ -187,7 +187,7 @@ bool Init(const Options& options, std::string& error) {
     std::stable_sort(s.script.begin(), s.script.end(),
                      [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
   }
-  s.scripted = options.headless || !options.script.empty();
+  s.scripted = options.headless || !options.script.empty() || options.autoplay;
 
   if (options.headless) {
     s.backend = MakeHeadlessBackend(options);
@@ -259,6 +259,14 @@ void GetCursorPos(int& x, int& y) {
   } else {
     B().Pointer(x, y);
   }
+}
+
+void SetVirtualInput(int x, int y, bool down) {
+  State& s = S();
+  s.input.x = x;
+  s.input.y = y;
+  if (down && !s.input.down) QueueLeftButtonDown();
+  s.input.down = down;
 }
 
 bool LeftButtonDown() {

@@ -28,6 +28,7 @@ struct Options {
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads
+  bool autoplay = false;       // the built-in player drives the virtual input
   std::string recordFile = "highscore.dat";  // where the high score is kept
 };
 
@@ -75,6 +76,10 @@ bool PeekMessage(Message& out);
 void GetCursorPos(int& x, int& y);
 // True while the left button is held.
 bool LeftButtonDown();
+// The built-in player's hand: the virtual cursor at (x, y), the button down or up, as
+// a script line does it (going down also posts WM_LBUTTONDOWN). Read instead of the
+// real mouse while the input is virtual (headless, --script or --autoplay).
+void SetVirtualInput(int x, int y, bool down);
 // Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
 int ShowCursor(bool show);
 // Modal message box (never blocks headless); also one line on standard error.
