@@ -86,14 +86,16 @@ int RunFrameLoop(HWND hWnd) {
 
 }  // namespace
 
+// A start-up that fails ends the process with status 1 after its messages, so that
+// whoever started the game can tell.
 int TonkaloMain(void* hInstance) {
   HWND hWnd = CreateMainWindow(WindowProc, hInstance);
-  if (!hWnd) return 0;
+  if (!hWnd) return 1;
   platform::ShowCursor(false);
   CGame& game = Program().game;
   if (!game.Init(hInstance, hWnd)) {
     DebugMessageBox("初期化に失敗しました。");
-    return 0;
+    return 1;
   }
   game.EnterTitle();
   return RunFrameLoop(hWnd);

@@ -29,13 +29,21 @@ void AnchorPaths(platform::Options& options) {
   for (platform::Options::Shot& shot : options.shots) anchor(shot.file);
 }
 
+// A message stays one line whatever the user typed into an argument.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::Options options;
   std::string error;
   if (!platform::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 2;
   }
   if (options.help) {
@@ -44,12 +52,13 @@ int main(int argc, char** argv) {
   }
   AnchorPaths(options);
   if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
-    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", options.dataDir.c_str(),
-                 std::strerror(errno));
+    const char* reason = std::strerror(errno);
+    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n",
+                 OneLine(options.dataDir).c_str(), reason);
     return 2;
   }
   if (!platform::Init(options, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 1;
   }
   if (options.autoplay) EnableAutoplay();
@@ -60,6 +69,7 @@ int main(int argc, char** argv) {
     ProgramObjects objects;
     result = TonkaloMain(&moduleInstance);
   }
-  platform::Shutdown();
+  // A shot or trace that was asked for and not written fails the run too.
+  if (!platform::Shutdown() && result == 0) result = 1;
   return result;
 }

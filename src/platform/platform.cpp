@@ -3,10 +3,13 @@
 // the machine-facing work to the backend chosen at Init. Until Init runs, a default
 // headless backend answers, so objects built before main (timers) read a sane clock.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,8 @@ struct State {
   std::vector<std::uint32_t> lastFrame;
   int frameWidth = 0;
   int frameHeight = 0;
+  std::set<std::string> said;  // SayOnce's lines so far
+  bool outputLost = false;     // a shot or the trace could not be written
 };
 
 // Never destroyed: objects with static lifetime elsewhere may still call in while the
@@ -91,12 +96,18 @@ void TakeShots(long long pass) {
     if (s.lastFrame.empty()) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: nothing was presented yet\n",
                    shot.file.c_str(), pass);
+      s.outputLost = true;
       continue;
     }
+    errno = 0;
     const bool ok = EndsWithPng(shot.file)
                         ? WritePng(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight)
                         : WriteBmp24(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight);
-    if (!ok) std::fprintf(stderr, "tonkalo: cannot write shot %s\n", shot.file.c_str());
+    if (!ok) {
+      std::fprintf(stderr, "tonkalo: cannot write shot %s: %s\n", shot.file.c_str(),
+                   errno ? std::strerror(errno) : "write failed");
+      s.outputLost = true;
+    }
   }
 }
 
@@ -174,6 +185,12 @@ Backend& CurrentBackend() { return B(); }
 
 const Options& CurrentOptions() { return S().options; }
 
+void SayOnce(const std::string& text) {
+  if (!S().said.insert(text).second) return;
+  std::fprintf(stderr, "tonkalo: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 // --- the public interface ---
 
 bool Init(const Options& options, std::string& error) {
@@ -202,7 +219,7 @@ bool Init(const Options& options, std::string& error) {
   if (!options.trace.empty()) {
     s.trace = std::fopen(options.trace.c_str(), "w");
     if (!s.trace) {
-      error = "cannot write trace '" + options.trace + "'";
+      error = "cannot write trace '" + options.trace + "': " + std::strerror(errno);
       s = State();
       return false;
     }
@@ -214,22 +231,32 @@ bool Init(const Options& options, std::string& error) {
   return true;
 }
 
-void Shutdown() {
+bool Shutdown() {
   State& s = S();
-  if (!s.initialised) return;
+  if (!s.initialised) return true;
   TakeShots(s.pass);
   for (const Options::Shot& shot : s.options.shots) {
     if (shot.pass > s.pass) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: the run ended in pass %lld\n",
                    shot.file.c_str(), shot.pass, s.pass);
+      s.outputLost = true;
     }
   }
   s.backend.reset();
   if (s.trace) {
-    std::fclose(s.trace);
+    // An error on an earlier write leaves only the stream's flag, not its errno.
+    const int earlier = std::ferror(s.trace) ? EIO : 0;
+    const int error = std::fclose(s.trace) != 0 ? errno : earlier;
+    if (error) {
+      std::fprintf(stderr, "tonkalo: cannot write trace '%s': %s\n", s.options.trace.c_str(),
+                   std::strerror(error));
+      s.outputLost = true;
+    }
     s.trace = nullptr;
   }
+  const bool complete = !s.outputLost;
   s = State();
+  return complete;
 }
 
 std::uint32_t GetTickCount() { return B().Tick(); }

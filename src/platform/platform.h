@@ -62,8 +62,9 @@ struct Message {
 // Opens the window (or the headless session) for the chosen backend; false with a
 // one-line reason when it cannot (no display, bad script file).
 bool Init(const Options& options, std::string& error);
-// Closes the window and audio, writes out the trace.
-void Shutdown();
+// Closes the window and audio, writes out the trace; false (each said on standard
+// error) when a shot or the trace asked for could not be written.
+bool Shutdown();
 
 // Milliseconds since an arbitrary start, unsigned 32-bit, wrapping.
 std::uint32_t GetTickCount();
@@ -91,13 +92,19 @@ void Present(const std::uint32_t* pixels, int width, int height);
 // which only halts the channel (before the images are freed).
 void PlayWave(int index, const std::uint8_t* image, std::size_t size);
 
+// The whole of a plain file of at most `maxBytes`; false (`out` empty, the reason in
+// `why` when given) when it is missing, not a plain file, larger, or cannot be read.
+bool ReadWholeFile(const char* path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
+                   std::string* why = nullptr);
+
 // The stored high score: four bytes, a signed little-endian 32-bit value.
 enum class RecordState { Absent, Read, Unreadable };
 // Reads the record into `value`; Absent (value 0) when none is kept or it holds fewer
-// than four bytes.
+// than four bytes; Unreadable (said once on standard error) when one is there that
+// cannot be read, which the run must then leave alone.
 RecordState ReadRecord(std::int32_t& value);
 // Replaces the record so that a crash at any moment leaves the old or the new value;
-// false when it could not be kept.
+// false (said once on standard error) when it could not be kept.
 bool WriteRecord(std::int32_t value);
 
 enum class MusicCommand { Stop, Open, Play, Replay, Close };
