@@ -14,6 +14,7 @@ play_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick bc
+  clang libclang-rt-14-dev
 )
 case "$profile" in
   play) packages=("${play_packages[@]}") ;;
