@@ -9,8 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   gdi::DecodedBmp out;
   if (gdi::DecodeBmp(data, size, out)) {
-    if (out.width < 1 || out.height < 1 || out.width > gdi::kMaxBitmapSide ||
-        out.height > gdi::kMaxBitmapSide ||
+    if (out.width < 1 || out.height < 1 || out.width > gdi::kMaxPictureSide ||
+        out.height > gdi::kMaxPictureSide ||
+        static_cast<long long>(out.width) * out.height > gdi::kMaxPicturePixels ||
         out.pixels.size() != static_cast<std::size_t>(out.width) * out.height) {
       std::abort();
     }

@@ -2,7 +2,7 @@
 # Installs the Debian packages that Tonkalo needs, when they are missing. Safe to run
 # again: it does nothing once everything is there.
 #   setup.sh play      what building and playing the game needs (the default)
-#   setup.sh test      that, and what the tests and benchmarks need
+#   setup.sh test      that, and what the tests, benchmarks and fuzz targets need
 #   setup.sh package   that of play, and what building a Debian package needs
 # As an ordinary user it runs apt-get through sudo, which may ask for the password; when
 # it cannot (no sudo, no terminal to ask on), it prints the one command to run.
@@ -19,6 +19,7 @@ test_packages=(
   xvfb xdotool x11-utils imagemagick bc openbox
   desktop-file-utils appstream man-db
   emscripten chromium nodejs npm
+  clang libclang-rt-14-dev
 )
 package_packages=(
   dpkg-dev debhelper fakeroot lintian

@@ -323,8 +323,8 @@ TEST(HostileBmp, MutatedFilesNeverFault) {
       continue;
     }
     ++decoded;
-    ASSERT_TRUE(out.width >= 1 && out.width <= kMaxBitmapSide);
-    ASSERT_TRUE(out.height >= 1 && out.height <= kMaxBitmapSide);
+    ASSERT_TRUE(out.width >= 1 && out.width <= kMaxPictureSide);
+    ASSERT_TRUE(out.height >= 1 && out.height <= kMaxPictureSide);
     ASSERT_EQ(out.pixels.size(), static_cast<size_t>(out.width) * out.height);
     for (std::uint32_t p : out.pixels) ASSERT_EQ(p >> 24, 0u);
   }

@@ -60,12 +60,6 @@ std::string Click(long long pass, int x, int y) {
          std::to_string(pass) + " down\n" + std::to_string(pass + 2) + " up\n";
 }
 
-std::string HighScoreBytes(std::int32_t v) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-  return bytes;
-}
-
 constexpr long long kTitleClick = 10;
 constexpr long long kCountdownSteps = 1080;
 // The pass whose countdown step ends the count: the click's pass runs the first step.
@@ -192,7 +186,7 @@ TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
     // No file: the record is 0, and exit writes four zero bytes.
     GameRun run = RunGame("hs_none", "", 30);
     ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
-    EXPECT_EQ(testsupport::ReadFile(run.dir + "/highscore.dat"), HighScoreBytes(0));
+    EXPECT_EQ(testsupport::ReadFile(run.dir + "/highscore.dat"), testsupport::RecordBytes(0));
     const std::vector<TraceLine> writes = Events(run.trace, "highscore-write");
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].at("value"), "0");
@@ -202,7 +196,7 @@ TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
   // A record of -5: even a score of 0 beats it, and the new record is saved at once.
   std::string dir = testsupport::MakeTempDir("hs_negative_file");
   testsupport::CopyData(dir);
-  testsupport::WriteFile(dir + "/highscore.dat", HighScoreBytes(-5));
+  testsupport::WriteFile(dir + "/highscore.dat", testsupport::RecordBytes(-5));
   testsupport::WriteFile(dir + "/script.txt", script);
   testsupport::RunResult result =
       RunProgram(dir, {"--headless", "--script", "script.txt", "--trace", "trace.jsonl",
@@ -216,7 +210,7 @@ TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
   std::vector<TraceLine> writes = Events(trace, "highscore-write");
   ASSERT_EQ(writes.size(), 2u);
   EXPECT_EQ(Pass(writes[0]), Pass(res[0]));
-  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(0));
+  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(0));
 
   // A file of two bytes counts as no record: a score of 0 is no new record against it.
   dir = testsupport::MakeTempDir("hs_short_file");
@@ -230,7 +224,7 @@ TEST(EndToEnd, HighScoreFileIsCreatedReadAndMended) {
   res = Events(trace, "results");
   ASSERT_EQ(res.size(), 1u);
   EXPECT_EQ(res[0].at("newRecord"), "false");
-  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(0));
+  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(0));
 }
 
 namespace {
@@ -251,7 +245,7 @@ std::vector<std::string> MessageTexts(const std::vector<TraceLine>& trace) {
 
 }  // namespace
 
-TEST(EndToEnd, MissingTestedPictureStopsStartUpWithItsMessages) {
+TEST(EndToEnd, MissingTestedPictureStopsStartUpWithItsMessagesAndStatusOne) {
   const MissingCase cases[] = {
       {"TITLE.bmp", "TITLE.bmpが見つかりません"},
       {"HIGHSCORE.bmp", "HIGHSCORE.bmpが見つかりません"},
@@ -265,16 +259,16 @@ TEST(EndToEnd, MissingTestedPictureStopsStartUpWithItsMessages) {
     const std::string dir = testsupport::MakeTempDir(std::string("missing_") + c.file);
     testsupport::CopyData(dir);
     std::remove((dir + "/BMP/" + c.file).c_str());
-    testsupport::WriteFile(dir + "/highscore.dat", HighScoreBytes(4321));
+    testsupport::WriteFile(dir + "/highscore.dat", testsupport::RecordBytes(4321));
     const testsupport::RunResult result =
         RunProgram(dir, {"--headless", "--trace", "trace.jsonl", "--frames", "50"});
-    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.exitStatus, 1);
     const std::string path = std::string("BMP/") + c.file;
     EXPECT_EQ(MessageTexts(ReadTrace(dir + "/trace.jsonl")),
               (std::vector<std::string>{"File : " + path + " is NULL", "width or height is 0",
                                         "hForeBMP or hMaskBMP is NULL:File=" + path, c.message,
                                         "初期化に失敗しました。"}));
-    EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), HighScoreBytes(4321));
+    EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(4321));
     EXPECT_NE(result.stderrText.find("初期化に失敗しました。"), std::string::npos);
   }
 }
@@ -290,4 +284,29 @@ TEST(EndToEnd, MissingSoundEffectIsReportedOnceAndTheGameRuns) {
   const std::vector<TraceLine> trace = ReadTrace(dir + "/trace.jsonl");
   EXPECT_EQ(MessageTexts(trace), (std::vector<std::string>{"WAVファイル読み込み失敗"}));
   EXPECT_EQ(FirstPass(trace, "state", "state", "countdown"), kTitleClick);
+}
+
+TEST(EndToEnd, AutoplayPlaysGameAfterGameTheSameWayEveryTime) {
+  // A tick of a second keeps each game short: the clock runs out after 60 passes.
+  const std::vector<std::string> args = {"--headless", "--autoplay", "--tick", "1000",
+                                         "--frames", "1400", "--trace", "trace.jsonl"};
+  std::string dirs[2];
+  for (std::string& dir : dirs) {
+    dir = testsupport::MakeTempDir("autoplay-" + std::to_string(&dir - dirs));
+    testsupport::CopyData(dir);
+    const testsupport::RunResult run = RunProgram(dir, args);
+    ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+    EXPECT_EQ(run.stderrText, "");
+  }
+  EXPECT_EQ(testsupport::ReadFile(dirs[0] + "/trace.jsonl"),
+            testsupport::ReadFile(dirs[1] + "/trace.jsonl"));
+  // It clicks the title, strikes, clicks through the results and starts again.
+  const std::vector<TraceLine> trace = ReadTrace(dirs[0] + "/trace.jsonl");
+  EXPECT_EQ(PassesOf(trace, "state", "state", "countdown").size(), 2u);
+  EXPECT_EQ(PassesOf(trace, "state", "state", "title").size(), 2u);
+  EXPECT_FALSE(Events(trace, "hit").empty());
+  const std::vector<TraceLine> results = Events(trace, "results");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_NE(results[0].at("score"), "0");
+  EXPECT_EQ(results[0].at("newRecord"), "true");
 }

@@ -29,7 +29,8 @@ TEST(ProgramOptions, HelpExitsZeroQuietlyAndBadOptionsExitTwoWithOneLine) {
       {"--bogus"},          {"--headless", "--tick", "0"},     {"--headless", "--frames"},
       {"--headless", "--shot", "1:x.gif"},   {"--headless", "--script", "missing.txt"},
       {"--headless", "--data-dir", "no-such-folder"}, {"--headless", "--script", "bad.txt"},
-      {"--headless", "--volume", "200"}, {"--present", "vulkan"}};
+      {"--headless", "--volume", "200"}, {"--present", "vulkan"},
+      {"--headless", "--data-dir", "two\nlines"}, {"--bo\ngus"}};
   for (const auto& args : cases) {
     const auto run = RunProgram(dir, args);
     EXPECT_EQ(run.exitStatus, 2) << args.back();

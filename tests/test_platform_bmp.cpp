@@ -196,11 +196,11 @@ TEST(BmpDecoder, RefusesHugeAndInconsistentHeaders) {
   enum : size_t { kOffset = 10, kHeader = 14, kWidth = 18, kHeight = 22, kDepth = 26,
                   kCompression = 30 };
   const std::vector<std::pair<size_t, std::uint32_t>> edits[] = {
-      {{kWidth, 0}}, {{kHeight, 0}}, {{kWidth, -1u}}, {{kWidth, 16385}},
-      {{kHeight, -16385u}}, {{kWidth, 0x80000000u}}, {{kHeight, 0x80000000u}},
+      {{kWidth, 0}}, {{kHeight, 0}}, {{kWidth, -1u}}, {{kWidth, 8193}},
+      {{kHeight, -8193u}}, {{kWidth, 0x80000000u}}, {{kHeight, 0x80000000u}},
       {{kWidth, 0x7FFFFFFF}},
       // In range, but more than the file holds.
-      {{kWidth, 16384}, {kHeight, 16384}}, {{kHeight, -2u}},
+      {{kWidth, 4096}, {kHeight, 4096}}, {{kHeight, -2u}},
       {{kDepth, 2 | 24 << 16}}, {{kDepth, 1 | 2 << 16}},  // 2 planes, 2 bits
       {{kHeader, 64}}, {{kHeader, 0xFFFFFFF0u}}, {{kCompression, 4}},
       {{kCompression, 1}}, {{kCompression, 3}},  // RLE8 or bit fields of 24 bits
@@ -216,10 +216,23 @@ TEST(BmpDecoder, RefusesHugeAndInconsistentHeaders) {
   DecodedBmp sink;
   EXPECT_FALSE(gdi::DecodeBmp(nullptr, 100, sink));
   // The widest picture there may be, and one pixel more.
-  BmpFile wide{40, 16384, 1, 1, 1, 0, 0, {}, {0, 0xFFFFFF}, std::string(2052, '\xFF')};
-  EXPECT_EQ(MustDecode(BuildBmp(wide)), Pixels(16384, 0xFFFFFF));
-  wide.width = 16385;
+  BmpFile wide{40, 8192, 1, 1, 1, 0, 0, {}, {0, 0xFFFFFF}, std::string(1024, '\xFF')};
+  EXPECT_EQ(MustDecode(BuildBmp(wide)), Pixels(8192, 0xFFFFFF));
+  wide.width = 8193;
   EXPECT_TRUE(Refused(BuildBmp(wide)));
+}
+
+// A few compressed bytes can claim any size: the most pixels a picture may have in all
+// are decoded, a row more or a huge claim is refused before anything is allocated.
+TEST(BmpDecoder, RefusesPicturesClaimingMoreThan16MiPixels) {
+  DecodedBmp out;
+  ASSERT_TRUE(Decode(BuildBmp(Rle(8, 4096, 4096, {0, 1})), out));
+  EXPECT_EQ(out.pixels.size(), 4096u * 4096u);
+  EXPECT_EQ(out.pixels.back(), kQuad[0]);
+  for (const auto& [w, h] : {std::pair(4096, 4097), std::pair(8192, 8192),
+                             std::pair(16384, 16384)}) {
+    EXPECT_TRUE(Refused(BuildBmp(Rle(8, w, h, std::vector<int>(1000, 0))))) << w << "x" << h;
+  }
 }
 
 TEST(BmpDecoder, RefusesPaletteIndicesOutOfRange) {

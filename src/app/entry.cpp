@@ -1,6 +1,7 @@
 // The process entry of the game: start-up, the frame loop and the window procedure.
 // The window's plumbing (creation, the message queue) is in window.cpp; this file only
 // decides what the game does with each message and in which order a pass runs.
+#include "app/autoplay.h"
 #include "app/frame_loop.h"
 #include "game/program.h"
 #include "platform/platform.h"
@@ -66,6 +67,8 @@ int RunFrameLoop(HWND hWnd) {
   CGame& game = Program().game;
   MSG msg;
   for (;;) {
+    // The built-in player's hand moves first, as a script line takes effect.
+    AutoplayPass(game);
     if (HandlePendingMessages(msg)) break;
     int x = 0;
     int y = 0;
@@ -83,14 +86,16 @@ int RunFrameLoop(HWND hWnd) {
 
 }  // namespace
 
+// A start-up that fails ends the process with status 1 after its messages, so that
+// whoever started the game can tell.
 int TonkaloMain(void* hInstance) {
   HWND hWnd = CreateMainWindow(WindowProc, hInstance);
-  if (!hWnd) return 0;
+  if (!hWnd) return 1;
   platform::ShowCursor(false);
   CGame& game = Program().game;
   if (!game.Init(hInstance, hWnd)) {
     DebugMessageBox("初期化に失敗しました。");
-    return 0;
+    return 1;
   }
   game.EnterTitle();
   return RunFrameLoop(hWnd);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/autoplay.h"
 #include "app/data_places.h"
 #include "game/program.h"
 #include "platform/platform.h"
@@ -58,13 +59,21 @@ DataSearch SearchFor(const platform::Options& options) {
   return search;
 }
 
+// A message stays one line whatever the user typed into an argument.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::Options options;
   std::string error;
   if (!platform::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 2;
   }
   if (options.help) {
@@ -81,17 +90,17 @@ int main(int argc, char** argv) {
     const bool found = stat(options.dataDir.c_str(), &folder) == 0;
     if (!found || !S_ISDIR(folder.st_mode)) {
       std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n",
-                   options.dataDir.c_str(), found ? "not a folder" : std::strerror(errno));
+                   OneLine(options.dataDir).c_str(), found ? "not a folder" : std::strerror(errno));
       return 2;
     }
   }
   DataPlaces places;
   if (!FindDataPlaces(SearchFor(options), places, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 1;
   }
   if (chdir(places.folder.c_str()) != 0) {
-    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", places.folder.c_str(),
+    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", OneLine(places.folder).c_str(),
                  std::strerror(errno));
     return 1;
   }
@@ -100,9 +109,10 @@ int main(int argc, char** argv) {
                     places.installed ? " (installed with the program)" : "");
   platform::Verbose("record file: %s", places.recordFile.c_str());
   if (!platform::Init(options, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 1;
   }
+  if (options.autoplay) EnableAutoplay();
   int result = 0;
   {
     // Destroyed in reverse order before the platform goes down: the music player, the
@@ -110,6 +120,7 @@ int main(int argc, char** argv) {
     ProgramObjects objects;
     result = TonkaloMain(&moduleInstance);
   }
-  platform::Shutdown();
+  // A shot or trace that was asked for and not written fails the run too.
+  if (!platform::Shutdown() && result == 0) result = 1;
   return result;
 }

@@ -1,9 +1,5 @@
 #include "audio/sound.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
 #include "platform/platform.h"
 
 const char* const kSoundEffectFiles[10] = {
@@ -16,6 +12,9 @@ const char* const kSoundEffectFiles[10] = {
 namespace {
 
 constexpr int kEffectCount = 10;
+// The effects are a second or two long; a file of more than this is refused rather
+// than held in memory (and it would not fit the mixer's size type either).
+constexpr std::size_t kMaxSoundFileBytes = 64u << 20;
 
 // Loaded once at start-up and kept until shutdown: the player reads a block while its
 // effect sounds, so a block is never replaced while the program runs.
@@ -25,19 +24,7 @@ WaveBlock effects[kEffectCount];
 
 WaveBlock LoadWholeFile(const char* path) {
   WaveBlock block;
-  if (!path) return block;
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return block;
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
-    return block;
-  }
-  // A short read leaves the rest of the block zero, as the size was taken up front.
-  block.bytes.assign(static_cast<std::size_t>(info.st_size), 0);
-  if (!block.bytes.empty()) std::fread(block.bytes.data(), 1, block.bytes.size(), file);
-  std::fclose(file);
-  block.loaded = true;
+  block.loaded = platform::ReadWholeFile(path, kMaxSoundFileBytes, block.bytes);
   return block;
 }
 

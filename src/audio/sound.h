@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-// A whole file read into memory; empty (no block) when it cannot be opened.
+// A whole file read into memory; empty (no block) when it cannot be read or is far too
+// big for a sound effect.
 struct WaveBlock {
   std::vector<std::uint8_t> bytes;
   bool loaded = false;

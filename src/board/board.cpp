@@ -68,7 +68,6 @@ constexpr float kWaitFactor = 0.95f;
 constexpr std::int32_t kWaitFloor = 600;
 constexpr float kSpawnFactor = 0.9f;
 constexpr std::uint32_t kSpawnFloor = 400;
-constexpr float kFullHeight = 50.0f;
 constexpr std::uint32_t kStepIntervalMs = 10;
 constexpr int kSpawnAttempts = 30001;
 
@@ -79,6 +78,17 @@ constexpr int kExplosionFrameMs = 80;
 
 bool IsLive(std::int32_t state) {
   return state == HOLE_RISING || state == HOLE_WAITING || state == HOLE_SINKING;
+}
+
+// Whether a strike at window point (x, y) meets the item of hole (r, c) risen to h.
+// Item box: 32 wide around the cell's centre, its top at the item's top, at most 32
+// deep. Hammer box: 30 x 30 hanging from the strike point. Edges count.
+bool StrikeMeets(int r, int c, float h, int x, int y) {
+  const int left = CBoard::kCellSize * c + 39;
+  const int right = CBoard::kCellSize * c + 71;
+  const int top = CBoard::kCellSize * r + 90 - static_cast<int>(h);
+  const int depth = static_cast<int>(h > 32.0f ? 32.0f : h);
+  return left <= x + 15 && x - 15 <= right && top <= y + 30 && y <= top + depth;
 }
 
 }  // namespace
@@ -300,7 +310,6 @@ void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
     for (int c = 0; c < kCols; ++c) {
       CHole& hole = holes[r][c];
       const float h = hole.height;
-      const int hInt = static_cast<int>(h);
 
       if (IsLive(hole.state)) {
         DrawItem(dc, r, c, h, hole.kind);
@@ -312,15 +321,7 @@ void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
       }
 
       if (clicked != 1) continue;
-      // Item box: 32 wide around the cell's centre, its top at the item's top, at most
-      // 32 deep. Hammer box: 30 x 30 hanging from the click point. Edges count.
-      const int left = kCellSize * c + 39;
-      const int right = kCellSize * c + 71;
-      const int top = kCellSize * r + 90 - hInt;
-      const int depth = static_cast<int>(h > 32.0f ? 32.0f : h);
-      const bool meet = left <= clickPoint.x + 15 && clickPoint.x - 15 <= right &&
-                        top <= clickPoint.y + 30 && clickPoint.y <= top + depth;
-      if (!meet || !IsLive(hole.state)) continue;
+      if (!StrikeMeets(r, c, h, clickPoint.x, clickPoint.y) || !IsLive(hole.state)) continue;
 
       hit = 1;
       ++hitCount;
@@ -362,6 +363,12 @@ void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
     explosionOrder[kMaxExplosions - 1] = finished;
     --explosionCount;
   }
+}
+
+bool CBoard::StrikeWouldHit(int row, int col, int x, int y) const {
+  if (row < 0 || row >= kRows || col < 0 || col >= kCols) return false;
+  const CHole& hole = holes[row][col];
+  return IsLive(hole.state) && StrikeMeets(row, col, hole.height, x, y);
 }
 
 void CBoard::ApplyHit(int kind, int& scoreAdd, int& timeAdd, int& stars,

@@ -64,6 +64,7 @@ class CBoard {
   static constexpr int kDeckSize = 57;
   static constexpr int kMaxExplosions = 25;
   static constexpr int kItemKinds = 6;
+  static constexpr float kFullHeight = 50.0f;  // a rising item waits once this high
 
   CBoard();
   CBoard(const CBoard&) = delete;
@@ -97,6 +98,9 @@ class CBoard {
   void DrawHammer(gdi::HDC dc);
 
   const CHole& GetHole(int row, int col) const { return holes[row][col]; }
+  // Whether a strike at window point (x, y) would hit the item of hole (row, col) as
+  // it stands now: the test DrawAndHit makes.
+  bool StrikeWouldHit(int row, int col, int x, int y) const;
   const std::int32_t* GetDeck() const { return deck; }
   float GetSpeed() const { return speed; }
   std::uint32_t GetSpawnInterval() const { return spawnInterval; }

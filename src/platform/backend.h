@@ -40,6 +40,10 @@ class Backend {
   virtual bool WriteRecord(std::int32_t value);
 };
 
+// One line on standard error ("tonkalo: " and the text), the same text at most once a
+// run: for what the player must hear of without a box (a record that cannot be kept).
+void SayOnce(const std::string& text);
+
 // The options Init was given.
 const Options& CurrentOptions();
 
@@ -79,9 +83,13 @@ struct ScriptCommand {
   int x = 0;
   int y = 0;
 };
-// Reads a script file; false with "FILE:LINE: reason" on the first malformed line.
+// Reads a script file; false with "FILE:LINE: reason" on the first malformed line, or
+// the file and why it cannot be read.
 bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out,
                 std::string& error);
+// The same for a script's text; `path` only names it in the messages.
+bool ParseScript(const std::string& text, const std::string& path,
+                 std::vector<ScriptCommand>& out, std::string& error);
 
 // Picture files for shots: 24-bit BMP or 8-bit RGB PNG from 0x00RRGGBB rows.
 bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,

@@ -102,7 +102,8 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   if (planes != 1) return false;
   lay.topDown = height < 0;
   if (height < 0) height = -height;
-  if (width < 1 || width > kMaxBitmapSide || height < 1 || height > kMaxBitmapSide) {
+  if (width < 1 || width > kMaxPictureSide || height < 1 || height > kMaxPictureSide ||
+      width * height > kMaxPicturePixels) {
     return false;
   }
   lay.width = static_cast<int>(width);

@@ -10,8 +10,15 @@
 
 namespace gdi {
 
-// Neither side of a picture may exceed this; the bitmaps of the raster layer share it.
+// Neither side of a bitmap of the raster layer may exceed this.
 constexpr int kMaxBitmapSide = 16384;
+// A picture file may claim at most this much, so that a small file cannot make the
+// loader take gigabytes: 8192 pixels a side and 16 Mi pixels (64 MB decoded) in all.
+constexpr int kMaxPictureSide = 8192;
+constexpr long long kMaxPicturePixels = 16LL * 1024 * 1024;
+// No picture within those limits needs a bigger file (32-bit pixels, the largest
+// headers and colour table, and room to spare).
+constexpr long long kMaxPictureFileBytes = 4 * kMaxPicturePixels + (1LL << 20);
 
 struct DecodedBmp {
   int width = 0;

@@ -1,7 +1,6 @@
 #include "platform/gdi.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "platform/bmp.h"
+#include "platform/platform.h"
 
 namespace gdi {
 namespace {
@@ -868,23 +868,10 @@ HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPix
 
 HBITMAP LoadBitmapFromFile(const char* path) {
   Settle();
-  if (path == nullptr) return 0;
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return 0;
   std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[65536];
-  bool ok = true;
-  try {
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-      bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    ok = std::ferror(f) == 0;
-  } catch (const std::bad_alloc&) {
-    ok = false;
+  if (!platform::ReadWholeFile(path, static_cast<std::size_t>(kMaxPictureFileBytes), bytes)) {
+    return 0;
   }
-  std::fclose(f);
-  if (!ok) return 0;
   DecodedBmp image;
   try {
     if (!DecodeBmp(bytes.data(), bytes.size(), image)) return 0;

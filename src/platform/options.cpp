@@ -36,11 +36,13 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
   return true;
 }
 
+// From a tenth of a millisecond to a second: with a much shorter tick the count of
+// tick boundaries in the pacing arithmetic overflows, and the loop never wakes.
 bool ParseTick(const std::string& text, double& out) {
   if (text.empty()) return false;
   char* end = nullptr;
   double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(value) || value <= 0.0 || value > 1000.0) return false;
+  if (*end != '\0' || !(value >= 0.1 && value <= 1000.0)) return false;
   out = value;
   return true;
 }
@@ -75,8 +77,9 @@ std::string UsageText() {
          "Testing:\n"
          "  --headless         run without a window or audio: virtual clock, scripted\n"
          "                     input, recorded output\n"
-         "  --tick MS          system tick that each frame sleeps to, in ms (default\n"
-         "                     15.625, 64 frames a second; 1 gives the fast-timer pace)\n"
+         "  --tick MS          system tick that each frame sleeps to, 0.1 to 1000 ms\n"
+         "                     (default 15.625, 64 frames a second; 1 gives the\n"
+         "                     fast-timer pace)\n"
          "  --start-tick T     headless clock reading at start-up, 0 to 4294967295\n"
          "                     (default 0)\n"
          "  --frames N         close the window after N passes of the frame loop\n"
@@ -126,7 +129,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
                         name == "--verbose" || name == "--version" || name == "--timedemo" ||
                         name == "--no-sound" || name == "--no-music" ||
-                        name == "--no-pause-on-focus-loss";
+                        name == "--no-pause-on-focus-loss" || name == "--autoplay";
     const bool takesValue = name == "--tick" || name == "--scale" || name == "--volume" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
@@ -158,6 +161,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       options.verbose = true;
     } else if (name == "--timedemo") {
       options.timedemo = true;
+    } else if (name == "--autoplay") {
+      options.autoplay = true;
     } else if (name == "--fullscreen") {
       options.fullscreen = true;
     } else if (name == "--no-sound") {
@@ -178,7 +183,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       return true;
     } else if (name == "--tick") {
       if (!ParseTick(value, options.tickMs)) {
-        error = "--tick wants a number of ms above 0 and at most 1000, not '" + value + "'";
+        error = "--tick wants a number of ms from 0.1 to 1000, not '" + value + "'";
         return false;
       }
     } else if (name == "--scale") {
@@ -244,6 +249,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       }
       options.dataDir = value;
     }
+  }
+  if (options.autoplay && !options.script.empty()) {
+    error = "--autoplay and --script both drive the input; choose one";
+    return false;
   }
   out = options;
   verboseOn = options.verbose;

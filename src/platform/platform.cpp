@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,8 @@ struct State {
   double cpuStart = 0.0;
   double wallStart = 0.0;
   PassTiming timing;
+  std::set<std::string> said;  // SayOnce's lines so far
+  bool outputLost = false;     // a shot or the trace could not be written
 };
 
 // Never destroyed: objects with static lifetime elsewhere may still call in while the
@@ -139,12 +144,18 @@ void TakeShots(long long pass) {
     if (s.lastFrame.empty()) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: nothing was presented yet\n",
                    shot.file.c_str(), pass);
+      s.outputLost = true;
       continue;
     }
+    errno = 0;
     const bool ok = EndsWithPng(shot.file)
                         ? WritePng(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight)
                         : WriteBmp24(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight);
-    if (!ok) std::fprintf(stderr, "tonkalo: cannot write shot %s\n", shot.file.c_str());
+    if (!ok) {
+      std::fprintf(stderr, "tonkalo: cannot write shot %s: %s\n", shot.file.c_str(),
+                   errno ? std::strerror(errno) : "write failed");
+      s.outputLost = true;
+    }
   }
 }
 #endif
@@ -223,6 +234,12 @@ Backend& CurrentBackend() { return B(); }
 
 const Options& CurrentOptions() { return S().options; }
 
+void SayOnce(const std::string& text) {
+  if (!S().said.insert(text).second) return;
+  std::fprintf(stderr, "tonkalo: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 // --- the public interface ---
 
 bool Init(const Options& options, std::string& error) {
@@ -245,7 +262,7 @@ bool Init(const Options& options, std::string& error) {
     std::stable_sort(s.script.begin(), s.script.end(),
                      [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
   }
-  s.scripted = options.headless || !options.script.empty();
+  s.scripted = options.headless || !options.script.empty() || options.autoplay;
 
   if (options.headless) {
     s.backend = MakeHeadlessBackend(options);
@@ -260,7 +277,7 @@ bool Init(const Options& options, std::string& error) {
   if (!options.trace.empty()) {
     s.trace = std::fopen(options.trace.c_str(), "w");
     if (!s.trace) {
-      error = "cannot write trace '" + options.trace + "'";
+      error = "cannot write trace '" + options.trace + "': " + std::strerror(errno);
       s = State();
       return false;
     }
@@ -274,23 +291,33 @@ bool Init(const Options& options, std::string& error) {
   return true;
 }
 
-void Shutdown() {
+bool Shutdown() {
   State& s = S();
-  if (!s.initialised) return;
+  if (!s.initialised) return true;
   TakeShots(s.pass);
   for (const Options::Shot& shot : s.options.shots) {
     if (shot.pass > s.pass) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: the run ended in pass %lld\n",
                    shot.file.c_str(), shot.pass, s.pass);
+      s.outputLost = true;
     }
   }
   if (s.options.timedemo) ReportTiming();
   s.backend.reset();
   if (s.trace) {
-    std::fclose(s.trace);
+    // An error on an earlier write leaves only the stream's flag, not its errno.
+    const int earlier = std::ferror(s.trace) ? EIO : 0;
+    const int error = std::fclose(s.trace) != 0 ? errno : earlier;
+    if (error) {
+      std::fprintf(stderr, "tonkalo: cannot write trace '%s': %s\n", s.options.trace.c_str(),
+                   std::strerror(error));
+      s.outputLost = true;
+    }
     s.trace = nullptr;
   }
+  const bool complete = !s.outputLost;
   s = State();
+  return complete;
 }
 
 std::uint32_t GetTickCount() { return B().Tick(); }
@@ -321,6 +348,14 @@ void GetCursorPos(int& x, int& y) {
   } else {
     B().Pointer(x, y);
   }
+}
+
+void SetVirtualInput(int x, int y, bool down) {
+  State& s = S();
+  s.input.x = x;
+  s.input.y = y;
+  if (down && !s.input.down) QueueLeftButtonDown();
+  s.input.down = down;
 }
 
 bool LeftButtonDown() {

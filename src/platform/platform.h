@@ -38,6 +38,7 @@ struct Options {
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads
+  bool autoplay = false;       // the built-in player drives the virtual input
   std::string recordFile = "highscore.dat";  // where the high score is kept
   // Keep a copy of each presented frame for headless::LastFrame (tests in-process); the
   // command line keeps one only while a --shot is still to come.
@@ -76,8 +77,9 @@ struct Message {
 // Opens the window (or the headless session) for the chosen backend; false with a
 // one-line reason when it cannot (no display, bad script file).
 bool Init(const Options& options, std::string& error);
-// Closes the window and audio, writes out the trace.
-void Shutdown();
+// Closes the window and audio, writes out the trace; false (each said on standard
+// error) when a shot or the trace asked for could not be written.
+bool Shutdown();
 
 // Milliseconds since an arbitrary start, unsigned 32-bit, wrapping.
 std::uint32_t GetTickCount();
@@ -93,6 +95,10 @@ void GetCursorPos(int& x, int& y);
 // go (a quick tap is not lost). Reading clears that latched press, as does the pass's
 // end.
 bool LeftButtonDown();
+// The built-in player's hand: the virtual cursor at (x, y), the button down or up, as
+// a script line does it (going down also posts WM_LBUTTONDOWN). Read instead of the
+// real mouse while the input is virtual (headless, --script or --autoplay).
+void SetVirtualInput(int x, int y, bool down);
 // Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
 int ShowCursor(bool show);
 // Modal message box (never blocks headless); also one line on standard error.
@@ -104,13 +110,19 @@ void Present(const std::uint32_t* pixels, int width, int height);
 // which only halts the channel (before the images are freed).
 void PlayWave(int index, const std::uint8_t* image, std::size_t size);
 
+// The whole of a plain file of at most `maxBytes`; false (`out` empty, the reason in
+// `why` when given) when it is missing, not a plain file, larger, or cannot be read.
+bool ReadWholeFile(const char* path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
+                   std::string* why = nullptr);
+
 // The stored high score: four bytes, a signed little-endian 32-bit value.
 enum class RecordState { Absent, Read, Unreadable };
 // Reads the record into `value`; Absent (value 0) when none is kept or it holds fewer
-// than four bytes.
+// than four bytes; Unreadable (said once on standard error) when one is there that
+// cannot be read, which the run must then leave alone.
 RecordState ReadRecord(std::int32_t& value);
 // Replaces the record so that a crash at any moment leaves the old or the new value;
-// false when it could not be kept.
+// false (said once on standard error) when it could not be kept.
 bool WriteRecord(std::int32_t value);
 
 enum class MusicCommand { Stop, Open, Play, Replay, Close };

@@ -1,8 +1,9 @@
 // The high score as a file: four bytes, signed little-endian on every machine.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -16,16 +17,94 @@ namespace {
 
 std::string RecordFile() { return CurrentOptions().recordFile; }
 
+// Reads up to `size` bytes, riding over interrupted calls; -1 on an error (errno set).
+long ReadSome(int fd, unsigned char* bytes, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = read(fd, bytes + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<long>(got);
+}
+
+bool WriteAll(int fd, const unsigned char* bytes, size_t size) {
+  size_t put = 0;
+  while (put < size) {
+    const ssize_t n = write(fd, bytes + put, size - put);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    put += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A renamed file only keeps its new name across a power cut once the folder that
+// holds it has been flushed too. Some file systems cannot flush a folder; the record
+// is in place all the same, so that is not a failure.
+void FlushFolder(const std::string& file) {
+  std::string folder = std::filesystem::path(file).parent_path().string();
+  if (folder.empty()) folder = ".";
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// The temporary file's bytes, flushed to the disk; false with errno set.
+bool WriteTemp(const std::string& temp, std::int32_t value) {
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const std::uint32_t v = static_cast<std::uint32_t>(value);
+  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
+                                  static_cast<unsigned char>((v >> 8) & 0xFF),
+                                  static_cast<unsigned char>((v >> 16) & 0xFF),
+                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
+  if (!WriteAll(fd, bytes, sizeof bytes) || fsync(fd) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return false;
+  }
+  return close(fd) == 0;
+}
+
+RecordState Unreadable(const std::string& file, const char* reason) {
+  SayOnce("cannot read the high score in '" + file + "' (" + reason +
+          "): this run leaves it as it is and keeps no new record");
+  return RecordState::Unreadable;
+}
+
 }  // namespace
 
+// Only a file that is not there (or too short to hold a record) means "no record". One
+// that is there but cannot be read is reported, and the run leaves it alone.
 RecordState Backend::ReadRecord(std::int32_t& value) {
   value = 0;
-  std::FILE* f = std::fopen(RecordFile().c_str(), "rb");
-  if (!f) return RecordState::Absent;
+  const std::string file = RecordFile();
+  // Non-blocking, so that a pipe in its place cannot stall start-up.
+  const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return RecordState::Absent;
+    return Unreadable(file, std::strerror(errno));
+  }
   unsigned char bytes[4];
-  const size_t got = std::fread(bytes, 1, 4, f);
-  std::fclose(f);
-  if (got != 4) return RecordState::Absent;
+  struct stat info;
+  long got = -1;
+  const char* reason = "not a plain file";
+  if (fstat(fd, &info) != 0) {
+    reason = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    reason = std::strerror(EISDIR);
+  } else if (S_ISREG(info.st_mode)) {
+    got = ReadSome(fd, bytes, sizeof bytes);
+    if (got < 0) reason = std::strerror(errno);
+  }
+  close(fd);
+  if (got < 0) return Unreadable(file, reason);
+  if (got < 4) return RecordState::Absent;
   const std::uint32_t v = static_cast<std::uint32_t>(bytes[0]) |
                           (static_cast<std::uint32_t>(bytes[1]) << 8) |
                           (static_cast<std::uint32_t>(bytes[2]) << 16) |
@@ -35,28 +114,22 @@ RecordState Backend::ReadRecord(std::int32_t& value) {
 }
 
 // Written beside the real file and renamed over it, so a crash at any moment leaves
-// either the old record or the new one, never a torn file.
+// either the old record or the new one, never a torn file. A record that cannot be
+// kept is said once on standard error, and no temporary file stays behind.
 bool Backend::WriteRecord(std::int32_t value) {
   const std::string file = RecordFile();
   const std::filesystem::path folder = std::filesystem::path(file).parent_path();
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
   const std::string temp = file + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  const std::uint32_t v = static_cast<std::uint32_t>(value);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
-                                  static_cast<unsigned char>((v >> 8) & 0xFF),
-                                  static_cast<unsigned char>((v >> 16) & 0xFF),
-                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
-  bool ok = std::fwrite(bytes, 1, 4, f) == 4;
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) {
-    std::remove(temp.c_str());
+  errno = 0;
+  if (!WriteTemp(temp, value) || std::rename(temp.c_str(), file.c_str()) != 0) {
+    const int saved = errno;
+    unlink(temp.c_str());
+    SayOnce("cannot save the high score in '" + file + "' (" + std::strerror(saved) + ")");
     return false;
   }
+  FlushFolder(file);
   return true;
 }
 

@@ -1,8 +1,8 @@
 // Input scripts: "P move X Y", "P down", "P up", "P close", one a line; '#' starts a
 // comment, blank lines are skipped. Anything else stops start-up with the file and line.
+// The file is read whole; a folder, a pipe or a device is refused.
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +12,9 @@
 namespace platform {
 
 namespace {
+
+// Far more than any script needs; a bigger file is taken for a mistake.
+constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
 bool ToInteger(const std::string& word, long long low, long long high, long long& out) {
   if (word.empty()) return false;
@@ -25,12 +28,9 @@ bool ToInteger(const std::string& word, long long low, long long high, long long
 
 }  // namespace
 
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read script '" + path + "'";
-    return false;
-  }
+bool ParseScript(const std::string& text, const std::string& path,
+                 std::vector<ScriptCommand>& out, std::string& error) {
+  std::istringstream in(text);
   std::vector<ScriptCommand> commands;
   std::string line;
   int lineNumber = 0;
@@ -79,6 +79,16 @@ bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::s
   }
   out = commands;
   return true;
+}
+
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  if (!ReadWholeFile(path.c_str(), kMaxScriptBytes, bytes, &why)) {
+    error = "cannot read script '" + path + "': " + why;
+    return false;
+  }
+  return ParseScript(std::string(bytes.begin(), bytes.end()), path, out, error);
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,6 +84,14 @@ bool ParseLine(const std::string& s, TraceLine& out) {
   return i < s.size();
 }
 
+const char* const kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+int Status(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
 }  // namespace
 
 std::string MakeTempDir(const std::string& name) {
@@ -123,8 +133,19 @@ bool FileExists(const std::string& path) {
   return fs::exists(path, ignored);
 }
 
-RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quoted(dir) + " && exec " + Quoted(TONKALO_BIN);
+std::string RecordBytes(std::int32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
+  }
+  return bytes;
+}
+
+RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args,
+                     const RunHow& how) {
+  std::string command = "cd " + Quoted(dir) + " && exec timeout -k 5 " +
+                        std::to_string(how.timeoutSeconds) + " " +
+                        (how.asOtherUser ? kAsNobody : "") + Quoted(TONKALO_BIN);
   for (const std::string& a : args) command += " " + Quoted(a);
   command += " 2>&1 >/dev/null </dev/null";
   RunResult result;
@@ -134,10 +155,41 @@ RunResult RunProgram(const std::string& dir, const std::vector<std::string>& arg
   for (size_t n; (n = std::fread(buf, 1, sizeof(buf), pipe)) > 0;) {
     result.stderrText.append(buf, n);
   }
-  const int status = pclose(pipe);
-  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.exitStatus = 128 + WTERMSIG(status);
+  result.exitStatus = Status(pclose(pipe));
   return result;
+}
+
+std::string OtherUserWhyNot() {
+  if (getuid() != 0) return "the tests do not run as root, so they cannot switch users";
+  if (std::system((std::string(kAsNobody) + "true >/dev/null 2>&1").c_str()) != 0) {
+    return "this machine does not let root switch to the user nobody (setpriv failed)";
+  }
+  return "";
+}
+
+int Spawn(const std::string& dir, const std::vector<std::string>& args,
+          const std::string& errFile) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int null = open("/dev/null", O_RDWR);
+  if (err < 0 || null < 0 || chdir(dir.c_str()) != 0) _exit(126);
+  dup2(null, 0);
+  dup2(null, 1);
+  dup2(err, 2);
+  std::vector<char*> argv = {const_cast<char*>(TONKALO_BIN)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(TONKALO_BIN, argv.data());
+  _exit(127);
+}
+
+int Wait(int pid, long* maxResidentKb) {
+  int status = 0;
+  struct rusage usage;
+  if (wait4(pid, &status, 0, &usage) != pid) return -1;
+  if (maxResidentKb) *maxResidentKb = usage.ru_maxrss;
+  return Status(status);
 }
 
 std::vector<TraceLine> ReadTrace(const std::string& path) {

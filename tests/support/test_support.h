@@ -18,13 +18,29 @@ void CopyData(const std::string& dir);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// The four bytes highscore.dat holds for a record: signed, little-endian.
+std::string RecordBytes(std::int32_t value);
 
 struct RunResult {
-  int exitStatus = -1;
+  int exitStatus = -1;  // 128 + N when killed by signal N; 124 when it ran out of time
   std::string stderrText;
 };
+struct RunHow {
+  bool asOtherUser = false;  // as the unprivileged user `nobody` (see OtherUserWhyNot)
+  int timeoutSeconds = 600;  // nothing may hang: a run that takes longer is stopped
+};
 // Runs the program (TONKALO_BIN) with args in dir; standard error is captured.
-RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args);
+RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args,
+                     const RunHow& how = {});
+// Empty when runs can be made as an ordinary user (this process is root and can switch
+// to `nobody`), else why not.
+std::string OtherUserWhyNot();
+
+// The program started in dir without waiting; standard error goes to errFile. Wait()
+// gives its exit status as RunResult does, and its peak resident memory in kB.
+int Spawn(const std::string& dir, const std::vector<std::string>& args,
+          const std::string& errFile);
+int Wait(int pid, long* maxResidentKb = nullptr);
 
 // One trace line, flattened: "pass", "tick", "event" and the event's own fields as
 // their JSON text (strings without quotes, arrays as "[1,2]").

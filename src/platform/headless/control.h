@@ -30,7 +30,8 @@ void PostClose();
 // The stopped notice a real player sends when a track plays to its end.
 void FinishMusicTrack();
 
-// Everything recorded since Init or the last Clear.
+// Everything recorded since Init or the last Clear (in a long run, the latest 2,048 at
+// least of each kind).
 const std::vector<int>& PlayedSounds();
 // The size of the WAV image each of PlayedSounds came with; 0 for an effect played
 // without an image, which only halts the channel.
