@@ -164,6 +164,13 @@ std::string OtherUserWhyNot() {
   if (std::system((std::string(kAsNobody) + "true >/dev/null 2>&1").c_str()) != 0) {
     return "this machine does not let root switch to the user nobody (setpriv failed)";
   }
+  // A checkout under a private folder (say /root) is closed to other users.
+  const std::string reach = "cd " + Quoted(fs::current_path().string()) + " && test -x " +
+                            Quoted(TONKALO_BIN);
+  if (std::system((std::string(kAsNobody) + "sh -c " + Quoted(reach) + " >/dev/null 2>&1")
+                      .c_str()) != 0) {
+    return "the user nobody cannot reach the program (a folder above it is closed to others)";
+  }
   return "";
 }
 
