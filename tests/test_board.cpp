@@ -71,29 +71,6 @@ void PressAt(int x, int y) {
   UpdateMouse(1);
 }
 
-// A 640 x 480 colour bitmap in its own context, black to start with.
-struct BackBuffer {
-  gdi::HDC dc = gdi::CreateCompatibleDC(0);
-  gdi::HBITMAP bmp = gdi::CreateCompatibleBitmap(0, 640, 480);
-  BackBuffer() { gdi::SelectObject(dc, bmp); }
-  ~BackBuffer() {
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bmp);
-  }
-  std::uint32_t At(int x, int y) const { return gdi::PixelAt(bmp, x, y) & 0xFFFFFF; }
-  void Clear() {
-    static const BackBuffer blank;
-    gdi::BitBlt(dc, 0, 0, 640, 480, blank.dc, 0, 0, gdi::SRCCOPY);
-  }
-  // Pixels in [x0, x1) x [y0, y1) that are not black.
-  int Painted(int x0, int y0, int x1, int y1) const {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) n += At(x, y) != 0;
-    return n;
-  }
-};
-
 // A board straight after the game's start: module state fresh, seeded with 100, reset.
 class BoardTest : public ::testing::Test {
  protected:
@@ -145,7 +122,7 @@ class BoardTest : public ::testing::Test {
     return true;
   }
 
-  BackBuffer back;
+  testsupport::Screen back;
   std::unique_ptr<CBoard> board;
   int score = 0, time = 0, stars = 0, misses = 0;
   int flags[4] = {0, 0, 0, 0};
