@@ -119,6 +119,12 @@ std::string MakeGameDir(const std::string& name) {
   return dir;
 }
 
+InFolder::InFolder(const std::string& dir) : old_(fs::current_path().string()) {
+  EXPECT_EQ(chdir(dir.c_str()), 0) << dir;
+}
+
+InFolder::~InFolder() { EXPECT_EQ(chdir(old_.c_str()), 0) << old_; }
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }

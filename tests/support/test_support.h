@@ -19,6 +19,17 @@ std::string MakeTempDir(const std::string& name);
 void CopyData(const std::string& dir);
 // MakeTempDir(name) holding a copy of the data.
 std::string MakeGameDir(const std::string& name);
+// Works in dir for its lifetime, then returns to the folder it was in.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& dir);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::string old_;
+};
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
