@@ -276,8 +276,10 @@ TEST_F(SdlBackend, PointerIsInBackBufferPixelsAtAnyScaleAndClicksBecomeMessages)
 }
 
 // A press and release that both fall between two samples read as down for one sample;
-// a press that began outside the window and was dragged in while held is down.
-TEST_F(SdlBackend, AQuickClickIsSampledOnceAndAPressDraggedInIsDown) {
+// a press that began outside the window and was dragged in while held is down. Escape
+// and Ctrl+Q close the window as its close button does; other keys are the platform's
+// own and reach the game as nothing.
+TEST_F(SdlBackend, AQuickClickIsSampledOnceAPressDraggedInIsDownAndEscapeOrCtrlQCloses) {
   OpenWindow(1);
   PointAt(100, 100, 1);
   Xdotool("click 1");
@@ -300,6 +302,13 @@ TEST_F(SdlBackend, AQuickClickIsSampledOnceAndAPressDraggedInIsDown) {
   Xdotool("mouseup 1");
   EXPECT_TRUE(Messages(200).empty());
   EXPECT_FALSE(platform::LeftButtonDown());
+
+  for (const char* key : {"Escape", "ctrl+q"}) {
+    Xdotool(std::string("key ") + key);
+    EXPECT_EQ(Messages(200), (Sent{{platform::WM_CLOSE, 0}})) << key;
+  }
+  Xdotool("key q m m s s");
+  EXPECT_TRUE(Messages(200).empty());
 }
 
 // P pauses inside the message pump: the window shows the frame dimmed, the music stops,
@@ -374,19 +383,6 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   play();
   platform::Shutdown();
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/audio.raw"));
-}
-
-// Escape and Ctrl+Q close the window as its close button does; other keys are the
-// platform's own and reach the game as nothing.
-TEST_F(SdlBackend, EscapeAndCtrlQClose) {
-  OpenWindow(1);
-  PointAt(320, 240, 1);
-  for (const char* key : {"Escape", "ctrl+q"}) {
-    Xdotool(std::string("key ") + key);
-    EXPECT_EQ(Messages(200), (Sent{{platform::WM_CLOSE, 0}})) << key;
-  }
-  Xdotool("key q m m s s");
-  EXPECT_TRUE(Messages(200).empty());
 }
 
 // A window resized by hand keeps the largest whole scale, centred between black bars,
