@@ -1,10 +1,9 @@
-// A whole scripted game, title to results and back to the title, drawn pixel for pixel
-// as it was when the list of frames was recorded: the raster layer may get faster, but
-// never different. After a deliberate change to the pictures, record the list again
-// with TONKALO_RECORD_FRAMES=1 (ctest -R FrameIdentity) from a build you trust.
+// The game in this process. A whole scripted game, title to results and back to the
+// title, drawn pixel for pixel as it was when the list of frames was recorded: the raster
+// layer may get faster, but never different. After a deliberate change to the pictures,
+// record the list again with TONKALO_RECORD_FRAMES=1 (ctest -R FrameIdentity) from a
+// build you trust. And the title's START pulse and the high-score guard.
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -12,13 +11,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "game/game.h"
 #include "game/program.h"
 #include "platform/headless/control.h"
 #include "platform/platform.h"
+#include "services/window.h"
 #include "support/test_support.h"
 
 namespace {
@@ -67,9 +69,7 @@ std::string Hex(std::uint64_t v) {
 std::string PlayAndHash(const std::string& dir) {
   const long long frames = FramesOf(kScript);
   EXPECT_GT(frames, 0) << kScript << " has no --frames in its header";
-  char old[4096];
-  EXPECT_NE(getcwd(old, sizeof old), nullptr);
-  EXPECT_EQ(chdir(dir.c_str()), 0);
+  testsupport::InFolder in(dir);
   platform::Options options;
   options.headless = true;
   options.script = kScript;
@@ -88,7 +88,6 @@ std::string PlayAndHash(const std::string& dir) {
     out += std::to_string(f.pass) + " " + Hex(f.hash) + "\n";
   }
   platform::Shutdown();
-  EXPECT_EQ(chdir(old), 0);
   return out;
 }
 
@@ -118,4 +117,39 @@ TEST(FrameIdentity, BusyGameLooksTheSameEveryFiftiethPass) {
   for (std::size_t i = 1; i < want.size(); ++i) {
     ASSERT_EQ(got[i], want[i]) << "the first frame that differs (pass, hash)";
   }
+}
+
+// The pulse climbs by 4, is clamped to 255 in the 64th title frame, falls by 4, reaches
+// 0 in frame 128 and climbs again.
+TEST(TitlePulse, StartPulseClimbsClampsAndFalls) {
+  testsupport::StartHeadless();
+  testsupport::InFolder in(testsupport::MakeTempDir("pulse"));
+  ProgramObjects objects;
+  objects.game.EnterTitle();
+  std::map<int, int> seen;
+  for (int frame = 1; frame <= 129; ++frame) {
+    objects.game.Frame(MainWindow());
+    seen[frame] = StartPulseAlpha();
+  }
+  for (const auto& [frame, alpha] :
+       std::map<int, int>{{1, 4}, {63, 252}, {64, 255}, {65, 251}, {127, 3}, {128, 0}, {129, 4}}) {
+    EXPECT_EQ(seen[frame], alpha) << "frame " << frame;
+  }
+  platform::Shutdown();
+}
+
+// A game object whose start-up never read highscore.dat must not replace a stored
+// record with its 0 when it is destroyed.
+TEST(HighScoreGuard, ShutdownWithoutStartUpLeavesTheRecordAlone) {
+  testsupport::StartHeadless();
+  const std::string dir = testsupport::MakeTempDir("no_init");
+  testsupport::WriteFile(dir + "/highscore.dat", testsupport::RecordBytes(12345));
+  {
+    testsupport::InFolder in(dir);
+    ProgramObjects objects;
+    objects.game.Shutdown();
+  }
+  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(12345));
+  EXPECT_FALSE(testsupport::FileExists(dir + "/highscore.dat.tmp"));
+  platform::Shutdown();
 }

@@ -22,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::Image;
 
 constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000, kGreen = 0x00FF00;
 constexpr std::uint32_t kNoKey = 0xFFFFFFFF;
@@ -74,14 +73,18 @@ std::set<std::string> FilesIn(const std::string& dir) {
   return names;
 }
 
+struct Image : gdi::DecodedBmp {
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
 // Read with the game's own decoder.
 Image Load(const std::string& name) {
   const std::string bytes = testsupport::ReadFile(Data("BMP/" + name + ".bmp"));
-  gdi::DecodedBmp bmp;
+  Image bmp;
   EXPECT_TRUE(
       gdi::DecodeBmp(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), bmp))
       << name;
-  return {bmp.width, bmp.height, std::move(bmp.pixels)};
+  return bmp;
 }
 
 std::uint32_t KeyOf(const std::string& name) {

@@ -2,9 +2,7 @@
 // backend's records.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -22,18 +20,15 @@ std::string WaveBytes(int index) {
          std::string(static_cast<size_t>(40 + index * 13), static_cast<char>('a' + index)) + '\0';
 }
 
-// Loads the effects from a fresh folder holding all but effect `skip`, then returns to
-// the test's own folder.
+// Loads the effects from a fresh folder holding all but effect `skip`.
 int LoadFromFolder(const std::string& name, int skip) {
-  char home[PATH_MAX];
   const std::string dir = testsupport::MakeTempDir(name);
   mkdir((dir + "/WAV").c_str(), 0755);
   for (int i = 0; i < 10; ++i) {
     if (i != skip) testsupport::WriteFile(dir + "/" + kSoundEffectFiles[i], WaveBytes(i));
   }
-  if (!getcwd(home, sizeof home) || chdir(dir.c_str()) != 0) return -1;
-  const int result = LoadSoundEffects();
-  return chdir(home) == 0 ? result : -1;
+  testsupport::InFolder in(dir);
+  return LoadSoundEffects();
 }
 
 std::string Describe(const std::vector<headless::MusicRecord>& records) {

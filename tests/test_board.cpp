@@ -1,6 +1,7 @@
 // The board: deck, spawns, movement and difficulty ramp, clicks and their effects, the
-// explosion queue and the hammer, its trace lines and one rendered frame, driven with the
-// headless clock and the generated pictures when the data folder is there.
+// explosion queue and the hammer, and its trace lines, driven with the headless clock
+// and the generated pictures when the data folder is there. (How a whole game's frames
+// look, the busy game's frame fingerprints hold.)
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -71,29 +72,6 @@ void PressAt(int x, int y) {
   UpdateMouse(1);
 }
 
-// A 640 x 480 colour bitmap in its own context, black to start with.
-struct BackBuffer {
-  gdi::HDC dc = gdi::CreateCompatibleDC(0);
-  gdi::HBITMAP bmp = gdi::CreateCompatibleBitmap(0, 640, 480);
-  BackBuffer() { gdi::SelectObject(dc, bmp); }
-  ~BackBuffer() {
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bmp);
-  }
-  std::uint32_t At(int x, int y) const { return gdi::PixelAt(bmp, x, y) & 0xFFFFFF; }
-  void Clear() {
-    static const BackBuffer blank;
-    gdi::BitBlt(dc, 0, 0, 640, 480, blank.dc, 0, 0, gdi::SRCCOPY);
-  }
-  // Pixels in [x0, x1) x [y0, y1) that are not black.
-  int Painted(int x0, int y0, int x1, int y1) const {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) n += At(x, y) != 0;
-    return n;
-  }
-};
-
 // A board straight after the game's start: module state fresh, seeded with 100, reset.
 class BoardTest : public ::testing::Test {
  protected:
@@ -145,7 +123,7 @@ class BoardTest : public ::testing::Test {
     return true;
   }
 
-  BackBuffer back;
+  testsupport::Screen back;
   std::unique_ptr<CBoard> board;
   int score = 0, time = 0, stars = 0, misses = 0;
   int flags[4] = {0, 0, 0, 0};
@@ -433,7 +411,7 @@ TEST_F(BoardTest, ASwingShowsSixFramesThenSevenEmptyOnesAndIgnoresClicks) {
   EXPECT_EQ(misses, 2);
 }
 
-// --- trace and picture --------------------------------------------------------------
+// --- trace --------------------------------------------------------------------------
 
 TEST_F(BoardTest, TheTraceReportsDealsHitsMissesAndRamps) {
   platform::Options options;
@@ -466,44 +444,6 @@ TEST_F(BoardTest, TheTraceReportsDealsHitsMissesAndRamps) {
   EXPECT_EQ(fields("miss", {"misses"}), "1");
   EXPECT_EQ(fields("ramp", {"hits", "waitTime", "spawnInterval"}), "5 1000 1079");
   EXPECT_NEAR(std::stod(fields("ramp", {"speed"})), 0.8, 1e-6);
-}
-
-// Items cut off at their height over the canvas, a burst and the hammer; the frame is
-// also written out as board_render.png beside the data folder for a person to look at.
-TEST_F(BoardTest, ARenderedFrameShowsItemsCutOffAtTheirHeight) {
-  if (!havePictures) GTEST_SKIP() << "no generated pictures";
-  const struct { int row, col, kind, height; } items[] = {
-      {0, 0, ITEM_1POINT, 10}, {1, 3, ITEM_10POINT, 50}, {3, 0, ITEM_MINUS_TIMER, 25}};
-  for (const auto& it : items) Place(it.row, it.col, HOLE_WAITING, it.kind, it.height + 0.4f);
-  Place(2, 2, HOLE_WAITING, ITEM_2POINT, 50.4f);
-  PressAt(175, 185);  // hits hole (2, 2) and starts the swing
-  for (std::uint32_t t : {1000u, 1030u, 1060u, 1090u, 1100u}) {
-    headless::SetTick(t);
-    back.Clear();
-    Pass();
-    board->DrawHammer(back.dc);
-  }
-  EXPECT_TRUE(platform::WritePng(std::string(TONKALO_DATA_DIR) + "/../board_render.png",
-                                 gdi::ColourBits(back.bmp, nullptr, nullptr), 640, 480));
-  // The top `height` rows of each sprite show through its mask over the canvas.
-  const gdi::HBITMAP canvas = gdi::CurrentBitmap(board->GetCanvas().GetMemDC());
-  for (const auto& it : items) {
-    const CDrawMaskBMP& sprite = board->GetPointSprite(it.kind);
-    const int left = 70 * it.col + 55 - sprite.GetWidth() / 2;
-    const int top = 70 * it.row + 90 - it.height;
-    int mismatches = 0;
-    for (int j = -1; j < it.height + 5; ++j)
-      for (int i = 0; i < sprite.GetWidth(); ++i) {
-        const bool shown = j >= 0 && j < it.height &&
-                           gdi::PixelAt(gdi::CurrentBitmap(sprite.GetMaskDC()), i, j) == 0;
-        mismatches += back.At(left + i, top + j) !=
-                      (shown ? gdi::PixelAt(gdi::CurrentBitmap(sprite.GetForeDC()), i, j)
-                             : gdi::PixelAt(canvas, left + i - 20, top + j - 20));
-      }
-    EXPECT_EQ(mismatches, 0) << "item kind " << it.kind;
-  }
-  EXPECT_TRUE(CellIsCanvas(4, 1)) << "an empty cell";
-  EXPECT_EQ(back.Painted(380, 0, 640, 480), 0) << "nothing beside the board";
 }
 
 }  // namespace

@@ -43,17 +43,9 @@ std::vector<std::string> WholeGame() { return Autoplay(kWholeGame, {"--tick", "1
 
 // A folder with the game's data, where the other user may write too.
 std::string GameDir(const std::string& name) {
-  const std::string dir = MakeTempDir(name);
-  CopyData(dir);
+  const std::string dir = MakeGameDir(name);
   chmod(dir.c_str(), 0777);
   return dir;
-}
-
-// Standard error holds exactly one line, and it starts with `line`.
-void ExpectSaidOnce(const RunResult& run, const std::string& line) {
-  EXPECT_EQ(std::count(run.stderrText.begin(), run.stderrText.end(), '\n'), 1)
-      << run.stderrText;
-  EXPECT_EQ(run.stderrText.rfind("tonkalo: " + line, 0), 0u) << run.stderrText;
 }
 
 bool Present(const std::string& path) {

@@ -211,15 +211,6 @@ TEST_F(Headless, TraceLinesAreJsonInTheOrderEventsHappen) {
   EXPECT_EQ(testsupport::Events(parsed, "music")[1]["command"], "replay");
 }
 
-TEST(TraceFile, AnUnwritableTraceStopsStartUp) {
-  platform::Options options;
-  options.headless = true;
-  options.trace = "/no/such/folder/trace.jsonl";
-  std::string error;
-  EXPECT_FALSE(platform::Init(options, error));
-  EXPECT_NE(error.find("/no/such/folder/trace.jsonl"), std::string::npos) << error;
-}
-
 TEST_F(Headless, ShotsSaveTheLastFramePresentedInTheirPass) {
   const std::string dir = MakeTempDir("shots");
   platform::Options options;

@@ -276,8 +276,10 @@ TEST_F(SdlBackend, PointerIsInBackBufferPixelsAtAnyScaleAndClicksBecomeMessages)
 }
 
 // A press and release that both fall between two samples read as down for one sample;
-// a press that began outside the window and was dragged in while held is down.
-TEST_F(SdlBackend, AQuickClickIsSampledOnceAndAPressDraggedInIsDown) {
+// a press that began outside the window and was dragged in while held is down. Escape
+// and Ctrl+Q close the window as its close button does; other keys are the platform's
+// own and reach the game as nothing.
+TEST_F(SdlBackend, AQuickClickIsSampledOnceAPressDraggedInIsDownAndEscapeOrCtrlQCloses) {
   OpenWindow(1);
   PointAt(100, 100, 1);
   Xdotool("click 1");
@@ -300,6 +302,13 @@ TEST_F(SdlBackend, AQuickClickIsSampledOnceAndAPressDraggedInIsDown) {
   Xdotool("mouseup 1");
   EXPECT_TRUE(Messages(200).empty());
   EXPECT_FALSE(platform::LeftButtonDown());
+
+  for (const char* key : {"Escape", "ctrl+q"}) {
+    Xdotool(std::string("key ") + key);
+    EXPECT_EQ(Messages(200), (Sent{{platform::WM_CLOSE, 0}})) << key;
+  }
+  Xdotool("key q m m s s");
+  EXPECT_TRUE(Messages(200).empty());
 }
 
 // P pauses inside the message pump: the window shows the frame dimmed, the music stops,
@@ -334,12 +343,16 @@ TEST_F(SdlBackend, PauseStopsTheClockAndTheMusicAndTheResumingClickIsNotTheGames
 }
 
 // --volume scales effects and music; --no-music starts the music muted, M switches it,
-// S switches the effects; --no-sound opens no device at all.
+// S switches the effects; --no-sound opens no device at all. An effect played again is
+// cut off and starts over; a broken one is nothing.
 TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   testsupport::WriteFile(dir_ + "/long.wav", ToneWav(4.0, 330.0));
-  const std::string effect = ToneWav(0.5, 440.0);
-  const auto play = [&effect] {
-    platform::PlayWave(0, reinterpret_cast<const std::uint8_t*>(effect.data()), effect.size());
+  const std::string effect = ToneWav(0.5, 440.0), broken("RIFF\x10\0\0\0WAVEjunk", 16);
+  const auto play = [&effect, &broken] {
+    platform::PlayWave(1, reinterpret_cast<const std::uint8_t*>(broken.data()), broken.size());
+    for (int again = 0; again < 2; ++again) {
+      platform::PlayWave(0, reinterpret_cast<const std::uint8_t*>(effect.data()), effect.size());
+    }
   };
   platform::Options options;
   options.volume = 50;
@@ -370,19 +383,6 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   play();
   platform::Shutdown();
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/audio.raw"));
-}
-
-// Escape and Ctrl+Q close the window as its close button does; other keys are the
-// platform's own and reach the game as nothing.
-TEST_F(SdlBackend, EscapeAndCtrlQClose) {
-  OpenWindow(1);
-  PointAt(320, 240, 1);
-  for (const char* key : {"Escape", "ctrl+q"}) {
-    Xdotool(std::string("key ") + key);
-    EXPECT_EQ(Messages(200), (Sent{{platform::WM_CLOSE, 0}})) << key;
-  }
-  Xdotool("key q m m s s");
-  EXPECT_TRUE(Messages(200).empty());
 }
 
 // A window resized by hand keeps the largest whole scale, centred between black bars,
@@ -438,23 +438,6 @@ TEST_F(SdlBackend, TheWindowIconComesFromTheDataFolder) {
   std::system(("xprop -id $(head -n1 " + dir_ + "/wid) _NET_WM_ICON >" + dir_ + "/icon").c_str());
   EXPECT_NE(testsupport::ReadFile(dir_ + "/icon").find("64 x 64"), std::string::npos)
       << testsupport::ReadFile(dir_ + "/icon").substr(0, 200);
-}
-
-TEST_F(SdlBackend, EffectsAreHeardOnTheDiskDriver) {
-  OpenWindow(1);
-  const std::string wav = ToneWav(0.3, 440.0), broken("RIFF\x10\0\0\0WAVEjunk", 16);
-  const auto* image = reinterpret_cast<const std::uint8_t*>(wav.data());
-  platform::PlayWave(1, reinterpret_cast<const std::uint8_t*>(broken.data()), broken.size());
-  platform::PlayWave(0, image, wav.size());
-  platform::PlayWave(0, image, wav.size());  // cut off and started again
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  platform::Shutdown();
-  const std::string raw = testsupport::ReadFile(dir_ + "/audio.raw");
-  ASSERT_GT(raw.size(), 4000u);
-  std::vector<std::int16_t> samples(raw.size() / 2);  // the device's native 16-bit format
-  std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-  const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
-  EXPECT_GT(std::max(-*low, static_cast<int>(*high)), 4000);
 }
 
 TEST_F(SdlBackend, OnlyATrackThatPlaysToItsEndSendsTheStoppedNotice) {

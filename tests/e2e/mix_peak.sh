@@ -9,13 +9,8 @@ set -euo pipefail
 
 bin=$1 data=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
-rm -rf "$work"
-mkdir -p "$work"
-cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
-
-fail() { echo "mix_peak: $*" >&2; exit 1; }
-
 source "$here/../support/xvfb.sh"
+prepare_work "$work" "$data"
 start_xvfb "$work"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 

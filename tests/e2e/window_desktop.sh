@@ -11,29 +11,15 @@
 # - Escape quits through the normal exit.
 # Usage: window_desktop.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
-bin=$(realpath "$1") data=$(realpath "$2") work=$3
-rm -rf "$work" && mkdir -p "$work"
-cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
+bin=$(realpath "$1") work=$3
+source "$(dirname "$0")/../support/xvfb.sh"
+prepare_work "$work" "$2"
+start_xvfb "$work" 1920x1080
 cd "$work"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>display >xvfb.log 2>&1 &
-xvfb=$!
 game=
-wm=
-cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null
-  [ -n "$wm" ] && kill "$wm" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
-[ -s display ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 display)"
 openbox --sm-disable >openbox.log 2>&1 &
 wm=$!
+trap 'kill $game "$wm" "$xvfb_pid" 2>/dev/null; wait 2>/dev/null' EXIT
 for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1

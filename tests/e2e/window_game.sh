@@ -2,21 +2,15 @@
 # A real game in a real window: Xvfb, clicks from xdotool, audio on SDL's disk driver.
 # Title -> countdown -> hits on the first four tokens -> ten misses -> finish ->
 # results -> back to the title. Checks the trace, a screenshot and the audio written.
+# Then the built-in player (the attract mode) in the window, on the fast tick so that
+# it is quick: it clicks the title, plays and strikes tokens.
 # Usage: window_game.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
 bin=$1 data=$2 work=$3
-rm -rf "$work" && mkdir -p "$work"
-cp -r "$data/BMP" "$data/WAV" "$data/MP3" "$work/"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; [ -n "${game:-}" ] && kill "$game" 2>/dev/null || true; }
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/../support/xvfb.sh"
+prepare_work "$work" "$data"
+start_xvfb "$work"
+trap 'kill "$xvfb_pid" ${game:-} 2>/dev/null || true' EXIT
 
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 t_start=$(date +%s.%N)
@@ -54,17 +48,17 @@ kill -TERM "$game"
 wait "$game" || fail "exit status $?"
 game=
 
-trace=$work/trace.jsonl
-[ -s "$trace" ] || fail "no trace written"
-states=$(grep -o '"state":"[a-z]*"' "$trace" | cut -d'"' -f4 | tr '\n' ' ')
-echo "states: $states"
-case "$states" in
-  "title countdown play finish result title "*) ;;
-  *) fail "unexpected state sequence: $states" ;;
-esac
-hits=$(grep -c '"event":"hit"' "$trace" || true)
-echo "hits: $hits"
-[ "$hits" -ge 1 ] || fail "no token was hit"
+# The trace's states begin with $2 and it holds at least $3 hits.
+expect_trace() {
+  local states hits
+  [ -s "$1" ] || fail "no trace written"
+  states=$(grep -o '"state":"[a-z]*"' "$1" | cut -d'"' -f4 | tr '\n' ' ')
+  hits=$(grep -c '"event":"hit"' "$1" || true)
+  echo "states: $states; hits: $hits"
+  case "$states" in "$2"*) ;; *) fail "unexpected state sequence: $states" ;; esac
+  [ "$hits" -ge "$3" ] || fail "fewer than $3 tokens were hit"
+}
+expect_trace "$work/trace.jsonl" "title countdown play finish result title " 1
 
 # The back buffer reached the window unscaled: the title's top-left corner (away from
 # the pulsing START and the hammer) matches the headless program's picture of it.
@@ -85,4 +79,13 @@ loud=$(od -An -t d2 -v -j "$offset" -N $((3 * 176400)) "$work/audio.raw" |
   tr -s ' ' '\n' | awk '$1 > 300 || $1 < -300 { n++ } END { print n + 0 }')
 echo "audio samples above the noise floor during play: $loud"
 [ "$loud" -gt 1000 ] || fail "play was silent"
+
+export SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software
+(cd "$work" && exec "$bin" --autoplay --scale 1 --tick 1 --frames 4000 \
+  --trace autoplay.jsonl --shot 3999:last.png) 2>"$work/stderr.log" ||
+  fail "autoplay: exit status $?: $(cat "$work/stderr.log")"
+[ ! -s "$work/stderr.log" ] || fail "autoplay said: $(cat "$work/stderr.log")"
+expect_trace "$work/autoplay.jsonl" "title countdown play " 3
+size=$(identify -format '%wx%h' "$work/last.png")
+[ "$size" = 640x480 ] || fail "the autoplay shot is $size, not 640x480"
 echo "window game OK"

@@ -32,12 +32,6 @@ struct TempDirs {
   }
 };
 
-std::uint32_t Le(const std::string& b, size_t at, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint32_t>(b[at + i] & 0xFF) << (8 * i);
-  return v;
-}
-
 std::string Quoted(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -119,6 +113,18 @@ void CopyData(const std::string& dir) {
   }
 }
 
+std::string MakeGameDir(const std::string& name) {
+  const std::string dir = MakeTempDir(name);
+  CopyData(dir);
+  return dir;
+}
+
+InFolder::InFolder(const std::string& dir) : old_(fs::current_path().string()) {
+  EXPECT_EQ(chdir(dir.c_str()), 0) << dir;
+}
+
+InFolder::~InFolder() { EXPECT_EQ(chdir(old_.c_str()), 0) << old_; }
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -157,6 +163,12 @@ RunResult RunProgram(const std::string& dir, const std::vector<std::string>& arg
   }
   result.exitStatus = Status(pclose(pipe));
   return result;
+}
+
+void ExpectSaidOnce(const RunResult& run, const std::string& line) {
+  EXPECT_EQ(std::count(run.stderrText.begin(), run.stderrText.end(), '\n'), 1)
+      << run.stderrText;
+  EXPECT_EQ(run.stderrText.rfind("tonkalo: " + line, 0), 0u) << run.stderrText;
 }
 
 std::string OtherUserWhyNot() {
@@ -218,33 +230,6 @@ std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::st
   return out;
 }
 
-Image ReadBmp(const std::string& path) {
-  const std::string b = ReadFile(path);
-  Image image;
-  if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || Le(b, 14, 4) < 40 || Le(b, 28, 2) != 24 ||
-      Le(b, 30, 4) != 0) {
-    return image;
-  }
-  const size_t offset = Le(b, 10, 4);
-  const auto width = static_cast<std::int32_t>(Le(b, 18, 4));
-  const auto rawHeight = static_cast<std::int32_t>(Le(b, 22, 4));
-  const int height = std::abs(rawHeight);
-  const size_t rowBytes = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-  if (width <= 0 || width > 16384 || height == 0 || height > 16384 || offset > b.size() ||
-      b.size() - offset < rowBytes * height) {
-    return image;
-  }
-  image.width = width;
-  image.height = height;
-  for (int y = 0; y < height; ++y) {
-    const size_t row = offset + rowBytes * static_cast<size_t>(rawHeight < 0 ? y : height - 1 - y);
-    for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
-      image.pixels.push_back(Le(b, row + 3 * x, 3));
-    }
-  }
-  return image;
-}
-
 std::vector<std::uint32_t> DecodedPixels(const std::string& path) {
   std::vector<std::uint32_t> out;
   std::FILE* p = popen(("convert '" + path + "' -depth 8 rgb:- 2>/dev/null").c_str(), "r");
@@ -252,6 +237,31 @@ std::vector<std::uint32_t> DecodedPixels(const std::string& path) {
   while (p && std::fread(rgb, 1, 3, p) == 3) out.push_back(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
   if (p) pclose(p);
   return out;
+}
+
+void Screen::Clear() {
+  static const Screen blank;
+  gdi::BitBlt(dc, 0, 0, 640, 480, blank.dc, 0, 0, gdi::SRCCOPY);
+}
+
+int Screen::Painted(int x0, int y0, int x1, int y1) const {
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) n += At(x, y) != 0;
+  }
+  return n;
+}
+
+std::array<int, 4> Screen::Bounds(std::uint32_t colour) const {
+  std::array<int, 4> b{-1, -1, -1, -1};
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      if (At(x, y) == colour) {
+        b = {b[0] < 0 ? x : std::min(b[0], x), b[1] < 0 ? y : b[1], std::max(b[2], x), y};
+      }
+    }
+  }
+  return b;
 }
 
 void StartHeadless(platform::Options options) {

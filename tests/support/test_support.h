@@ -2,11 +2,13 @@
 // reading its trace, and reading pictures back.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/gdi.h"
 #include "platform/platform.h"
 
 namespace testsupport {
@@ -15,6 +17,19 @@ namespace testsupport {
 std::string MakeTempDir(const std::string& name);
 // Copies the generated data folder (BMP, WAV, MP3) into dir.
 void CopyData(const std::string& dir);
+// MakeTempDir(name) holding a copy of the data.
+std::string MakeGameDir(const std::string& name);
+// Works in dir for its lifetime, then returns to the folder it was in.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& dir);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::string old_;
+};
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
@@ -32,6 +47,8 @@ struct RunHow {
 // Runs the program (TONKALO_BIN) with args in dir; standard error is captured.
 RunResult RunProgram(const std::string& dir, const std::vector<std::string>& args,
                      const RunHow& how = {});
+// Standard error holds exactly one line, and it starts with "tonkalo: " + line.
+void ExpectSaidOnce(const RunResult& run, const std::string& line);
 // Empty when runs can be made as an ordinary user (this process is root and can switch
 // to `nobody`), else why not.
 std::string OtherUserWhyNot();
@@ -49,17 +66,29 @@ std::vector<TraceLine> ReadTrace(const std::string& path);
 // The lines whose "event" is `event`.
 std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::string& event);
 
-// A decoded uncompressed 24-bit BMP as 0x00RRGGBB rows top to bottom; empty on failure.
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> pixels;
-  std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-Image ReadBmp(const std::string& path);
 // The pixels of any picture file as ImageMagick decodes them, 0x00RRGGBB rows top to
 // bottom: a reader independent of the program's writers.
 std::vector<std::uint32_t> DecodedPixels(const std::string& path);
+
+// A 640 x 480 colour bitmap selected into its own memory context, black to start with.
+struct Screen {
+  gdi::HDC dc = gdi::CreateCompatibleDC(0);
+  gdi::HBITMAP bmp = gdi::CreateCompatibleBitmap(0, 640, 480);
+  const std::uint32_t* px = (gdi::SelectObject(dc, bmp), gdi::ColourBits(bmp, nullptr, nullptr));
+  Screen() = default;
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+  ~Screen() {
+    gdi::DeleteDC(dc);
+    gdi::DeleteObject(bmp);
+  }
+  std::uint32_t At(int x, int y) const { return px[y * 640 + x]; }
+  void Clear();
+  // Pixels in [x0, x1) x [y0, y1) that are not black.
+  int Painted(int x0, int y0, int x1, int y1) const;
+  // Left, top, right, bottom (inclusive) of the pixels of `colour`; all -1 for none.
+  std::array<int, 4> Bounds(std::uint32_t colour) const;
+};
 
 // Starts the headless backend in this test program (options.headless is forced on); a
 // failed start fails the current test.

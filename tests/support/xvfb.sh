@@ -1,10 +1,19 @@
-# Sourced by the window tests: starts a virtual X server for this script and points
-# DISPLAY at it; the server is stopped when the script exits.
-# Usage: start_xvfb WORK_DIR   (leaves xvfb.log and display in WORK_DIR)
+# Sourced by the window tests. Usage: prepare_work WORK_DIR DATA_DIR, then
+# start_xvfb WORK_DIR [SCREEN] (1280x1024 unless named; leaves xvfb.log and display in
+# WORK_DIR, points DISPLAY at the server and stops it when the script exits).
+
+fail() { echo "$(basename "$0" .sh): $*" >&2; exit 1; }
+
+# A fresh WORK_DIR holding a copy of the game's data.
+prepare_work() {
+  rm -rf "$1" && mkdir -p "$1"
+  cp -r "$2/BMP" "$2/WAV" "$2/MP3" "$1/"
+}
+
 start_xvfb() {
   local work=$1
   # Xvfb picks a free display itself and tells us which on fd 3.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+  Xvfb -displayfd 3 -screen 0 "${2:-1280x1024}x24" -nolisten tcp -noreset 3>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
@@ -12,10 +21,6 @@ start_xvfb() {
     [ -s "$work/display" ] && break
     sleep 0.1
   done
-  if [ ! -s "$work/display" ]; then
-    echo "$(basename "$0"): Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-  fi
+  [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
 }
