@@ -216,7 +216,7 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
         for (int again = dice.Below(3); again >= 0; --again) {
           BitBlt(d.dc, 0, 0, d.w, d.h, s.dc, 0, dice.Chance(50) ? 0 : dice.Below(10), SRCCOPY);
         }
-        if (dice.Chance(30)) {
+        if (&s != &slots[9] && dice.Chance(30)) {  // the wall stays as it is
           SetTextColor(s.dc, dice.Pick(inks));
           BitBlt(s.dc, 0, 0, s.w, s.h, zeros, 0, 0, SRCCOPY);
           SetTextColor(s.dc, RGB(0, 0, 0));
@@ -249,6 +249,10 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
       case 10: {  // a picture built again on the wall, as the back buffer is every pass
         Slot& d = slots[static_cast<size_t>(dice.Pick(std::vector<int>{0, 1, 3}))];
         BitBlt(d.dc, 0, 0, d.w, d.h, slots[9].dc, 0, dice.Chance(70) ? 0 : 1 + dice.Below(8), SRCCOPY);
+        if (dice.Chance(80)) {  // and a board over it, mostly from the same place
+          BitBlt(d.dc, dice.Chance(80) ? 4 : 5, 3, 30, 20, slots[9].dc, 2,
+                 dice.Chance(60) ? 1 : 2 + dice.Below(3), SRCCOPY);
+        }
         paint(d);
         break;
       }

@@ -49,34 +49,23 @@ struct Rect {
   }
 };
 
-// What a buffer holds: the rows of `source` from `row` on, as the source was at
-// `version`, except inside the rectangles `drawn`. A null source: nothing is known.
-// The source is only ever compared with, never followed: it may be gone (then no
-// surface has its version any more).
-struct Backdrop {
-  const Surface* source = nullptr;
-  std::uint64_t version = 0;
-  int row = 0;
-  std::vector<Rect> drawn;
+// Places drawn into since some picture was copied in: a few rectangles, folded into the
+// one around them all when there are too many.
+struct DrawnPlaces {
+  static constexpr std::size_t kMost = 64;
+  std::vector<Rect> rects;
 
-  // So many places drawn into are folded into the one rectangle around them all.
-  static constexpr std::size_t kMostDrawn = 64;
-
-  void Forget() {
-    source = nullptr;
-    drawn.clear();
-  }
-  void Drawn(const Rect& r) {
-    if (source == nullptr || r.w <= 0 || r.h <= 0) return;
-    for (const Rect& d : drawn) {
+  void Add(const Rect& r) {
+    if (r.w <= 0 || r.h <= 0) return;
+    for (const Rect& d : rects) {
       if (d.Contains(r)) return;
     }
-    if (drawn.size() < kMostDrawn) {
-      drawn.push_back(r);
+    if (rects.size() < kMost) {
+      rects.push_back(r);
       return;
     }
     Rect all = r;
-    for (const Rect& d : drawn) {
+    for (const Rect& d : rects) {
       const i64 right = std::max(all.x + all.w, d.x + d.w);
       const i64 bottom = std::max(all.y + all.h, d.y + d.h);
       all.x = std::min(all.x, d.x);
@@ -84,7 +73,55 @@ struct Backdrop {
       all.w = right - all.x;
       all.h = bottom - all.y;
     }
-    drawn.assign(1, all);
+    rects.assign(1, all);
+  }
+};
+
+// A picture copied into part of a buffer: `area` holds the pixels of `source` (as it was
+// at `version`) from (sx, sy) on, except where drawn over since (the board's canvas
+// under this frame's items).
+struct Inlay {
+  const Surface* source = nullptr;
+  std::uint64_t version = 0;
+  i64 sx = 0;
+  i64 sy = 0;
+  Rect area;
+  DrawnPlaces drawn;
+};
+
+// What a buffer holds: the rows of `source` from `row` on, as the source was at
+// `version`, except inside the places `drawn`, where `inlays` may say more. A null
+// source: nothing is known outside the inlays. Sources are only ever compared with,
+// never followed: one may be gone (then no surface has its version any more).
+struct Backdrop {
+  static constexpr std::size_t kMostInlays = 4;
+  const Surface* source = nullptr;
+  std::uint64_t version = 0;
+  int row = 0;
+  DrawnPlaces drawn;
+  std::vector<Inlay> inlays;
+
+  void Forget() {
+    source = nullptr;
+    drawn.rects.clear();
+    inlays.clear();
+  }
+  void Drawn(const Rect& r) {
+    if (source != nullptr) drawn.Add(r);
+    for (Inlay& inlay : inlays) {
+      const Rect& a = inlay.area;
+      const i64 left = std::max(a.x, r.x);
+      const i64 top = std::max(a.y, r.y);
+      const i64 right = std::min(a.x + a.w, r.x + r.w);
+      const i64 bottom = std::min(a.y + a.h, r.y + r.h);
+      if (left < right && top < bottom) inlay.drawn.Add({left, top, right - left, bottom - top});
+    }
+  }
+  // Only the inlays that lie wholly inside `keep` still hold.
+  void KeepInlaysInside(const Rect& keep) {
+    inlays.erase(std::remove_if(inlays.begin(), inlays.end(),
+                                [&](const Inlay& inlay) { return !keep.Contains(inlay.area); }),
+                 inlays.end());
   }
 };
 
@@ -150,15 +187,16 @@ void MakeReal(Surface& copy, const Rect& keep = {}) {
   std::uint32_t* to = copy.pixels.data();
   Backdrop& b = copy.backdrop;
   if (b.source == &source && b.version == source.version && b.row == copy.showsRow) {
-    for (const Rect& r : b.drawn) CopyOutside(to, from, copy.width, r, keep);
+    for (const Rect& r : b.drawn.rects) CopyOutside(to, from, copy.width, r, keep);
   } else {
     CopyOutside(to, from, copy.width, {0, 0, copy.width, copy.height}, keep);
     b.source = &source;
     b.version = source.version;
     b.row = copy.showsRow;
   }
-  b.drawn.clear();
-  b.Drawn(keep);
+  b.drawn.rects.clear();
+  b.drawn.Add(keep);
+  b.KeepInlaysInside(keep);
   Unlink(copy);
 }
 
@@ -190,13 +228,48 @@ std::uint32_t* ForOverwrite(Surface& s) {
   return s.pixels.data();
 }
 
-// Before the w x h pixels at (x, y) of s are replaced by a plain copy: as ForWrite, but
-// a lazy copy that s is gets its own pixels everywhere else only.
-std::uint32_t* ForOverwriteArea(Surface& s, i64 x, i64 y, i64 w, i64 h) {
-  if (s.shows == nullptr) return ForWrite(s, {x, y, w, h});
+// Before the pixels of s inside `area` are replaced by a plain copy: as ForWrite, but a
+// lazy copy that s is gets its own pixels everywhere else only, and the caller tells
+// the backdrop what the area then holds.
+std::uint32_t* ForOverwriteArea(Surface& s, const Rect& area) {
+  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
-  MakeReal(s, {x, y, w, h});
+  if (s.shows != nullptr) MakeReal(s, area);
   return s.pixels.data();
+}
+
+// A plain copy of `from` (as wide as `to`'s rows need: widths given) into `area` of a
+// buffer, in the same format. Where the area already holds the same unchanged picture
+// from the same place, only what was drawn over it since is copied again.
+void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from, i64 sx, i64 sy,
+               const Rect& area) {
+  const std::uint32_t* sp = Pixels(from);
+  const auto copy = [&](const Rect& r) {
+    for (i64 row = r.y; row < r.y + r.h; ++row) {
+      std::memcpy(to + row * toWidth + r.x, sp + (row - area.y + sy) * from.width + (r.x - area.x + sx),
+                  static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
+    }
+  };
+  for (Inlay& inlay : b.inlays) {
+    const Rect& a = inlay.area;
+    if (inlay.source == &from && inlay.version == from.version && inlay.sx == sx &&
+        inlay.sy == sy && a.x == area.x && a.y == area.y && a.w == area.w && a.h == area.h) {
+      for (const Rect& r : inlay.drawn.rects) copy(r);
+      inlay.drawn.rects.clear();
+      return;
+    }
+  }
+  copy(area);
+  b.Drawn(area);
+  b.inlays.erase(std::remove_if(b.inlays.begin(), b.inlays.end(),
+                                [&](const Inlay& inlay) {
+                                  const Rect& a = inlay.area;
+                                  return a.x < area.x + area.w && area.x < a.x + a.w &&
+                                         a.y < area.y + area.h && area.y < a.y + a.h;
+                                }),
+                 b.inlays.end());
+  if (b.inlays.size() == Backdrop::kMostInlays) b.inlays.erase(b.inlays.begin());
+  b.inlays.push_back({&from, from.version, sx, sy, area, {}});
 }
 
 // Where a transparent draw of a picture through a mask only copies: the spans of each
@@ -599,11 +672,21 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
 // nothing lazy needs to be made real there.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
-  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst, {c.dx, c.dy, c.w, c.h})
-                     : c.Whole(dst)  ? ForOverwrite(dst)
-                                     : ForOverwriteArea(dst, c.dx, c.dy, c.w, c.h);
-  if (op == Op::Copy && c.Whole(dst)) dst.backdrop.Forget();
   const Surface& src = *c.from;
+  const Rect area{c.dx, c.dy, c.w, c.h};
+  if (op == Op::Copy && !c.Whole(dst) && dst.mono == src.mono && !dst.exposed) {
+    std::uint32_t* dp = ForOverwriteArea(dst, area);
+    CopyInlay(dst.backdrop, dp, dst.width, src, c.sx, c.sy, area);
+    return;
+  }
+  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst, area)
+                     : c.Whole(dst)  ? ForOverwrite(dst)
+                                     : ForOverwriteArea(dst, area);
+  if (op == Op::Copy && c.Whole(dst)) {
+    dst.backdrop.Forget();
+  } else if (op == Op::Copy) {
+    dst.backdrop.Drawn(area);
+  }
   const std::uint32_t* sp = Pixels(src);
   const std::size_t n = static_cast<std::size_t>(c.w);
   if (op == Op::Copy && dst.mono == src.mono && c.w == dst.width && c.w == src.width) {
