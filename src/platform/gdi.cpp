@@ -261,14 +261,23 @@ void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from,
   }
   copy(area);
   b.Drawn(area);
+  // A copy inside an inlay (a cell of the board painted again) is one more place drawn
+  // over; one over whole inlays takes their place.
+  for (const Inlay& inlay : b.inlays) {
+    if (inlay.area.Contains(area)) return;
+  }
   b.inlays.erase(std::remove_if(b.inlays.begin(), b.inlays.end(),
-                                [&](const Inlay& inlay) {
-                                  const Rect& a = inlay.area;
-                                  return a.x < area.x + area.w && area.x < a.x + a.w &&
-                                         a.y < area.y + area.h && area.y < a.y + a.h;
-                                }),
+                                [&](const Inlay& inlay) { return area.Contains(inlay.area); }),
                  b.inlays.end());
-  if (b.inlays.size() == Backdrop::kMostInlays) b.inlays.erase(b.inlays.begin());
+  // Only the largest few are worth keeping (digits and labels come and go beside the board).
+  if (b.inlays.size() == Backdrop::kMostInlays) {
+    const auto size = [](const Rect& r) { return r.w * r.h; };
+    const auto smallest = std::min_element(
+        b.inlays.begin(), b.inlays.end(),
+        [&](const Inlay& x, const Inlay& y) { return size(x.area) < size(y.area); });
+    if (size(smallest->area) >= size(area)) return;
+    b.inlays.erase(smallest);
+  }
   b.inlays.push_back({&from, from.version, sx, sy, area, {}});
 }
 
