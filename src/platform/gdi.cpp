@@ -569,6 +569,7 @@ struct Clipped {
   const Surface* from = nullptr;
   Surface aside;
 
+  Rect Area() const { return {dx, dy, w, h}; }  // in the destination
   bool Whole(const Surface& d) const {
     return dx == 0 && dy == 0 && w == d.width && h == d.height;
   }
@@ -682,7 +683,7 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
   const Surface& src = *c.from;
-  const Rect area{c.dx, c.dy, c.w, c.h};
+  const Rect area = c.Area();
   if (op == Op::Copy && !c.Whole(dst) && dst.mono == src.mono && !dst.exposed) {
     std::uint32_t* dp = ForOverwriteArea(dst, area);
     CopyInlay(dst.backdrop, dp, dst.width, src, c.sx, c.sy, area);
@@ -910,7 +911,7 @@ void DrawMasked(Surface& picture) {
     return;
   }
   const Clipped& c = pending.area;
-  std::uint32_t* dp = ForWrite(dst, {c.dx, c.dy, c.w, c.h});
+  std::uint32_t* dp = ForWrite(dst, c.Area());
   const std::uint32_t* mp = Pixels(*pending.mask);
   const std::uint32_t* sp = Pixels(picture);
   const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
@@ -1217,7 +1218,7 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
-  std::uint32_t* dp = ForWrite(d, {c.dx, c.dy, c.w, c.h});
+  std::uint32_t* dp = ForWrite(d, c.Area());
   const std::uint32_t* sp = Pixels(*c.from);
   for (i64 row = 0; row < c.h; ++row) {
     BlendRow(dp + (c.dy + row) * d.width + c.dx, sp + (c.sy + row) * c.from->width + c.sx,
