@@ -35,6 +35,8 @@ enum class Kind { Bitmap, Pen, Brush, Context };
 // where it has been drawn into since. When it becomes a copy of that same, unchanged
 // original again (the back buffer gets the wall every frame, and its buffer held last
 // frames' wall under the board, boxes and sprites), only those places are copied anew.
+// Likewise for a picture copied into part of it (its `inlays`: the board's canvas):
+// the same copy again copies only what was drawn over it since.
 struct OpaqueRuns;
 struct Surface;
 
