@@ -115,10 +115,12 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
     HDC dc = 0;
     HBITMAP bmp = 0;
   };
-  // Two widths, some bitmaps taller than others of their width, and masks to fit.
+  // Two widths, some bitmaps taller than others of their width, and masks to fit; the
+  // last is a wall that is never drawn on after it is made.
   std::vector<Slot> slots = {{48, 32, false}, {48, 32, false}, {48, 40, false},
                              {48, 32, false}, {24, 32, false}, {24, 32, false},
-                             {48, 32, true},  {24, 32, true},  {48, 40, true}};
+                             {48, 32, true},  {24, 32, true},  {48, 40, true},
+                             {48, 40, false}};
   const HDC zeros = CreateCompatibleDC(0);
   const HBITMAP zerosBmp = CreateBitmap(64, 64, 1, 1, nullptr);
   SelectObject(zeros, zerosBmp);
@@ -140,6 +142,12 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
     s.dc = CreateCompatibleDC(0);
     make(s);
   }
+  // The wall in stripes a pixel high: rows of a different colour from their neighbours.
+  for (int row = 0; row < slots[9].h; ++row) {
+    SetTextColor(slots[9].dc, inks[static_cast<size_t>(row) % inks.size()]);
+    BitBlt(slots[9].dc, 0, row, slots[9].w, 1, zeros, 0, 0, SRCCOPY);
+  }
+  SetTextColor(slots[9].dc, RGB(0, 0, 0));
   const auto colour = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(6))]; };
   const auto anySlot = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(9))]; };
   // A mask and a picture of its size: mask 6 goes with 0, 1, 3; 7 with 4, 5; 8 with 2.
@@ -163,7 +171,7 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
       out.push_back(hash);
     }
     const int x = dice.Below(70) - 20, y = dice.Below(50) - 12;
-    switch (dice.Below(11)) {
+    switch (dice.Below(12)) {
       case 0:
       case 1: {  // a transparent draw, whole or in part, at times broken up
         Slot* mask;
@@ -203,11 +211,12 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
       }
       case 4: {  // a whole bitmap filled from one as wide, perhaps taller, or painted
         Slot& d = colour();
-        Slot& s = dice.Chance(50) ? slots[2] : colour();
+        const int from = dice.Below(3);
+        Slot& s = from == 0 ? slots[2] : from == 1 ? slots[9] : colour();
         for (int again = dice.Below(3); again >= 0; --again) {
-          BitBlt(d.dc, 0, 0, d.w, d.h, s.dc, 0, dice.Below(10), SRCCOPY);
+          BitBlt(d.dc, 0, 0, d.w, d.h, s.dc, 0, dice.Chance(50) ? 0 : dice.Below(10), SRCCOPY);
         }
-        if (dice.Chance(30)) {
+        if (&s != &slots[9] && dice.Chance(30)) {  // the wall stays as it is
           SetTextColor(s.dc, dice.Pick(inks));
           BitBlt(s.dc, 0, 0, s.w, s.h, zeros, 0, 0, SRCCOPY);
           SetTextColor(s.dc, RGB(0, 0, 0));
@@ -237,6 +246,16 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
       case 9:
         paint(anySlot());
         break;
+      case 10: {  // a picture built again on the wall, as the back buffer is every pass
+        Slot& d = slots[static_cast<size_t>(dice.Pick(std::vector<int>{0, 1, 3}))];
+        BitBlt(d.dc, 0, 0, d.w, d.h, slots[9].dc, 0, dice.Chance(70) ? 0 : 1 + dice.Below(8), SRCCOPY);
+        if (dice.Chance(80)) {  // and a board over it, mostly from the same place
+          BitBlt(d.dc, dice.Chance(80) ? 4 : 5, 3, 30, 20, slots[9].dc, 2,
+                 dice.Chance(60) ? 1 : 2 + dice.Below(3), SRCCOPY);
+        }
+        paint(d);
+        break;
+      }
       default:
         if (dice.Chance(20)) {
           Slot& s = colour();

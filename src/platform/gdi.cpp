@@ -30,7 +30,102 @@ enum class Kind { Bitmap, Pen, Brush, Context };
 // buffers, so that the back buffer's frame reaches the window surface without being
 // copied at all. Pixels that ColourBits handed out (`exposed`) never move and are
 // always current.
+//
+// A buffer also remembers which original it last took in whole (its `backdrop`) and
+// where it has been drawn into since. When it becomes a copy of that same, unchanged
+// original again (the back buffer gets the wall every frame, and its buffer held last
+// frames' wall under the board, boxes and sprites), only those places are copied anew.
+// Likewise for a picture copied into part of it (its `inlays`: the board's canvas):
+// the same copy again copies only what was drawn over it since.
 struct OpaqueRuns;
+struct Surface;
+
+struct Rect {
+  i64 x = 0;
+  i64 y = 0;
+  i64 w = 0;
+  i64 h = 0;
+
+  bool Contains(const Rect& r) const {
+    return r.x >= x && r.y >= y && r.x + r.w <= x + w && r.y + r.h <= y + h;
+  }
+};
+
+// Places drawn into since some picture was copied in: a few rectangles, folded into the
+// one around them all when there are too many.
+struct DrawnPlaces {
+  static constexpr std::size_t kMost = 64;
+  std::vector<Rect> rects;
+
+  void Add(const Rect& r) {
+    if (r.w <= 0 || r.h <= 0) return;
+    for (const Rect& d : rects) {
+      if (d.Contains(r)) return;
+    }
+    if (rects.size() < kMost) {
+      rects.push_back(r);
+      return;
+    }
+    Rect all = r;
+    for (const Rect& d : rects) {
+      const i64 right = std::max(all.x + all.w, d.x + d.w);
+      const i64 bottom = std::max(all.y + all.h, d.y + d.h);
+      all.x = std::min(all.x, d.x);
+      all.y = std::min(all.y, d.y);
+      all.w = right - all.x;
+      all.h = bottom - all.y;
+    }
+    rects.assign(1, all);
+  }
+};
+
+// A picture copied into part of a buffer: `area` holds the pixels of `source` (as it was
+// at `version`) from (sx, sy) on, except where drawn over since (the board's canvas
+// under this frame's items).
+struct Inlay {
+  const Surface* source = nullptr;
+  std::uint64_t version = 0;
+  i64 sx = 0;
+  i64 sy = 0;
+  Rect area;
+  DrawnPlaces drawn;
+};
+
+// What a buffer holds: the rows of `source` from `row` on, as the source was at
+// `version`, except inside the places `drawn`, where `inlays` may say more. A null
+// source: nothing is known outside the inlays. Sources are only ever compared with,
+// never followed: one may be gone (then no surface has its version any more).
+struct Backdrop {
+  static constexpr std::size_t kMostInlays = 4;
+  const Surface* source = nullptr;
+  std::uint64_t version = 0;
+  int row = 0;
+  DrawnPlaces drawn;
+  std::vector<Inlay> inlays;
+
+  void Forget() {
+    source = nullptr;
+    drawn.rects.clear();
+    inlays.clear();
+  }
+  void Drawn(const Rect& r) {
+    if (source != nullptr) drawn.Add(r);
+    for (Inlay& inlay : inlays) {
+      const Rect& a = inlay.area;
+      const i64 left = std::max(a.x, r.x);
+      const i64 top = std::max(a.y, r.y);
+      const i64 right = std::min(a.x + a.w, r.x + r.w);
+      const i64 bottom = std::min(a.y + a.h, r.y + r.h);
+      if (left < right && top < bottom) inlay.drawn.Add({left, top, right - left, bottom - top});
+    }
+  }
+  // Only the inlays that lie wholly inside `keep` still hold.
+  void KeepInlaysInside(const Rect& keep) {
+    inlays.erase(std::remove_if(inlays.begin(), inlays.end(),
+                                [&](const Inlay& inlay) { return !keep.Contains(inlay.area); }),
+                 inlays.end());
+  }
+};
 
 // Every change of a surface's pixels gets a number never used before, so that what is
 // worked out from them can tell whether it still holds.
@@ -46,6 +141,7 @@ struct Surface {
   bool exposed = false;
   std::uint64_t version = NextVersion();
   std::vector<std::uint32_t> pixels;
+  Backdrop backdrop;  // of `pixels`, which trade places with it
   Surface* shows = nullptr;
   int showsRow = 0;
   Surface* shownBy = nullptr;
@@ -63,55 +159,128 @@ void Unlink(Surface& copy) {
   copy.shows = nullptr;
 }
 
-// A lazy copy gets pixels of its own (it has a buffer of its size: no allocation).
-void MakeReal(Surface& copy) {
-  std::memcpy(copy.pixels.data(), Pixels(copy), copy.pixels.size() * sizeof(std::uint32_t));
+// Copies the rectangle r of `from` into `to` (both bitmaps `width` wide), all but the
+// part inside `keep`.
+void CopyOutside(std::uint32_t* to, const std::uint32_t* from, i64 width, const Rect& r,
+                 const Rect& keep) {
+  const auto copy = [&](i64 at, i64 count) {
+    if (count > 0) {
+      std::memcpy(to + at, from + at, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+    }
+  };
+  const i64 keepLeft = std::clamp(keep.x, r.x, r.x + r.w);
+  const i64 keepRight = std::clamp(keep.x + keep.w, keepLeft, r.x + r.w);
+  for (i64 row = r.y; row < r.y + r.h; ++row) {
+    if (row < keep.y || row >= keep.y + keep.h || keepLeft == keepRight) {
+      copy(row * width + r.x, r.w);
+    } else {
+      copy(row * width + r.x, keepLeft - r.x);
+      copy(row * width + keepRight, r.x + r.w - keepRight);
+    }
+  }
+}
+
+// A lazy copy gets pixels of its own (it has a buffer of its size: no allocation), all
+// but those inside `keep`, which the caller is about to replace. Where its buffer still
+// holds the same original, only what was drawn over since is copied again.
+void MakeReal(Surface& copy, const Rect& keep = {}) {
+  const Surface& source = *copy.shows;
+  const std::uint32_t* from = Pixels(copy);
+  std::uint32_t* to = copy.pixels.data();
+  Backdrop& b = copy.backdrop;
+  if (b.source == &source && b.version == source.version && b.row == copy.showsRow) {
+    for (const Rect& r : b.drawn.rects) CopyOutside(to, from, copy.width, r, keep);
+  } else {
+    CopyOutside(to, from, copy.width, {0, 0, copy.width, copy.height}, keep);
+    b.source = &source;
+    b.version = source.version;
+    b.row = copy.showsRow;
+  }
+  b.drawn.rects.clear();
+  b.drawn.Add(keep);
+  b.KeepInlaysInside(keep);
   Unlink(copy);
 }
 
-// Before some pixels of s change.
-std::uint32_t* ForWrite(Surface& s) {
+// Before the pixels of s inside `area` change. Its lazy copy takes its pixels as they
+// are before the change.
+std::uint32_t* ForWrite(Surface& s, const Rect& area) {
+  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
   if (s.shows != nullptr) MakeReal(s);
-  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
+  s.backdrop.Drawn(area);
   return s.pixels.data();
 }
 
 // Before every pixel of s is replaced: its own lazy copy need not be made, and the copy
-// of it takes over its buffer unless somebody holds that.
+// of it takes over its buffer unless somebody holds that. The caller either writes the
+// whole buffer (and forgets its backdrop) or makes s a lazy copy.
 std::uint32_t* ForOverwrite(Surface& s) {
-  s.version = NextVersion();
   if (s.shows != nullptr) Unlink(s);
   if (Surface* copy = s.shownBy) {
     if (s.exposed || copy->showsRow != 0 || copy->height != s.height) {
       MakeReal(*copy);
     } else {
       std::swap(s.pixels, copy->pixels);
+      std::swap(s.backdrop, copy->backdrop);
       Unlink(*copy);
     }
   }
+  s.version = NextVersion();
   return s.pixels.data();
 }
 
-// Before the w x h pixels at (x, y) of s are replaced by a plain copy: as ForWrite, but
-// a lazy copy that s is gets its own pixels everywhere else only.
-std::uint32_t* ForOverwriteArea(Surface& s, i64 x, i64 y, i64 w, i64 h) {
-  if (s.shows == nullptr) return ForWrite(s);
+// Before the pixels of s inside `area` are replaced by a plain copy: as ForWrite, but a
+// lazy copy that s is gets its own pixels everywhere else only, and the caller tells
+// the backdrop what the area then holds.
+std::uint32_t* ForOverwriteArea(Surface& s, const Rect& area) {
+  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
-  const std::uint32_t* from = Pixels(s);
-  std::uint32_t* to = s.pixels.data();
-  const i64 width = s.width;
-  const auto copy = [&](i64 at, i64 count) {
-    std::memcpy(to + at, from + at, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+  if (s.shows != nullptr) MakeReal(s, area);
+  return s.pixels.data();
+}
+
+// A plain copy of `from` (as wide as `to`'s rows need: widths given) into `area` of a
+// buffer, in the same format. Where the area already holds the same unchanged picture
+// from the same place, only what was drawn over it since is copied again.
+void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from, i64 sx, i64 sy,
+               const Rect& area) {
+  const std::uint32_t* sp = Pixels(from);
+  const auto copy = [&](const Rect& r) {
+    for (i64 row = r.y; row < r.y + r.h; ++row) {
+      std::memcpy(to + row * toWidth + r.x, sp + (row - area.y + sy) * from.width + (r.x - area.x + sx),
+                  static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
+    }
   };
-  copy(0, y * width);
-  for (i64 row = y; row < y + h; ++row) {
-    copy(row * width, x);
-    copy(row * width + x + w, width - x - w);
+  for (Inlay& inlay : b.inlays) {
+    const Rect& a = inlay.area;
+    if (inlay.source == &from && inlay.version == from.version && inlay.sx == sx &&
+        inlay.sy == sy && a.x == area.x && a.y == area.y && a.w == area.w && a.h == area.h) {
+      for (const Rect& r : inlay.drawn.rects) copy(r);
+      inlay.drawn.rects.clear();
+      return;
+    }
   }
-  copy((y + h) * width, (s.height - y - h) * width);
-  Unlink(s);
-  return to;
+  copy(area);
+  b.Drawn(area);
+  // A copy inside an inlay (a cell of the board painted again) is one more place drawn
+  // over; one over whole inlays takes their place.
+  for (const Inlay& inlay : b.inlays) {
+    if (inlay.area.Contains(area)) return;
+  }
+  b.inlays.erase(std::remove_if(b.inlays.begin(), b.inlays.end(),
+                                [&](const Inlay& inlay) { return area.Contains(inlay.area); }),
+                 b.inlays.end());
+  // Only the largest few are worth keeping (digits and labels come and go beside the board).
+  if (b.inlays.size() == Backdrop::kMostInlays) {
+    const auto size = [](const Rect& r) { return r.w * r.h; };
+    const auto smallest = std::min_element(
+        b.inlays.begin(), b.inlays.end(),
+        [&](const Inlay& x, const Inlay& y) { return size(x.area) < size(y.area); });
+    if (size(smallest->area) >= size(area)) return;
+    b.inlays.erase(smallest);
+  }
+  b.inlays.push_back({&from, from.version, sx, sy, area, {}});
 }
 
 // Where a transparent draw of a picture through a mask only copies: the spans of each
@@ -402,6 +571,7 @@ struct Clipped {
   const Surface* from = nullptr;
   Surface aside;
 
+  Rect Area() const { return {dx, dy, w, h}; }  // in the destination
   bool Whole(const Surface& d) const {
     return dx == 0 && dy == 0 && w == d.width && h == d.height;
   }
@@ -514,10 +684,21 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
 // nothing lazy needs to be made real there.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
-  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst)
-                     : c.Whole(dst)  ? ForOverwrite(dst)
-                                     : ForOverwriteArea(dst, c.dx, c.dy, c.w, c.h);
   const Surface& src = *c.from;
+  const Rect area = c.Area();
+  if (op == Op::Copy && !c.Whole(dst) && dst.mono == src.mono && !dst.exposed) {
+    std::uint32_t* dp = ForOverwriteArea(dst, area);
+    CopyInlay(dst.backdrop, dp, dst.width, src, c.sx, c.sy, area);
+    return;
+  }
+  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst, area)
+                     : c.Whole(dst)  ? ForOverwrite(dst)
+                                     : ForOverwriteArea(dst, area);
+  if (op == Op::Copy && c.Whole(dst)) {
+    dst.backdrop.Forget();
+  } else if (op == Op::Copy) {
+    dst.backdrop.Drawn(area);
+  }
   const std::uint32_t* sp = Pixels(src);
   const std::size_t n = static_cast<std::size_t>(c.w);
   if (op == Op::Copy && dst.mono == src.mono && c.w == dst.width && c.w == src.width) {
@@ -636,8 +817,9 @@ template <Op op>
 void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colours,
                  const Surface* picture = nullptr) {
   Stretch& st = Stretching();
-  std::uint32_t* dp = ForWrite(dst);
   const std::size_t n = st.cols.lo.size();
+  std::uint32_t* dp = ForWrite(dst, {dx + st.cols.first, dy + st.rows.first, static_cast<i64>(n),
+                                     static_cast<i64>(st.rows.lo.size())});
   st.acc.resize(n);
   st.accPicture.resize(n);
   st.hit.resize(n);
@@ -731,7 +913,7 @@ void DrawMasked(Surface& picture) {
     return;
   }
   const Clipped& c = pending.area;
-  std::uint32_t* dp = ForWrite(dst);
+  std::uint32_t* dp = ForWrite(dst, c.Area());
   const std::uint32_t* mp = Pixels(*pending.mask);
   const std::uint32_t* sp = Pixels(picture);
   const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
@@ -1025,7 +1207,7 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
-  std::uint32_t* dp = ForWrite(d);
+  std::uint32_t* dp = ForWrite(d, c.Area());
   const std::uint32_t* sp = Pixels(*c.from);
   for (i64 row = 0; row < c.h; ++row) {
     BlendRow(dp + (c.dy + row) * d.width + c.dx, sp + (c.sy + row) * c.from->width + c.sx,
@@ -1051,13 +1233,13 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   if (r - l < 1 || b - tp < 1) return true;
   --r;
   --b;
-  std::uint32_t* const pixels = ForWrite(*s);
-  const std::uint32_t ink = s->mono ? MonoOf(pixel) : pixel;
-  const auto plot = [s, pixels, ink](i64 px, i64 py) { pixels[py * s->width + px] = ink; };
   const i64 x0 = std::max(l, i64{0});
   const i64 x1 = std::min(r, i64{s->width} - 1);
   const i64 y0 = std::max(tp, i64{0});
   const i64 y1 = std::min(b, i64{s->height} - 1);
+  std::uint32_t* const pixels = ForWrite(*s, {x0, y0, x1 - x0 + 1, y1 - y0 + 1});
+  const std::uint32_t ink = s->mono ? MonoOf(pixel) : pixel;
+  const auto plot = [s, pixels, ink](i64 px, i64 py) { pixels[py * s->width + px] = ink; };
   for (const i64 row : {tp, b}) {
     if (row < 0 || row >= s->height) continue;
     for (i64 px = x0; px <= x1; ++px) plot(px, row);

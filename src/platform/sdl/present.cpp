@@ -27,48 +27,68 @@ Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH) {
   return p;
 }
 
-std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std::uint32_t>& previous,
-                                    int width, int height) {
-  std::vector<FrameRect> areas;
-  const size_t w = static_cast<size_t>(width);
-  if (width <= 0 || height <= 0) return areas;
-  if (previous.size() != w * height) {
-    previous.assign(frame, frame + w * height);
-    areas.push_back({0, 0, width, height});
-    return areas;
+namespace {
+
+// The columns [first, end) where one frame row differs from what `was` shows of it, read
+// every `step` pixels; first == end when nothing does.
+struct Columns {
+  int first = 0;
+  int end = 0;
+};
+
+Columns ChangedColumns(const std::uint32_t* now, const std::uint32_t* was, int width, int step) {
+  const auto at = [was, step](int x) { return was[static_cast<size_t>(x) * step]; };
+  if (step != 1) {
+    int first = 0;
+    while (first < width && now[first] == at(first)) ++first;
+    if (first == width) return {};
+    int end = width;
+    while (now[end - 1] == at(end - 1)) --end;
+    return {first, end};
   }
-  const auto same = [&](int y) {
-    return std::memcmp(frame + y * w, previous.data() + y * w, w * sizeof(std::uint32_t)) == 0;
+  if (std::memcmp(now, was, static_cast<size_t>(width) * sizeof(std::uint32_t)) == 0) return {};
+  // Whole 16-pixel blocks first, then pixel by pixel.
+  constexpr int kBlock = 16;
+  constexpr size_t kBlockBytes = kBlock * sizeof(std::uint32_t);
+  int first = 0;
+  while (first + kBlock <= width && std::memcmp(now + first, was + first, kBlockBytes) == 0) {
+    first += kBlock;
+  }
+  while (now[first] == was[first]) ++first;
+  int end = width;
+  while (end - kBlock >= first && std::memcmp(now + end - kBlock, was + end - kBlock, kBlockBytes) == 0) {
+    end -= kBlock;
+  }
+  while (now[end - 1] == was[end - 1]) --end;
+  return {first, end};
+}
+
+}  // namespace
+
+std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, int width, int height,
+                                    const ShownFrame& shown) {
+  std::vector<FrameRect> areas;
+  if (width <= 0 || height <= 0) return areas;
+  const size_t shownRow = shown.pitch * static_cast<size_t>(shown.step);
+  const auto columns = [&](int y) {
+    return ChangedColumns(frame + static_cast<size_t>(y) * width, shown.pixels + y * shownRow,
+                          width, shown.step);
   };
   int y = 0;
   while (y < height) {
-    if (same(y)) {
+    Columns c = columns(y);
+    if (c.first == c.end) {
       ++y;
       continue;
     }
-    FrameRect area{width, y, 0, 0};
-    int right = 0;
+    FrameRect area{c.first, y, 0, 0};
+    int right = c.end;
     int last = y;
-    for (; y < height && y - last - 1 <= kMergeGap; ++y) {
-      if (same(y)) continue;
-      const std::uint32_t* now = frame + y * w;
-      std::uint32_t* was = previous.data() + y * w;
-      // The changed columns: whole 16-pixel blocks first, then pixel by pixel.
-      constexpr int kBlock = 16;
-      constexpr size_t kBlockBytes = kBlock * sizeof(std::uint32_t);
-      int first = 0;
-      while (first + kBlock <= width && std::memcmp(now + first, was + first, kBlockBytes) == 0) {
-        first += kBlock;
-      }
-      while (now[first] == was[first]) ++first;
-      int end = width;
-      while (end - kBlock >= first && std::memcmp(now + end - kBlock, was + end - kBlock, kBlockBytes) == 0) {
-        end -= kBlock;
-      }
-      while (now[end - 1] == was[end - 1]) --end;
-      area.x = std::min(area.x, first);
-      right = std::max(right, end);
-      std::memcpy(was + first, now + first, (end - first) * sizeof(std::uint32_t));
+    for (++y; y < height && y - last - 1 <= kMergeGap; ++y) {
+      c = columns(y);
+      if (c.first == c.end) continue;
+      area.x = std::min(area.x, c.first);
+      right = std::max(right, c.end);
       last = y;
     }
     area.w = right - area.x;
@@ -241,7 +261,10 @@ class RendererPresenter : public Presenter {
 
 // The window surface: SDL hands us the window's pixels (an XShm image under X11); we
 // upscale into it what changed and push only that to the server. The black bars are
-// drawn once each time the surface is made anew (new size, fullscreen).
+// drawn once each time the surface is made anew (new size, fullscreen). In the usual
+// case (the surface has the frame's pixel format and the whole frame lands inside it)
+// the surface itself is what a new frame is compared with; otherwise a copy of the last
+// frame is kept for that.
 class SurfacePresenter : public Presenter {
  public:
   explicit SurfacePresenter(SDL_Window* window, const std::string& why) : window_(window) {
@@ -258,27 +281,32 @@ class SurfacePresenter : public Presenter {
   void Present(const std::uint32_t* pixels, int width, int height) override {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
-    const bool fresh = surface != surface_ || surface->w != surfaceW_ || surface->h != surfaceH_;
-    if (fresh) {
-      surface_ = surface;
-      surfaceW_ = surface->w;
-      surfaceH_ = surface->h;
-      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-      previous_.clear();
+    if (surface != surface_ || surface->w != surfaceW_ || surface->h != surfaceH_ ||
+        width != frameW_ || height != frameH_) {
+      Refit(surface, width, height);
     }
-    place_ = PlaceFrame(surface->w, surface->h, width, height);
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+      redrawAll_ = true;  // nothing was drawn: all of it next time
+      return;
+    }
     // Only what changed since the last frame is scaled and sent to the server: most of
     // a frame (the wall, the board) stays the same from one pass to the next.
-    const std::vector<FrameRect> areas = ChangedAreas(pixels, previous_, width, height);
-    if (areas.empty()) return;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
-      previous_.clear();  // nothing was drawn: all of it next time
-      return;
+    const Placement& p = place_;
+    std::vector<FrameRect> areas;
+    if (redrawAll_) {
+      areas.push_back({0, 0, width, height});
+    } else if (direct_) {
+      const auto* origin = static_cast<const std::uint8_t*>(surface->pixels) +
+                           static_cast<size_t>(p.top) * surface->pitch + p.left * 4;
+      areas = ChangedAreas(pixels, width, height,
+                           {reinterpret_cast<const std::uint32_t*>(origin),
+                            static_cast<size_t>(surface->pitch / 4), p.scale});
+    } else {
+      areas = ChangedAreas(pixels, width, height, {kept_.data(), static_cast<size_t>(width), 1});
     }
     rects_.clear();
     const SDL_Rect all{0, 0, surface->w, surface->h};
     for (const FrameRect& area : areas) {
-      const Placement& p = place_;
       SDL_Rect onScreen{p.left + area.x * p.scale, p.top + area.y * p.scale, area.w * p.scale,
                         area.h * p.scale};
       if (surface->format->format == SDL_PIXELFORMAT_RGB888) {
@@ -287,15 +315,17 @@ class SurfacePresenter : public Presenter {
       } else {
         BlitConverted(pixels, width, height, area, surface, onScreen);
       }
+      if (!direct_) Keep(pixels, width, area);
       SDL_Rect visible;
       if (SDL_IntersectRect(&onScreen, &all, &visible)) rects_.push_back(visible);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (fresh) {
-      SDL_UpdateWindowSurface(window_);
+    if (redrawAll_) {
+      SDL_UpdateWindowSurface(window_);  // the bars too
     } else if (!rects_.empty()) {
       SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
     }
+    redrawAll_ = false;
   }
 
   // SDL may hand out a new surface of the old size at the old address (fullscreen on
@@ -330,12 +360,46 @@ class SurfacePresenter : public Presenter {
     SDL_FreeSurface(frame);
   }
 
+  // A new surface, or a frame of another size: black bars, the frame placed anew, and
+  // all of it drawn next.
+  void Refit(SDL_Surface* surface, int width, int height) {
+    surface_ = surface;
+    surfaceW_ = surface->w;
+    surfaceH_ = surface->h;
+    frameW_ = width;
+    frameH_ = height;
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    place_ = PlaceFrame(surface->w, surface->h, width, height);
+    direct_ = surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->pitch % 4 == 0 &&
+              place_.left >= 0 && place_.top >= 0 &&
+              place_.left + width * place_.scale <= surface->w &&
+              place_.top + height * place_.scale <= surface->h;
+    if (direct_) {
+      std::vector<std::uint32_t>().swap(kept_);
+    } else {
+      kept_.assign(static_cast<size_t>(width) * height, 0);
+    }
+    redrawAll_ = true;
+  }
+
+  // The kept copy of the last frame takes in one area of the new one.
+  void Keep(const std::uint32_t* pixels, int width, const FrameRect& area) {
+    for (int y = area.y; y < area.y + area.h; ++y) {
+      const size_t at = static_cast<size_t>(y) * width + area.x;
+      std::memcpy(kept_.data() + at, pixels + at, static_cast<size_t>(area.w) * sizeof(std::uint32_t));
+    }
+  }
+
   SDL_Window* window_;
   SDL_Surface* surface_ = nullptr;
   int surfaceW_ = 0;
   int surfaceH_ = 0;
+  int frameW_ = 0;
+  int frameH_ = 0;
   Placement place_;
-  std::vector<std::uint32_t> previous_;  // the frame as last shown
+  bool direct_ = false;     // the surface holds the last frame whole, in our format
+  bool redrawAll_ = true;   // the surface does not hold the last frame (new, lock failed)
+  std::vector<std::uint32_t> kept_;  // the last frame, when the surface cannot stand for it
   std::vector<SDL_Rect> rects_;
   std::vector<std::uint32_t> rowScratch_;
 };

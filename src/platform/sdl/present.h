@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,12 +32,21 @@ struct FrameRect {
   int w = 0;
   int h = 0;
 };
-// Where `frame` differs from `previous` (both width x height, 4 bytes a pixel): runs of
-// changed rows, with at most kMergeGap unchanged rows inside one, each narrowed to the
-// columns that changed. `previous` becomes a copy of `frame`.
+// The picture as last drawn, where ChangedAreas compares a new frame with it: frame pixel
+// (x, y) was drawn at pixels[y * step * pitch + x * step]. Either a kept copy of the last
+// frame (step 1, pitch its width) or the window surface itself, which holds the frame
+// scaled by step and is read at the top-left pixel of each block.
+struct ShownFrame {
+  const std::uint32_t* pixels = nullptr;
+  std::size_t pitch = 0;  // in pixels
+  int step = 1;
+};
+// Where `frame` (width x height, 4 bytes a pixel) differs from `shown`: runs of changed
+// rows, with at most kMergeGap unchanged rows inside one, each narrowed to the columns
+// that changed.
 constexpr int kMergeGap = 8;
-std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, std::vector<std::uint32_t>& previous,
-                                    int width, int height);
+std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, int width, int height,
+                                    const ShownFrame& shown);
 // Writes the `area` of src (srcPitch bytes a row) into dst (dstW x dstH, dstPitch bytes
 // a row) as the frame lands there by p: scaled by p.scale, the frame's top-left at
 // (p.left, p.top); parts outside dst are clipped. Each source row is widened once and

@@ -48,8 +48,8 @@ void QuietenAlsa() {
 SdlAudio::~SdlAudio() {
   if (!open_) return;
   Mix_HaltChannel(-1);
-  for (auto& entry : effects_) Mix_FreeChunk(entry.second.chunk);
-  effects_.clear();
+  Mix_FreeChunk(effect_.chunk);
+  effect_ = {};
   HaltMusicQuietly();
   Mix_HookMusicFinished(nullptr);
   FreeMusic();
@@ -118,20 +118,19 @@ void SdlAudio::ToggleEffects() {
   if (open_) ApplyVolumes();
 }
 
-// One channel for effects: each play halts it first, so the chunk replaced in the cache
-// below is never one that is still sounding.
+// One channel for effects: each play halts it first, so the chunk replaced below is
+// never one that is still sounding.
 void SdlAudio::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
   if (!open_) return;
   Mix_HaltChannel(kEffectChannel);
   if (index < 0 || !image || size == 0) return;
-  CachedEffect& cached = effects_[index];
-  if (!cached.chunk || cached.image != image || cached.size != size) {
-    Mix_FreeChunk(cached.chunk);
-    cached.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(size)), 1);
-    cached.image = image;
-    cached.size = size;
+  if (!effect_.chunk || effect_.image != image || effect_.size != size) {
+    Mix_FreeChunk(effect_.chunk);
+    effect_.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(image, static_cast<int>(size)), 1);
+    effect_.image = image;
+    effect_.size = size;
   }
-  if (cached.chunk) Mix_PlayChannel(kEffectChannel, cached.chunk, 0);
+  if (effect_.chunk) Mix_PlayChannel(kEffectChannel, effect_.chunk, 0);
 }
 
 void SdlAudio::HaltMusicQuietly() {

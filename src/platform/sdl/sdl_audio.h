@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "platform/platform.h"
@@ -51,7 +50,10 @@ class SdlAudio {
   int volume_ = MIX_MAX_VOLUME;  // the --volume share of the mixer's full scale
   bool musicOn_ = true;
   bool effectsOn_ = true;
-  std::map<int, CachedEffect> effects_;
+  // The effect played last, converted for the mixer. Only one effect ever sounds (see
+  // PlayWave); keeping all of them converted would hold over a megabyte, and converting
+  // one again takes a fraction of a millisecond.
+  CachedEffect effect_;
   Mix_Music* music_ = nullptr;
   std::string musicPath_;
 };
