@@ -147,16 +147,24 @@ void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
     const std::uint32_t* srcRow =
         reinterpret_cast<const std::uint32_t*>(srcBytes + static_cast<size_t>(area.y + sy) * srcPitch) +
         area.x;
-    const std::uint32_t* widened = srcRow;
-    if (s > 1) {
-      Widen(srcRow, area.w, s, rowScratch.data());
-      widened = rowScratch.data();
+    const auto dstRow = [&](int at) {
+      return reinterpret_cast<std::uint32_t*>(dstBytes + static_cast<size_t>(at) * dstPitch) + x0;
+    };
+    // Widened once, straight into the first of its window rows unless clipped sideways;
+    // the rest of its share copies that row.
+    std::uint32_t* const first = dstRow(y);
+    if (s > 1 && visible == wide) {
+      Widen(srcRow, area.w, s, first);
+    } else {
+      const std::uint32_t* widened = srcRow;
+      if (s > 1) {
+        Widen(srcRow, area.w, s, rowScratch.data());
+        widened = rowScratch.data();
+      }
+      std::memcpy(first, widened + (x0 - left), visible * sizeof(std::uint32_t));
     }
-    const std::uint32_t* from = widened + (x0 - left);
-    for (int k = 0; k < rows; ++k, ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(dstBytes + static_cast<size_t>(y) * dstPitch);
-      std::memcpy(row + x0, from, visible * sizeof(std::uint32_t));
-    }
+    for (int k = 1; k < rows; ++k) std::memcpy(dstRow(y + k), first, visible * sizeof(std::uint32_t));
+    y += rows;
   }
 }
 
