@@ -569,7 +569,7 @@ struct Clipped {
   i64 w = 0;
   i64 h = 0;
   const Surface* from = nullptr;
-  Surface aside;
+  std::unique_ptr<Surface> aside;  // only for a copy within one bitmap
 
   Rect Area() const { return {dx, dy, w, h}; }  // in the destination
   bool Whole(const Surface& d) const {
@@ -594,8 +594,8 @@ inline bool Clip(const Sides& sides, int x, int y, int w, int h, int sx, int sy,
   c.h = cy.count;
   c.from = &s;
   if (&s == &d) {
-    c.aside = Aside(s, c.sx, c.sy, c.w, c.h);
-    c.from = &c.aside;
+    c.aside = std::make_unique<Surface>(Aside(s, c.sx, c.sy, c.w, c.h));
+    c.from = c.aside.get();
     c.sx = 0;
     c.sy = 0;
   }
@@ -1186,12 +1186,9 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
     pending = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
     return true;
   }
-  Surface aside;
-  const Surface* from = &s;
-  if (&s == &d) {
-    aside = Aside(d, 0, 0, d.width, d.height);
-    from = &aside;
-  }
+  std::unique_ptr<Surface> aside;
+  if (&s == &d) aside = std::make_unique<Surface>(Aside(d, 0, 0, d.width, d.height));
+  const Surface* from = aside ? aside.get() : &s;
   WithOp(op, [&](auto o) {
     StretchRect<decltype(o)::value>(d, x, y, *from, sides.colours());
   });
