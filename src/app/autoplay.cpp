@@ -53,20 +53,6 @@ int StrikeWorth(const CBoard& board, float x, float y, int* hits = nullptr) {
   return worth;
 }
 
-bool Live(const CHole& hole) {
-  return hole.state == HOLE_RISING || hole.state == HOLE_WAITING ||
-         hole.state == HOLE_SINKING;
-}
-
-// The point to strike an item at: the middle of the band of hammer positions that
-// meet its box (see CBoard::StrikeWouldHit), which follows the item up and down.
-void AimAt(int row, int col, float height, float& x, float& y) {
-  const float top = CBoard::kCellSize * row + 90 - std::floor(height);
-  const float depth = std::floor(height > 32.0f ? 32.0f : height);
-  x = CBoard::kCellSize * col + 55.0f;
-  y = top + (depth - 30.0f) / 2.0f;
-}
-
 // The board moves its items one step at a time, at most one a pass and at most one
 // every 11 ms.
 float StepMs(float passMs) { return passMs > 11.0f ? passMs : 11.0f; }
@@ -181,8 +167,8 @@ void Autoplayer::Play(const CBoard& board, std::uint32_t now) {
   // the most valuable item that can be reached in time is chosen.
   const auto reachable = [&](int r, int c, float& x, float& y) {
     const CHole& hole = board.GetHole(r, c);
-    if (!Live(hole) || Age(board, hole, passMs_) < kReactionMs) return 0;
-    AimAt(r, c, hole.height, x, y);
+    if (!CBoard::IsLive(hole.state) || Age(board, hole, passMs_) < kReactionMs) return 0;
+    CBoard::StrikeAim(r, c, hole.height, x, y);
     const float distance = std::hypot(x - x_, y - y_);
     const float reachMs = distance / kHandSpeed + 3.0f * passMs_;
     if (reachMs > Lifetime(board, hole, now, passMs_)) return 0;

@@ -1,6 +1,7 @@
 #include "board/board.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio/sound.h"
 #include "platform/platform.h"
@@ -75,10 +76,6 @@ constexpr int kHammerFrames = 13;
 constexpr int kHammerFrameMs = 25;
 constexpr int kExplosionFrames = 5;
 constexpr int kExplosionFrameMs = 80;
-
-bool IsLive(std::int32_t state) {
-  return state == HOLE_RISING || state == HOLE_WAITING || state == HOLE_SINKING;
-}
 
 // Whether a strike at window point (x, y) meets the item of hole (r, c) risen to h.
 // Item box: 32 wide around the cell's centre, its top at the item's top, at most 32
@@ -363,6 +360,19 @@ void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
     explosionOrder[kMaxExplosions - 1] = finished;
     --explosionCount;
   }
+}
+
+bool CBoard::IsLive(std::int32_t state) {
+  return state == HOLE_RISING || state == HOLE_WAITING || state == HOLE_SINKING;
+}
+
+// The middle of StrikeMeets' band: the hammer box reaches 15 either side of the item box
+// (39 to 71 in the cell) and hangs 30 below the strike point.
+void CBoard::StrikeAim(int row, int col, float height, float& x, float& y) {
+  const float top = kCellSize * row + 90 - std::floor(height);
+  const float depth = std::floor(height > 32.0f ? 32.0f : height);
+  x = kCellSize * col + 55.0f;
+  y = top + (depth - 30.0f) / 2.0f;
 }
 
 bool CBoard::StrikeWouldHit(int row, int col, int x, int y) const {

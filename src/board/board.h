@@ -101,6 +101,9 @@ class CBoard {
   // Whether a strike at window point (x, y) would hit the item of hole (row, col) as
   // it stands now: the test DrawAndHit makes.
   bool StrikeWouldHit(int row, int col, int x, int y) const;
+  // The strike point surest to hit the item of (row, col) risen to `height`.
+  static void StrikeAim(int row, int col, float height, float& x, float& y);
+  static bool IsLive(std::int32_t state);  // rising, waiting or sinking
   const std::int32_t* GetDeck() const { return deck; }
   float GetSpeed() const { return speed; }
   std::uint32_t GetSpawnInterval() const { return spawnInterval; }
