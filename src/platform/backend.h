@@ -44,6 +44,13 @@ class Backend {
 // run: for what the player must hear of without a box (a record that cannot be kept).
 void SayOnce(const std::string& text);
 
+// Why the open file `fd` is no plain file to read (fstat's error, a folder, a device or
+// pipe); empty when it is one, with its `size` in bytes.
+std::string PlainFileProblem(int fd, std::uint64_t& size);
+// Up to `size` bytes from `fd`, riding over interrupted calls; how many (fewer at the
+// end of the file), or -1 on an error (errno set).
+long ReadUpTo(int fd, std::uint8_t* data, std::size_t size);
+
 // The options Init was given.
 const Options& CurrentOptions();
 

@@ -1,6 +1,5 @@
 // The high score as a file: four bytes, signed little-endian on every machine.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,19 +16,6 @@ namespace {
 
 std::string RecordFile() { return CurrentOptions().recordFile; }
 
-// Reads up to `size` bytes, riding over interrupted calls; -1 on an error (errno set).
-long ReadSome(int fd, unsigned char* bytes, size_t size) {
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = read(fd, bytes + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return static_cast<long>(got);
-}
-
 bool WriteAll(int fd, const unsigned char* bytes, size_t size) {
   size_t put = 0;
   while (put < size) {
@@ -44,10 +30,8 @@ bool WriteAll(int fd, const unsigned char* bytes, size_t size) {
 // A renamed file only keeps its new name across a power cut once the folder that
 // holds it has been flushed too. Some file systems cannot flush a folder; the record
 // is in place all the same, so that is not a failure.
-void FlushFolder(const std::string& file) {
-  std::string folder = std::filesystem::path(file).parent_path().string();
-  if (folder.empty()) folder = ".";
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void FlushFolder(const std::filesystem::path& folder) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
@@ -90,20 +74,16 @@ RecordState Backend::ReadRecord(std::int32_t& value) {
     if (errno == ENOENT || errno == ENOTDIR) return RecordState::Absent;
     return Unreadable(file, std::strerror(errno));
   }
-  unsigned char bytes[4];
-  struct stat info;
+  std::uint8_t bytes[4];
+  std::uint64_t size = 0;
+  std::string reason = PlainFileProblem(fd, size);
   long got = -1;
-  const char* reason = "not a plain file";
-  if (fstat(fd, &info) != 0) {
-    reason = std::strerror(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    reason = std::strerror(EISDIR);
-  } else if (S_ISREG(info.st_mode)) {
-    got = ReadSome(fd, bytes, sizeof bytes);
+  if (reason.empty()) {
+    got = ReadUpTo(fd, bytes, sizeof bytes);
     if (got < 0) reason = std::strerror(errno);
   }
   close(fd);
-  if (got < 0) return Unreadable(file, reason);
+  if (got < 0) return Unreadable(file, reason.c_str());
   if (got < 4) return RecordState::Absent;
   const std::uint32_t v = static_cast<std::uint32_t>(bytes[0]) |
                           (static_cast<std::uint32_t>(bytes[1]) << 8) |
@@ -129,7 +109,7 @@ bool Backend::WriteRecord(std::int32_t value) {
     SayOnce("cannot save the high score in '" + file + "' (" + std::strerror(saved) + ")");
     return false;
   }
-  FlushFolder(file);
+  FlushFolder(folder);
   return true;
 }
 
