@@ -148,29 +148,26 @@ void SdlAudio::FreeMusic() {
 void SdlAudio::Music(MusicCommand command, const std::string& path) {
   if (!open_) return;
   ++musicGeneration;
+  // Whatever comes next, the track playing now stops first, without its end notice.
+  HaltMusicQuietly();
   switch (command) {
     case MusicCommand::Stop:
-      HaltMusicQuietly();
       break;
     case MusicCommand::Open:
-      HaltMusicQuietly();
       FreeMusic();
       musicPath_ = path;
       music_ = Mix_LoadMUS(path.c_str());
       break;
     case MusicCommand::Play:
-      HaltMusicQuietly();
       if (music_) Mix_PlayMusic(music_, 0);
       break;
     case MusicCommand::Replay:
-      HaltMusicQuietly();
       FreeMusic();
       if (!path.empty()) musicPath_ = path;
       music_ = Mix_LoadMUS(musicPath_.c_str());
       if (music_) Mix_PlayMusic(music_, 0);
       break;
     case MusicCommand::Close:
-      HaltMusicQuietly();
       FreeMusic();
       break;
   }

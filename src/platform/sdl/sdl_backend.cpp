@@ -184,9 +184,7 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
       switch (event.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
-          presenter_->Invalidate();
-          if (paused_) ShowPausedPicture();
-          break;
+          [[fallthrough]];
         case SDL_WINDOWEVENT_EXPOSED:
           presenter_->Invalidate();
           if (paused_) ShowPausedPicture();
