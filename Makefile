@@ -26,7 +26,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 
 configure = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: game play build test test-asan fuzz soak bench bench-window install uninstall package \
+.PHONY: game play configured build test test-asan fuzz soak bench bench-window install uninstall package \
   clean web serve-web
 
 # Only the game and its data: what a player needs.
@@ -38,19 +38,21 @@ game:
 play: game
 	cd $(BUILD)/data && ../tonkalo $(ARGS)
 
-# Everything, tests and benchmarks included.
-build:
+# The test packages and the configured build folder, once per make run whichever
+# targets need them.
+configured:
 	@bash scripts/setup.sh test
 	@$(configure)
+
+# Everything, tests and benchmarks included.
+build: configured
 	@cmake --build $(BUILD)
 
 test: build web $(WEB_TEST_DEPS)
 	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j2
 
 # The site packs the pictures, sounds and music that the native build generates.
-web:
-	@bash scripts/setup.sh test
-	@$(configure)
+web: configured
 	@cmake --build $(BUILD) --target tonkalo_data
 	@test -f $(WEB_BUILD)/build.ninja || $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) \
 	  -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONKALO_DATA_DIR=$(abspath $(BUILD))/data \
