@@ -260,8 +260,13 @@ mergeInto(LibraryManager.library, {
       page.image = null;
       page.fit();
     }
-    if (!page.image) page.image = page.context.createImageData(width, height);
-    page.image.data.set(HEAPU8.subarray(rgba, rgba + width * height * 4));
+    // A view of the frame where it lies in the heap, made again when the heap grows or
+    // the frame moves, so the only copy is putImageData's own.
+    if (!page.image || page.image.data.buffer !== HEAPU8.buffer ||
+        page.image.data.byteOffset !== rgba) {
+      page.image = new ImageData(
+          new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+    }
     page.context.putImageData(page.image, 0, 0);
     if (Module['onFirstFrame']) {
       var first = Module['onFirstFrame'];
