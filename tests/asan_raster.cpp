@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -106,7 +107,8 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
 // copy of a whole bitmap is made when somebody needs it, a sprite's opaque spans are
 // found once. Whatever the calls, that must show the pixels that drawing each call at
 // once gives, which is what bitmaps whose pixels were handed out get: a fingerprint of
-// every bitmap after every few calls.
+// every bitmap after every few calls. And every colour bitmap, shown as the window
+// surface is, differs from the frame it showed before only where it says it may.
 std::vector<std::uint64_t> LazyScene(bool handedOut) {
   Dice dice{std::mt19937(8086)};
   struct Slot {
@@ -115,12 +117,40 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
     HDC dc = 0;
     HBITMAP bmp = 0;
   };
+  struct Shown {
+    std::vector<std::uint32_t> pixels;  // as ShownBits gave them last
+    std::uint64_t frame = 0;
+  };
+  long long changed = 0, missed = 0, inAreas = 0, pixels = 0;
+  const auto show = [&](const Slot& slot, Shown& s) {
+    platform::FrameChanges changes;
+    int w = 0, h = 0;
+    const std::uint32_t* now = ShownBits(slot.bmp, &w, &h, &changes);
+    if (changes.since != 0) {
+      EXPECT_EQ(changes.since, s.frame);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const bool inside = std::any_of(changes.areas.begin(), changes.areas.end(), [&](auto& a) {
+            return x >= a.x && x < a.x + a.w && y >= a.y && y < a.y + a.h;
+          });
+          inAreas += inside;
+          if (now[y * w + x] == s.pixels[static_cast<size_t>(y * w + x)]) continue;
+          ++changed;
+          missed += !inside;
+        }
+      }
+      pixels += w * h;
+    }
+    s.pixels.assign(now, now + w * h);
+    s.frame = changes.frame;
+  };
   // Two widths, some bitmaps taller than others of their width, and masks to fit; the
   // last is a wall that is never drawn on after it is made.
   std::vector<Slot> slots = {{48, 32, false}, {48, 32, false}, {48, 40, false},
                              {48, 32, false}, {24, 32, false}, {24, 32, false},
                              {48, 32, true},  {24, 32, true},  {48, 40, true},
                              {48, 40, false}};
+  std::vector<Shown> shown(slots.size());
   const HDC zeros = CreateCompatibleDC(0);
   const HBITMAP zerosBmp = CreateBitmap(64, 64, 1, 1, nullptr);
   SelectObject(zeros, zerosBmp);
@@ -169,6 +199,9 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
         }
       }
       out.push_back(hash);
+      for (size_t k = 0; k < slots.size(); ++k) {
+        if (!slots[k].mono) show(slots[k], shown[k]);
+      }
     }
     const int x = dice.Below(70) - 20, y = dice.Below(50) - 12;
     switch (dice.Below(12)) {
@@ -266,6 +299,8 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
         }
     }
   }
+  EXPECT_EQ(missed, 0) << "of " << changed << " pixels changed";
+  std::printf("changes %lld, areas %lld of %lld pixels\n", changed, inAreas, pixels);
   for (Slot& s : slots) {
     DeleteDC(s.dc);
     DeleteObject(s.bmp);

@@ -59,13 +59,15 @@ TEST(WindowSurface, UpscaleMatchesNearestNeighbourAndClips) {
 }
 
 // Only what changed is sent again: runs of changed rows (short gaps bridged), narrowed
-// to the changed columns. The last frame is read from a kept copy or from the window
-// surface that shows it scaled up, at the top-left pixel of each block only.
+// to the changed columns, looked for only inside the given area. The last frame is read
+// from a kept copy or from the window surface that shows it scaled up, at the top-left
+// pixel of each block only.
 TEST(WindowSurface, ChangedAreasAreTheChangedRowsNarrowedToTheirColumns) {
   const int w = 40, h = 60;
   struct Case {
     std::vector<std::pair<int, int>> changed;  // pixels (x, y) that differ
     std::vector<std::tuple<int, int, int, int>> areas;
+    platform::FrameRect within{0, 0, w, h};
   };
   const Case cases[] = {
       {{}, {}},
@@ -75,6 +77,8 @@ TEST(WindowSurface, ChangedAreasAreTheChangedRowsNarrowedToTheirColumns) {
        {{3, 10, 1, 1}, {30, 10 + platform::kMergeGap + 2, 1, 1}}},
       {{{0, 0}, {39, 59}}, {{0, 0, 1, 1}, {39, 59, 1, 1}}},
       {{{0, 4}, {39, 4}, {17, 5}}, {{0, 4, 40, 2}}},
+      {{{3, 10}, {30, 12}, {31, 40}}, {{30, 12, 1, 1}}, {10, 11, 25, 20}},
+      {{{0, 0}, {39, 59}}, {{39, 59, 1, 1}}, {39, 59, 9, 9}},
   };
   const std::uint32_t was = 0x123456, now = 0x654321;
   for (const Case& c : cases) {
@@ -89,10 +93,9 @@ TEST(WindowSurface, ChangedAreasAreTheChangedRowsNarrowedToTheirColumns) {
         for (int x = 0; x < w; ++x) shown[y * step * pitch + x * step] = was;
       }
       std::vector<std::tuple<int, int, int, int>> got;
-      for (const platform::FrameRect& a :
-           platform::ChangedAreas(frame.data(), w, h, {shown.data(), pitch, step})) {
-        got.emplace_back(a.x, a.y, a.w, a.h);
-      }
+      std::vector<platform::FrameRect> areas;
+      platform::ChangedAreas(frame.data(), w, h, {shown.data(), pitch, step}, c.within, areas);
+      for (const platform::FrameRect& a : areas) got.emplace_back(a.x, a.y, a.w, a.h);
       EXPECT_EQ(got, c.areas) << c.changed.size() << " changes, step " << step;
     }
   }
@@ -390,6 +393,24 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   play();
   platform::Shutdown();
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/audio.raw"));
+}
+
+// Where a frame says what changed since the frame before, only that is looked at; but
+// not when another picture was shown in between (paused).
+TEST_F(SdlBackend, TheWindowSurfaceLooksOnlyWhereAFollowingFrameChanged) {
+  OpenWindow(1, platform::PresentMode::Surface);
+  const std::vector<std::uint32_t> other(640 * 480, 0x102030);
+  platform::FrameChanges changes{1, 0, {{0, 0, 640, 480}}};
+  platform::Present(frame_.data(), 640, 480, &changes);
+  platform::Present(other.data(), 640, 480);
+  changes = {2, 1, {}};  // the same frame again
+  platform::Present(frame_.data(), 640, 480, &changes);
+  Messages(200);
+  EXPECT_EQ(WindowPixels({{5, 5}}), std::vector<std::uint32_t>{0x336699});
+  changes = {3, 2, {{0, 0, 8, 8}}};
+  platform::Present(other.data(), 640, 480, &changes);
+  Messages(200);
+  EXPECT_EQ(WindowPixels({{5, 5}, {9, 9}}), (std::vector<std::uint32_t>{0x102030, 0x336699}));
 }
 
 // A window resized by hand keeps the largest whole scale, centred between black bars,

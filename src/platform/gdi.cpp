@@ -134,6 +134,25 @@ std::uint64_t NextVersion() {
   return ++last;
 }
 
+// Every block of kBlockWidth x kBlockHeight pixels of a surface (cut short at its right
+// and bottom edges) has a tag, and two blocks with the same tag hold the same pixels,
+// wherever they are. A draw gives the blocks it touches new tags: worked out from what
+// the pixels were made of where the draw allows it, so that the same copy of the same
+// unchanged blocks to the same place gives the same tag again; a number never used
+// before otherwise. The present then compares a frame with the one before only where
+// their tags differ: the wall and the board that stay the same from pass to pass are
+// not read at all. Tags describe the pixels a surface has now, lazy or not. A worked-out
+// tag is a 64-bit hash, so two different blocks could only share one by a collision
+// of such hashes.
+constexpr i64 kBlockWidth = 32;
+constexpr i64 kBlockHeight = 16;
+constexpr std::uint64_t kWorkedOut = std::uint64_t{1} << 63;  // never set in a new tag
+
+std::uint64_t NewTag() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
 struct Surface {
   int width = 0;
   int height = 0;
@@ -146,7 +165,118 @@ struct Surface {
   int showsRow = 0;
   Surface* shownBy = nullptr;
   std::unique_ptr<OpaqueRuns> runs;  // when it is drawn through a mask
+  std::vector<std::uint64_t> tags;       // block by block, row by row; empty until asked for
+  std::vector<std::uint64_t> shownTags;  // as ShownBits last reported the frame
+  std::uint64_t shownFrame = 0;          // that frame's number
 };
+
+i64 BlocksAcross(const Surface& s) { return (s.width + kBlockWidth - 1) / kBlockWidth; }
+i64 BlocksDown(const Surface& s) { return (s.height + kBlockHeight - 1) / kBlockHeight; }
+
+std::vector<std::uint64_t>& TagsOf(Surface& s) {
+  if (s.tags.empty()) {
+    s.tags.resize(static_cast<std::size_t>(BlocksAcross(s) * BlocksDown(s)));
+    for (std::uint64_t& tag : s.tags) tag = NewTag();
+  }
+  return s.tags;
+}
+
+// The blocks [x0, x1) x [y0, y1) that the part of `area` inside s touches; none when
+// x0 == x1.
+struct Blocks {
+  i64 x0 = 0;
+  i64 x1 = 0;
+  i64 y0 = 0;
+  i64 y1 = 0;
+};
+Blocks BlocksOf(const Surface& s, const Rect& area) {
+  const i64 left = std::max<i64>(area.x, 0);
+  const i64 top = std::max<i64>(area.y, 0);
+  const i64 right = std::min<i64>(area.x + area.w, s.width);
+  const i64 bottom = std::min<i64>(area.y + area.h, s.height);
+  if (left >= right || top >= bottom) return {};
+  return {left / kBlockWidth, (right - 1) / kBlockWidth + 1, top / kBlockHeight,
+          (bottom - 1) / kBlockHeight + 1};
+}
+
+// The blocks `area` touches get new tags (nothing to do before anybody asked for them).
+void NewTags(Surface& s, const Rect& area) {
+  if (s.tags.empty()) return;
+  const Blocks b = BlocksOf(s, area);
+  const i64 across = BlocksAcross(s);
+  for (i64 by = b.y0; by < b.y1; ++by) {
+    for (i64 bx = b.x0; bx < b.x1; ++bx) {
+      s.tags[static_cast<std::size_t>(by * across + bx)] = NewTag();
+    }
+  }
+}
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+  h = (h ^ v) * 0xff51afd7ed558ccdu;
+  return h ^ (h >> 32);
+}
+
+// The tags of the blocks of `to` that a draw into `area` (clipped to both sides)
+// touches, worked out from what it draws with: `from` (and, for a mask, its picture
+// `also`) read from (sx, sy) on; `salt` stands for the operation and anything else the
+// pixels depend on. `overOld`: they depend on those there before (every operation but
+// a copy). `plain`: a copy without conversion, which hands over whole blocks unchanged.
+void DrawnTags(Surface& to, const Rect& area, i64 sx, i64 sy, const Surface& from,
+               const Surface* also, std::uint64_t salt, bool overOld, bool plain) {
+  std::uint64_t* toTags = TagsOf(to).data();
+  const std::uint64_t* fromTags = TagsOf(const_cast<Surface&>(from)).data();
+  const std::uint64_t* alsoTags = also ? TagsOf(const_cast<Surface&>(*also)).data() : nullptr;
+  const i64 toAcross = BlocksAcross(to);
+  const i64 fromAcross = BlocksAcross(from);
+  const i64 shiftX = sx - area.x;  // a destination pixel reads the source this far off
+  const i64 shiftY = sy - area.y;
+  // A whole bitmap from whole rows of blocks of one as wide (the wall under the back
+  // buffer, the back buffer into the window's surface).
+  if (plain && area.x == 0 && area.y == 0 && area.w == to.width && area.h == to.height &&
+      from.width == to.width && shiftX == 0 && shiftY % kBlockHeight == 0 &&
+      to.height % kBlockHeight == 0 && from.height - shiftY >= to.height) {
+    std::copy_n(fromTags + shiftY / kBlockHeight * fromAcross, to.tags.size(), toTags);
+    return;
+  }
+  const Blocks b = BlocksOf(to, area);
+  for (i64 by = b.y0; by < b.y1; ++by) {
+    const i64 y = by * kBlockHeight;
+    const i64 h = std::min(kBlockHeight, to.height - y);
+    const i64 top = std::max(y, area.y);
+    const i64 coverH = std::min(y + h, area.y + area.h) - top;
+    for (i64 bx = b.x0; bx < b.x1; ++bx) {
+      const std::size_t index = static_cast<std::size_t>(by * toAcross + bx);
+      const i64 x = bx * kBlockWidth;
+      const i64 w = std::min(kBlockWidth, to.width - x);
+      const i64 left = std::max(x, area.x);
+      const i64 coverW = std::min(x + w, area.x + area.w) - left;
+      const bool whole = coverW == w && coverH == h;
+      const i64 readX = left + shiftX;
+      const i64 readY = top + shiftY;
+      if (plain && whole && readX % kBlockWidth == 0 && readY % kBlockHeight == 0 &&
+          std::min(kBlockWidth, from.width - readX) == w &&
+          std::min(kBlockHeight, from.height - readY) == h) {
+        toTags[index] = fromTags[readY / kBlockHeight * fromAcross + readX / kBlockWidth];
+        continue;
+      }
+      // Everything the block's pixels are made of: its size, the part drawn, the pixels
+      // there before where they stay or count, and the source blocks read, from where.
+      const auto shape = static_cast<std::uint64_t>(w | h << 8 | (left - x) << 16 |
+                                                    (top - y) << 24 | coverW << 32 | coverH << 40);
+      std::uint64_t tag = Mix(salt, shape);
+      if (overOld || !whole) tag = Mix(tag, toTags[index]);
+      tag = Mix(tag, static_cast<std::uint64_t>(readX) << 32 ^ static_cast<std::uint64_t>(readY));
+      for (i64 fy = readY / kBlockHeight; fy <= (readY + coverH - 1) / kBlockHeight; ++fy) {
+        for (i64 fx = readX / kBlockWidth; fx <= (readX + coverW - 1) / kBlockWidth; ++fx) {
+          const i64 at = fy * fromAcross + fx;
+          tag = Mix(tag, fromTags[at]);
+          if (alsoTags) tag = Mix(tag, alsoTags[at]);
+        }
+      }
+      toTags[index] = tag | kWorkedOut;
+    }
+  }
+}
 
 // The pixels the surface has now.
 const std::uint32_t* Pixels(const Surface& s) {
@@ -203,7 +333,8 @@ void MakeReal(Surface& copy, const Rect& keep = {}) {
 }
 
 // Before the pixels of s inside `area` change. Its lazy copy takes its pixels as they
-// are before the change.
+// are before the change. These three leave the tags to the caller (NewTags or
+// DrawnTags), which may need the old ones.
 std::uint32_t* ForWrite(Surface& s, const Rect& area) {
   if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
@@ -680,12 +811,26 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
   }
 }
 
+// What the pixels of a copy with the operation `op` depend on besides its sources.
+std::uint64_t CopySalt(Op op, const Surface& dst, const Surface& src, Colours colours) {
+  std::uint64_t h = Mix(Mix(Mix(1, static_cast<std::uint64_t>(op)), dst.mono), src.mono);
+  if (dst.mono == src.mono) return h;
+  return Mix(Mix(Mix(h, colours.srcBk), colours.dstBk), colours.dstText);
+}
+
+void CopyTags(Op op, Surface& dst, const Clipped& c, Colours colours) {
+  const Surface& src = *c.from;
+  DrawnTags(dst, c.Area(), c.sx, c.sy, src, nullptr, CopySalt(op, dst, src, colours),
+            op != Op::Copy, op == Op::Copy && dst.mono == src.mono);
+}
+
 // The plain copy, the format conversion inlined. A SRCCOPY replaces what it covers, so
 // nothing lazy needs to be made real there.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
   const Surface& src = *c.from;
   const Rect area = c.Area();
+  CopyTags(op, dst, c, colours);
   if (op == Op::Copy && !c.Whole(dst) && dst.mono == src.mono && !dst.exposed) {
     std::uint32_t* dp = ForOverwriteArea(dst, area);
     CopyInlay(dst.backdrop, dp, dst.width, src, c.sx, c.sy, area);
@@ -818,8 +963,10 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
                  const Surface* picture = nullptr) {
   Stretch& st = Stretching();
   const std::size_t n = st.cols.lo.size();
-  std::uint32_t* dp = ForWrite(dst, {dx + st.cols.first, dy + st.rows.first, static_cast<i64>(n),
-                                     static_cast<i64>(st.rows.lo.size())});
+  const Rect area{dx + st.cols.first, dy + st.rows.first, static_cast<i64>(n),
+                  static_cast<i64>(st.rows.lo.size())};
+  NewTags(dst, area);
+  std::uint32_t* dp = ForWrite(dst, area);
   st.acc.resize(n);
   st.accPicture.resize(n);
   st.hit.resize(n);
@@ -913,6 +1060,8 @@ void DrawMasked(Surface& picture) {
     return;
   }
   const Clipped& c = pending.area;
+  DrawnTags(dst, c.Area(), c.sx, c.sy, *pending.mask, &picture,
+            Mix(Mix(2, pending.colours.dstText), pending.colours.dstBk), true, false);
   std::uint32_t* dp = ForWrite(dst, c.Area());
   const std::uint32_t* mp = Pixels(*pending.mask);
   const std::uint32_t* sp = Pixels(picture);
@@ -939,6 +1088,47 @@ void DrawMasked(Surface& picture) {
     const i64 at = (c.sy + row) * picture.width + c.sx;
     MaskedRow(dp + (c.dy + row) * dst.width + c.dx, mp + at, sp + at, n, pending.colours);
   }
+}
+
+// Where s differs from the frame it was last shown with: the blocks whose tags differ,
+// runs of them along each row of blocks, a run stacked onto the same run just above.
+void ReportChanges(Surface& s, platform::FrameChanges& out) {
+  const std::vector<std::uint64_t>& tags = TagsOf(s);
+  out.areas.clear();
+  out.since = s.shownTags.size() == tags.size() ? s.shownFrame : 0;
+  out.frame = s.shownFrame = NextVersion();
+  if (out.since == 0) {
+    out.areas.push_back({0, 0, s.width, s.height});
+    s.shownTags = tags;
+    return;
+  }
+  const i64 across = BlocksAcross(s);
+  for (i64 by = 0; by < BlocksDown(s); ++by) {
+    const auto differs = [&](i64 bx) {
+      const std::size_t i = static_cast<std::size_t>(by * across + bx);
+      return tags[i] != s.shownTags[i];
+    };
+    for (i64 bx = 0; bx < across; ++bx) {
+      if (!differs(bx)) continue;
+      i64 end = bx + 1;
+      while (end < across && differs(end)) ++end;
+      const platform::FrameRect run{
+          static_cast<int>(bx * kBlockWidth), static_cast<int>(by * kBlockHeight),
+          static_cast<int>(std::min<i64>(end * kBlockWidth, s.width) - bx * kBlockWidth),
+          static_cast<int>(std::min<i64>(kBlockHeight, s.height - by * kBlockHeight))};
+      const auto above =
+          std::find_if(out.areas.begin(), out.areas.end(), [&](const platform::FrameRect& a) {
+            return a.x == run.x && a.w == run.w && a.y + a.h == run.y;
+          });
+      if (above != out.areas.end()) {
+        above->h += run.h;
+      } else {
+        out.areas.push_back(run);
+      }
+      bx = end;
+    }
+  }
+  s.shownTags = tags;
 }
 
 HBITMAP AddBitmap(Surface&& surface) {
@@ -1149,6 +1339,7 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
       c.from == &s && !d.exposed && s.shows == nullptr) {
     const int row = static_cast<int>(c.sy);
     if (d.shows == &s && d.showsRow == row) return true;
+    CopyTags(Op::Copy, d, c, sides.colours());
     ForOverwrite(d);
     if (s.shownBy != nullptr) MakeReal(*s.shownBy);
     d.shows = &s;
@@ -1204,6 +1395,7 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
+  NewTags(d, c.Area());
   std::uint32_t* dp = ForWrite(d, c.Area());
   const std::uint32_t* sp = Pixels(*c.from);
   for (i64 row = 0; row < c.h; ++row) {
@@ -1234,7 +1426,9 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const i64 x1 = std::min(r, i64{s->width} - 1);
   const i64 y0 = std::max(tp, i64{0});
   const i64 y1 = std::min(b, i64{s->height} - 1);
-  std::uint32_t* const pixels = ForWrite(*s, {x0, y0, x1 - x0 + 1, y1 - y0 + 1});
+  const Rect area{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+  NewTags(*s, area);
+  std::uint32_t* const pixels = ForWrite(*s, area);
   const std::uint32_t ink = s->mono ? MonoOf(pixel) : pixel;
   const auto plot = [s, pixels, ink](i64 px, i64 py) { pixels[py * s->width + px] = ink; };
   for (const i64 row : {tp, b}) {
@@ -1266,12 +1460,14 @@ const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
   return s.pixels.data();
 }
 
-const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height) {
+const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height,
+                               platform::FrameChanges* changes) {
   Settle();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr || o->surface.mono) return nullptr;
   if (width != nullptr) *width = o->surface.width;
   if (height != nullptr) *height = o->surface.height;
+  if (changes != nullptr) ReportChanges(o->surface, *changes);
   return Pixels(o->surface);
 }
 

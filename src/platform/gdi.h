@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace gdi {
 
 using COLORREF = std::uint32_t;
@@ -108,8 +110,10 @@ HBITMAP CurrentBitmap(HDC dc);
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height);
 // The same pixels for presenting them at once, without pinning them: valid only until
 // the next raster call. They may be those of another bitmap that this one was last
-// filled from whole.
-const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height);
+// filled from whole. With `changes`: this frame's number, and where it may differ from
+// the frame the last such call on this bitmap reported.
+const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height,
+                               platform::FrameChanges* changes = nullptr);
 // One pixel as 0x00RRGGBB (monochrome: 0xFFFFFF for 1, 0 for 0); -1 outside or bad.
 std::int64_t PixelAt(HBITMAP bmp, int x, int y);
 // How many bitmaps, pens and contexts are alive: for leak tests.

@@ -385,7 +385,7 @@ void MessageBox(const char* text, const char* caption) {
   B().ShowMessageBox(c, t);
 }
 
-void Present(const std::uint32_t* pixels, int width, int height) {
+void Present(const std::uint32_t* pixels, int width, int height, const FrameChanges* changes) {
   if (!pixels || width <= 0 || height <= 0) return;
   State& s = S();
   // Only shots and tests read the kept frame; a run without them does not pay for a
@@ -396,7 +396,7 @@ void Present(const std::uint32_t* pixels, int width, int height) {
     s.frameWidth = width;
     s.frameHeight = height;
   }
-  B().Present(pixels, width, height);
+  B().Present(pixels, width, height, changes);
 }
 
 void PlayWave(int index, const std::uint8_t* image, std::size_t size) {

@@ -103,8 +103,24 @@ void SetVirtualInput(int x, int y, bool down);
 int ShowCursor(bool show);
 // Modal message box (never blocks headless); also one line on standard error.
 void MessageBox(const char* text, const char* caption);
-// Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window.
-void Present(const std::uint32_t* pixels, int width, int height);
+// A rectangle of frame pixels.
+struct FrameRect {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+};
+// Where frame number `frame` may differ from frame number `since` (0: from nothing
+// known): outside `areas` the two are the same, pixel for pixel.
+struct FrameChanges {
+  std::uint64_t frame = 0;
+  std::uint64_t since = 0;
+  std::vector<FrameRect> areas;
+};
+// Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window; `changes` (may be null)
+// lets it look only where the frame can differ from an earlier one.
+void Present(const std::uint32_t* pixels, int width, int height,
+             const FrameChanges* changes = nullptr);
 // Plays a whole in-memory WAV image on the one effect channel, cutting off what plays
 // there; null halts the channel. Traced as a `sound` event, except for a negative index,
 // which only halts the channel (before the images are freed).

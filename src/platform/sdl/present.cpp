@@ -16,6 +16,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -65,37 +66,40 @@ Columns ChangedColumns(const std::uint32_t* now, const std::uint32_t* was, int w
 
 }  // namespace
 
-std::vector<FrameRect> ChangedAreas(const std::uint32_t* frame, int width, int height,
-                                    const ShownFrame& shown) {
-  std::vector<FrameRect> areas;
-  if (width <= 0 || height <= 0) return areas;
+void ChangedAreas(const std::uint32_t* frame, int width, int height, const ShownFrame& shown,
+                  const FrameRect& within, std::vector<FrameRect>& out) {
+  const int left = std::max(0, within.x);
+  const int right = std::min(width, within.x + within.w);
+  const int bottom = std::min(height, within.y + within.h);
+  if (left >= right) return;
   const size_t shownRow = shown.pitch * static_cast<size_t>(shown.step);
   const auto columns = [&](int y) {
-    return ChangedColumns(frame + static_cast<size_t>(y) * width, shown.pixels + y * shownRow,
-                          width, shown.step);
+    Columns c = ChangedColumns(frame + static_cast<size_t>(y) * width + left,
+                               shown.pixels + y * shownRow + static_cast<size_t>(left) * shown.step,
+                               right - left, shown.step);
+    return Columns{c.first + left, c.end + left};
   };
-  int y = 0;
-  while (y < height) {
+  int y = std::max(0, within.y);
+  while (y < bottom) {
     Columns c = columns(y);
     if (c.first == c.end) {
       ++y;
       continue;
     }
     FrameRect area{c.first, y, 0, 0};
-    int right = c.end;
+    int end = c.end;
     int last = y;
-    for (++y; y < height && y - last - 1 <= kMergeGap; ++y) {
+    for (++y; y < bottom && y - last - 1 <= kMergeGap; ++y) {
       c = columns(y);
       if (c.first == c.end) continue;
       area.x = std::min(area.x, c.first);
-      right = std::max(right, c.end);
+      end = std::max(end, c.end);
       last = y;
     }
-    area.w = right - area.x;
+    area.w = end - area.x;
     area.h = last + 1 - area.y;
-    areas.push_back(area);
+    out.push_back(area);
   }
-  return areas;
 }
 
 namespace {
@@ -194,7 +198,8 @@ class RendererPresenter : public Presenter {
     SDL_DestroyRenderer(renderer_);
   }
 
-  void Present(const std::uint32_t* pixels, int width, int height) override {
+  void Present(const std::uint32_t* pixels, int width, int height,
+               const FrameChanges*) override {
     if (!texture_ || width != textureW_ || height != textureH_) {
       if (texture_) SDL_DestroyTexture(texture_);
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
@@ -286,7 +291,10 @@ class SurfacePresenter : public Presenter {
     return SDL_GetWindowSurface(window_) != nullptr;
   }
 
-  void Present(const std::uint32_t* pixels, int width, int height) override {
+  void Present(const std::uint32_t* pixels, int width, int height,
+               const FrameChanges* changes) override {
+    // The frame number the surface holds, once this one is drawn whole.
+    const std::uint64_t previous = std::exchange(shownFrame_, 0);
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
     if (surface != surface_ || surface->w != surfaceW_ || surface->h != surfaceH_ ||
@@ -298,23 +306,31 @@ class SurfacePresenter : public Presenter {
       return;
     }
     // Only what changed since the last frame is scaled and sent to the server: most of
-    // a frame (the wall, the board) stays the same from one pass to the next.
+    // a frame (the wall, the board) stays the same from one pass to the next. Where the
+    // frame comes with its changes against the one the surface holds, only those
+    // places are compared.
     const Placement& p = place_;
-    std::vector<FrameRect> areas;
+    areas_.clear();
     if (redrawAll_) {
-      areas.push_back({0, 0, width, height});
-    } else if (direct_) {
+      areas_.push_back({0, 0, width, height});
+    } else {
       const auto* origin = static_cast<const std::uint8_t*>(surface->pixels) +
                            static_cast<size_t>(p.top) * surface->pitch + p.left * 4;
-      areas = ChangedAreas(pixels, width, height,
-                           {reinterpret_cast<const std::uint32_t*>(origin),
-                            static_cast<size_t>(surface->pitch / 4), p.scale});
-    } else {
-      areas = ChangedAreas(pixels, width, height, {kept_.data(), static_cast<size_t>(width), 1});
+      const ShownFrame shown =
+          direct_ ? ShownFrame{reinterpret_cast<const std::uint32_t*>(origin),
+                               static_cast<size_t>(surface->pitch / 4), p.scale}
+                  : ShownFrame{kept_.data(), static_cast<size_t>(width), 1};
+      if (changes && changes->since != 0 && changes->since == previous) {
+        for (const FrameRect& within : changes->areas) {
+          ChangedAreas(pixels, width, height, shown, within, areas_);
+        }
+      } else {
+        ChangedAreas(pixels, width, height, shown, {0, 0, width, height}, areas_);
+      }
     }
     rects_.clear();
     const SDL_Rect all{0, 0, surface->w, surface->h};
-    for (const FrameRect& area : areas) {
+    for (const FrameRect& area : areas_) {
       SDL_Rect onScreen{p.left + area.x * p.scale, p.top + area.y * p.scale, area.w * p.scale,
                         area.h * p.scale};
       if (surface->format->format == SDL_PIXELFORMAT_RGB888) {
@@ -334,6 +350,7 @@ class SurfacePresenter : public Presenter {
       SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
     }
     redrawAll_ = false;
+    if (changes) shownFrame_ = changes->frame;
   }
 
   // SDL may hand out a new surface of the old size at the old address (fullscreen on
@@ -408,6 +425,8 @@ class SurfacePresenter : public Presenter {
   bool direct_ = false;     // the surface holds the last frame whole, in our format
   bool redrawAll_ = true;   // the surface does not hold the last frame (new, lock failed)
   std::vector<std::uint32_t> kept_;  // the last frame, when the surface cannot stand for it
+  std::uint64_t shownFrame_ = 0;     // the number of the frame drawn last, when it had one
+  std::vector<FrameRect> areas_;
   std::vector<SDL_Rect> rects_;
   std::vector<std::uint32_t> rowScratch_;
 };

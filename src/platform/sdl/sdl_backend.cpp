@@ -41,7 +41,8 @@ class SdlBackend : public Backend {
   bool PointerButton() override;
   void SetCursorVisible(bool visible) override;
   void ShowMessageBox(const char* caption, const char* text) override;
-  void Present(const std::uint32_t* pixels, int width, int height) override;
+  void Present(const std::uint32_t* pixels, int width, int height,
+               const FrameChanges* changes) override;
   void PlayWave(int index, const std::uint8_t* image, std::size_t size) override;
   void Music(MusicCommand command, const std::string& path) override;
 
@@ -293,11 +294,13 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   audio_->SetPaused(false);
   SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
   pressLatched_ = false;
-  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_);
+  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_, nullptr);
 }
 
 void SdlBackend::ShowPausedPicture() {
-  if (!pausedPicture_.empty()) presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_);
+  if (!pausedPicture_.empty()) {
+    presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_, nullptr);
+  }
 }
 
 void SdlBackend::ToggleFullscreen() {
@@ -347,11 +350,12 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
   SDL_FlushEvent(SDL_WINDOWEVENT);
 }
 
-void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
+void SdlBackend::Present(const std::uint32_t* pixels, int width, int height,
+                         const FrameChanges* changes) {
   lastPixels_ = pixels;
   lastWidth_ = width;
   lastHeight_ = height;
-  presenter_->Present(pixels, width, height);
+  presenter_->Present(pixels, width, height, changes);
 }
 
 void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
