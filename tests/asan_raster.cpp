@@ -145,7 +145,7 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
     s.frame = changes.frame;
   };
   // Two widths, some bitmaps taller than others of their width, and masks to fit; the
-  // last is a wall that is never drawn on after it is made.
+  // last is a wall that is seldom drawn on after it is made.
   std::vector<Slot> slots = {{48, 32, false}, {48, 32, false}, {48, 40, false},
                              {48, 32, false}, {24, 32, false}, {24, 32, false},
                              {48, 32, true},  {24, 32, true},  {48, 40, true},
@@ -287,6 +287,7 @@ std::vector<std::uint64_t> LazyScene(bool handedOut) {
                  dice.Chance(60) ? 1 : 2 + dice.Below(3), SRCCOPY);
         }
         paint(d);
+        if (dice.Chance(10)) paint(slots[9]);  // the wall changes while d still owes it
         break;
       }
       default:

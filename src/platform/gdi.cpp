@@ -37,7 +37,6 @@ enum class Kind { Bitmap, Pen, Brush, Context };
 // frames' wall under the board, boxes and sprites), only those places are copied anew.
 // Likewise for a picture copied into part of it (its `inlays`: the board's canvas):
 // the same copy again copies only what was drawn over it since.
-struct OpaqueRuns;
 struct Surface;
 
 struct Rect {
@@ -153,6 +152,35 @@ std::uint64_t NewTag() {
   return ++last;
 }
 
+// Where a transparent draw of a picture through a mask only copies: the spans of each
+// row where the mask is 0. Worked out at the first draw of the pair and kept while
+// neither changes. Usable when the picture is black wherever the mask is 1, as the
+// sprite loader leaves it, so that the draw leaves the destination alone there (with a
+// destination context's default colours), and when the spans are long enough for
+// copying them to beat the one-pass loop.
+struct OpaqueRuns {
+  const Surface* mask = nullptr;
+  std::uint64_t maskVersion = 0;
+  std::uint64_t pictureVersion = 0;
+  bool usable = false;
+  std::vector<std::uint32_t> rowStart;  // row y's spans: [rowStart[y], rowStart[y + 1])
+  std::vector<std::uint32_t> spans;     // first and past-last column of each span
+};
+
+// Places of a real surface whose pixels are still to be copied from the picture it last
+// showed lazily (`from`, rows from `row` on, unchanged since). Making a lazy copy real
+// leaves what was drawn over it since waiting there instead of copying it back at once:
+// a place is copied when somebody reads it or draws over it, but not where a plain copy
+// or the opaque part of a sprite replaces it. The back buffer's boxes are drawn over the
+// wall every pass in the same places, so the wall under them is never put back only to
+// be covered.
+struct Waiting {
+  Surface* from = nullptr;
+  int row = 0;
+  std::vector<Rect> rects;
+  std::vector<Rect> spare;  // scratch for the next rects
+};
+
 struct Surface {
   int width = 0;
   int height = 0;
@@ -165,6 +193,10 @@ struct Surface {
   int showsRow = 0;
   Surface* shownBy = nullptr;
   std::unique_ptr<OpaqueRuns> runs;  // when it is drawn through a mask
+  // Places whose pixels are still to come from `waiting.from` (see Waiting), and the
+  // surface whose places wait on this one.
+  Waiting waiting;
+  Surface* waitedOnBy = nullptr;
   std::vector<std::uint64_t> tags;       // block by block, row by row; empty until asked for
   std::vector<std::uint64_t> shownTags;  // as ShownBits last reported the frame
   std::uint64_t shownFrame = 0;          // that frame's number
@@ -278,8 +310,13 @@ void DrawnTags(Surface& to, const Rect& area, i64 sx, i64 sy, const Surface& fro
   }
 }
 
-// The pixels the surface has now.
+struct Cover;
+void SettleWaiting(Surface& s, const Rect& area, bool copy, const Cover* cover = nullptr);
+
+// The pixels the surface has now, every place that waited copied in.
 const std::uint32_t* Pixels(const Surface& s) {
+  Surface& real = const_cast<Surface&>(s.shows != nullptr ? *s.shows : s);
+  if (real.waiting.from != nullptr) SettleWaiting(real, {0, 0, real.width, real.height}, true);
   if (s.shows == nullptr) return s.pixels.data();
   return s.shows->pixels.data() + static_cast<std::size_t>(s.showsRow) * s.width;
 }
@@ -310,16 +347,120 @@ void CopyOutside(std::uint32_t* to, const std::uint32_t* from, i64 width, const 
   }
 }
 
+// r without `cut`: up to four rectangles, appended to out.
+void AppendOutside(const Rect& r, const Rect& cut, std::vector<Rect>& out) {
+  const i64 top = std::max(r.y, cut.y);
+  const i64 bottom = std::min(r.y + r.h, cut.y + cut.h);
+  const i64 left = std::max(r.x, cut.x);
+  const i64 right = std::min(r.x + r.w, cut.x + cut.w);
+  if (top >= bottom || left >= right) {
+    out.push_back(r);
+    return;
+  }
+  if (r.y < top) out.push_back({r.x, r.y, r.w, top - r.y});
+  if (bottom < r.y + r.h) out.push_back({r.x, bottom, r.w, r.y + r.h - bottom});
+  if (r.x < left) out.push_back({r.x, top, left - r.x, bottom - top});
+  if (right < r.x + r.w) out.push_back({right, top, r.x + r.w - right, bottom - top});
+}
+
+void StopWaiting(Surface& s) {
+  s.waiting.from->waitedOnBy = nullptr;
+  s.waiting.from = nullptr;
+  s.waiting.rects.clear();
+}
+
+// The opaque spans of a sprite drawn with its top-left at `area`'s, read from (sx, sy)
+// of its picture: what the draw replaces whatever was there.
+struct Cover {
+  const OpaqueRuns* runs;
+  i64 sx;
+  i64 sy;
+};
+
+// The places of s waiting inside `area` get their pixels now (`copy`), but for those
+// under a `cover`, or are given up because the caller is about to replace every pixel
+// there.
+void SettleWaiting(Surface& s, const Rect& area, bool copy, const Cover* cover) {
+  Waiting& w = s.waiting;
+  if (w.from == nullptr) return;
+  const std::uint32_t* from = Pixels(*w.from) + static_cast<std::size_t>(w.row) * s.width;
+  const auto copyRow = [&](i64 y, i64 x0, i64 x1) {
+    if (x0 < x1) {
+      std::memcpy(s.pixels.data() + y * s.width + x0, from + y * s.width + x0,
+                  static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
+    }
+  };
+  w.spare.clear();
+  for (const Rect& r : w.rects) {
+    const i64 left = std::max(r.x, area.x);
+    const i64 top = std::max(r.y, area.y);
+    const i64 right = std::min(r.x + r.w, area.x + area.w);
+    const i64 bottom = std::min(r.y + r.h, area.y + area.h);
+    if (left >= right || top >= bottom) {
+      w.spare.push_back(r);
+      continue;
+    }
+    for (i64 y = top; copy && y < bottom; ++y) {
+      if (cover == nullptr) {
+        copyRow(y, left, right);
+        continue;
+      }
+      // The gaps between the opaque spans of the sprite's row, in s's columns.
+      const OpaqueRuns& runs = *cover->runs;
+      const std::size_t row = static_cast<std::size_t>(y - area.y + cover->sy);
+      const i64 shift = area.x - cover->sx;
+      i64 x = left;
+      const std::uint32_t end = runs.rowStart[row + 1];
+      for (std::uint32_t k = runs.rowStart[row]; k < end && x < right; k += 2) {
+        const i64 b = runs.spans[k] + shift;
+        const i64 e = runs.spans[k + 1] + shift;
+        if (e <= x) continue;
+        copyRow(y, x, std::min(b, right));
+        x = e;
+      }
+      copyRow(y, x, right);
+    }
+    AppendOutside(r, area, w.spare);
+  }
+  std::swap(w.rects, w.spare);
+  // Draws that cut the places into ever smaller pieces cost more than the copies saved.
+  constexpr std::size_t kMostPieces = 256;
+  if (w.rects.size() > kMostPieces) {
+    for (const Rect& r : w.rects) CopyOutside(s.pixels.data(), from, s.width, r, {});
+    w.rects.clear();
+  }
+  if (w.rects.empty()) StopWaiting(s);
+}
+
+// Before a surface that others wait on changes or goes: they take their pixels first.
+void ReleaseWaiters(Surface& s) {
+  if (s.waitedOnBy != nullptr) {
+    Surface& waiter = *s.waitedOnBy;
+    SettleWaiting(waiter, {0, 0, waiter.width, waiter.height}, true);
+  }
+}
+
 // A lazy copy gets pixels of its own (it has a buffer of its size: no allocation), all
 // but those inside `keep`, which the caller is about to replace. Where its buffer still
-// holds the same original, only what was drawn over since is copied again.
-void MakeReal(Surface& copy, const Rect& keep = {}) {
-  const Surface& source = *copy.shows;
+// holds the same original, only what was drawn over since is copied again; with `wait`
+// that is left waiting (see Waiting) instead.
+void MakeReal(Surface& copy, const Rect& keep = {}, bool wait = false) {
+  Surface& source = *copy.shows;
   const std::uint32_t* from = Pixels(copy);
   std::uint32_t* to = copy.pixels.data();
   Backdrop& b = copy.backdrop;
   if (b.source == &source && b.version == source.version && b.row == copy.showsRow) {
-    for (const Rect& r : b.drawn.rects) CopyOutside(to, from, copy.width, r, keep);
+    if (wait) {
+      ReleaseWaiters(source);
+      for (const Rect& r : b.drawn.rects) AppendOutside(r, keep, copy.waiting.rects);
+      if (!copy.waiting.rects.empty()) {
+        copy.waiting.from = &source;
+        copy.waiting.row = copy.showsRow;
+        source.waitedOnBy = &copy;
+      }
+    } else {
+      for (const Rect& r : b.drawn.rects) CopyOutside(to, from, copy.width, r, keep);
+    }
   } else {
     CopyOutside(to, from, copy.width, {0, 0, copy.width, copy.height}, keep);
     b.source = &source;
@@ -335,10 +476,12 @@ void MakeReal(Surface& copy, const Rect& keep = {}) {
 // Before the pixels of s inside `area` change. Its lazy copy takes its pixels as they
 // are before the change. These three leave the tags to the caller (NewTags or
 // DrawnTags), which may need the old ones.
-std::uint32_t* ForWrite(Surface& s, const Rect& area) {
+std::uint32_t* ForWrite(Surface& s, const Rect& area, const Cover* cover = nullptr) {
+  ReleaseWaiters(s);
   if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
-  if (s.shows != nullptr) MakeReal(s);
+  if (s.shows != nullptr) MakeReal(s, {}, true);
+  SettleWaiting(s, area, true, cover);
   s.backdrop.Drawn(area);
   return s.pixels.data();
 }
@@ -347,6 +490,16 @@ std::uint32_t* ForWrite(Surface& s, const Rect& area) {
 // of it takes over its buffer unless somebody holds that. The caller either writes the
 // whole buffer (and forgets its backdrop) or makes s a lazy copy.
 std::uint32_t* ForOverwrite(Surface& s) {
+  ReleaseWaiters(s);
+  if (s.waiting.from != nullptr) {
+    if (s.shownBy != nullptr) {
+      Pixels(s);  // the copy of s takes what s shows now, every place of it
+    } else {
+      // Never copied in: the buffer still differs from the picture there.
+      for (const Rect& r : s.waiting.rects) s.backdrop.Drawn(r);
+      StopWaiting(s);
+    }
+  }
   if (s.shows != nullptr) Unlink(s);
   if (Surface* copy = s.shownBy) {
     if (s.exposed || copy->showsRow != 0 || copy->height != s.height) {
@@ -365,9 +518,11 @@ std::uint32_t* ForOverwrite(Surface& s) {
 // lazy copy that s is gets its own pixels everywhere else only, and the caller tells
 // the backdrop what the area then holds.
 std::uint32_t* ForOverwriteArea(Surface& s, const Rect& area) {
+  ReleaseWaiters(s);
   if (s.shownBy != nullptr) MakeReal(*s.shownBy);
   s.version = NextVersion();
-  if (s.shows != nullptr) MakeReal(s, area);
+  if (s.shows != nullptr) MakeReal(s, area, true);
+  SettleWaiting(s, area, false);
   return s.pixels.data();
 }
 
@@ -414,20 +569,6 @@ void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from,
   b.inlays.push_back({&from, from.version, sx, sy, area, {}});
 }
 
-// Where a transparent draw of a picture through a mask only copies: the spans of each
-// row where the mask is 0. Worked out at the first draw of the pair and kept while
-// neither changes. Usable when the picture is black wherever the mask is 1, as the
-// sprite loader leaves it, so that the draw leaves the destination alone there (with a
-// destination context's default colours), and when the spans are long enough for
-// copying them to beat the one-pass loop.
-struct OpaqueRuns {
-  const Surface* mask = nullptr;
-  std::uint64_t maskVersion = 0;
-  std::uint64_t pictureVersion = 0;
-  bool usable = false;
-  std::vector<std::uint32_t> rowStart;  // row y's spans: [rowStart[y], rowStart[y + 1])
-  std::vector<std::uint32_t> spans;     // first and past-last column of each span
-};
 
 constexpr std::size_t kShortestRunsWorthIt = 24;  // average span length, in pixels
 
@@ -445,8 +586,8 @@ const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
     r.spans.clear();
     r.usable = true;
     std::size_t opaque = 0;
-    const std::uint32_t* m = mask.pixels.data();
-    const std::uint32_t* p = picture.pixels.data();
+    const std::uint32_t* m = Pixels(mask);
+    const std::uint32_t* p = Pixels(picture);
     for (int y = 0; y < picture.height && r.usable; ++y) {
       bool inside = false;
       for (int x = 0; x < picture.width; ++x, ++m, ++p) {
@@ -471,6 +612,8 @@ const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
 
 // Before the surface goes away.
 void Detach(Surface& s) {
+  ReleaseWaiters(s);
+  if (s.waiting.from != nullptr) StopWaiting(s);
   if (s.shows != nullptr) Unlink(s);
   if (s.shownBy != nullptr) MakeReal(*s.shownBy);
 }
@@ -1062,12 +1205,13 @@ void DrawMasked(Surface& picture) {
   const Clipped& c = pending.area;
   DrawnTags(dst, c.Area(), c.sx, c.sy, *pending.mask, &picture,
             Mix(Mix(2, pending.colours.dstText), pending.colours.dstBk), true, false);
-  std::uint32_t* dp = ForWrite(dst, c.Area());
-  const std::uint32_t* mp = Pixels(*pending.mask);
-  const std::uint32_t* sp = Pixels(picture);
   const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
                                ? RunsOf(picture, *pending.mask)
                                : nullptr;
+  const Cover cover{runs, c.sx, c.sy};
+  std::uint32_t* dp = ForWrite(dst, c.Area(), runs != nullptr ? &cover : nullptr);
+  const std::uint32_t* mp = Pixels(*pending.mask);
+  const std::uint32_t* sp = Pixels(picture);
   if (runs != nullptr) {
     const std::uint32_t first = static_cast<std::uint32_t>(c.sx);
     const std::uint32_t last = static_cast<std::uint32_t>(c.sx + c.w);
@@ -1454,6 +1598,7 @@ const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
   if (o == nullptr || o->surface.mono) return nullptr;
   Surface& s = o->surface;
   if (s.shows != nullptr) MakeReal(s);
+  Pixels(s);  // what waits is copied in: the pixels handed out are always current
   s.exposed = true;
   if (width != nullptr) *width = s.width;
   if (height != nullptr) *height = s.height;
