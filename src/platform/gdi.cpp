@@ -569,7 +569,6 @@ void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from,
   b.inlays.push_back({&from, from.version, sx, sy, area, {}});
 }
 
-
 constexpr std::size_t kShortestRunsWorthIt = 24;  // average span length, in pixels
 
 const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
