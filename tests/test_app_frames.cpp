@@ -126,13 +126,18 @@ TEST(FrameIdentity, BusyGameLooksTheSameEveryFiftiethPass) {
   }
 }
 
-// The pulse climbs by 4, is clamped to 255 in the 64th title frame, falls by 4, reaches
-// 0 in frame 128 and climbs again.
+// The pulse climbs by 4 from 0, is clamped to 255 in the 64th title frame, falls by 4,
+// reaches 0 in frame 128 and climbs again. It is program-wide and goes on from where an
+// earlier title in this process left it, so frames count from where it is at 0.
 TEST(TitlePulse, StartPulseClimbsClampsAndFalls) {
   testsupport::StartHeadless();
   testsupport::InFolder in(testsupport::MakeTempDir("pulse"));
   ProgramObjects objects;
   objects.game.EnterTitle();
+  for (int frame = 0; frame < 128 && StartPulseAlpha() != 0; ++frame) {
+    objects.game.Frame(MainWindow());
+  }
+  ASSERT_EQ(StartPulseAlpha(), 0);
   std::map<int, int> seen;
   for (int frame = 1; frame <= 129; ++frame) {
     objects.game.Frame(MainWindow());
