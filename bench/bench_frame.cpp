@@ -15,9 +15,9 @@
 #include "game/program.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
-#include "platform/backend.h"
-#include "platform/gdi.h"
-#include "platform/platform.h"
+#include "platform/core/backend.h"
+#include "platform/raster/gdi.h"
+#include "platform/core/platform.h"
 
 namespace {
 

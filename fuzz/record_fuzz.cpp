@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace {
 std::string file;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/bmp.h"
-#include "platform/gdi.h"
+#include "platform/raster/bmp.h"
+#include "platform/raster/gdi.h"
 #include "support/bmp_file.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "app/data_places.h"
 #include "app/frame_loop.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 #include "platform/headless/control.h"
 #include "services/debug.h"
 #include "services/message_queue.h"

@@ -19,7 +19,7 @@
 #include "game/game.h"
 #include "game/program.h"
 #include "platform/headless/control.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/window.h"
 #include "support/test_support.h"
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/bmp.h"
+#include "platform/raster/bmp.h"
 #include "support/test_support.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "board/board.h"
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/headless/control.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/crand.h"
 #include "services/mouse.h"
 #include "support/test_support.h"

@@ -14,7 +14,7 @@
 #include "gfx/digits.h"
 #include "gfx/mask_bmp.h"
 #include "gfx/pata.h"
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/headless/control.h"
 #include "support/test_support.h"
 

@@ -17,7 +17,7 @@
 #include "hud/gauges.h"
 #include "hud/popups.h"
 #include "hud/results.h"
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/headless/control.h"
 #include "support/test_support.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/bmp.h"
-#include "platform/gdi.h"
+#include "platform/raster/bmp.h"
+#include "platform/raster/gdi.h"
 #include "support/bmp_file.h"
 #include "support/test_support.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/headless/control.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "support/test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 namespace {
 

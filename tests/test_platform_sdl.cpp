@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/platform.h"
+#include "platform/core/backend.h"
+#include "platform/core/platform.h"
 #include "platform/sdl/pause_picture.h"
 #include "platform/sdl/present.h"
 #include "support/test_support.h"

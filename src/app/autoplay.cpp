@@ -5,7 +5,7 @@
 
 #include "board/board.h"
 #include "game/game.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "app/autoplay.h"
 #include "app/frame_loop.h"
 #include "game/program.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/debug.h"
 #include "services/message_queue.h"
 #include "services/mouse.h"

@@ -15,7 +15,7 @@
 #include "app/autoplay.h"
 #include "app/data_places.h"
 #include "game/program.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 CMp3Player::CMp3Player() : hMCIWnd(nullptr), trackPath() {}
 

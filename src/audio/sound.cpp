@@ -1,6 +1,6 @@
 #include "audio/sound.h"
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 const char* const kSoundEffectFiles[10] = {
     "WAV/tm2_bom003.wav",   "WAV/cursor09.wav",     "WAV/bell07.wav",

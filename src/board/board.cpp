@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "audio/sound.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/crand.h"
 #include "services/mouse.h"
 

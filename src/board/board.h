@@ -12,7 +12,7 @@
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
 #include "gfx/pata.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 #include "services/geometry.h"
 #include "services/timer.h"
 #include "services/window.h"

@@ -5,7 +5,7 @@
 #include "audio/sound.h"
 #include "game/program.h"
 #include "hud/popups.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/crand.h"
 #include "services/mouse.h"
 

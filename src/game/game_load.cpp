@@ -5,7 +5,7 @@
 #include "game/game.h"
 #include "game/program.h"
 #include "hud/popups.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/debug.h"
 
 namespace {

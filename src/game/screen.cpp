@@ -3,7 +3,7 @@
 #include "audio/sound.h"
 #include "game/game.h"
 #include "hud/popups.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/window.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // that outlines the board grid.
 #pragma once
 
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 #include "services/geometry.h"
 
 // Frees a context and then the bitmap that was selected into it, each only if set, and

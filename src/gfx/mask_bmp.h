@@ -5,7 +5,7 @@
 #pragma once
 
 #include "gfx/dc_bmp.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 class CDrawMaskBMP {
  public:

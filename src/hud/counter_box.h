@@ -11,7 +11,7 @@
 #include "gfx/digits.h"
 #include "gfx/mask_bmp.h"
 #include "gfx/pata.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 // The number held by a CNumberBox.
 struct CCounter {

@@ -5,7 +5,7 @@
 
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 constexpr int kGaugeCount = 4;
 constexpr int kGaugeFullLevel = 15;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "gfx/mask_bmp.h"
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 class CResultPanel {
  public:

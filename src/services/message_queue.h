@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 #include "services/window.h"
 
 constexpr unsigned WM_CREATE = 0x0001;

@@ -1,6 +1,6 @@
 #include "services/mouse.h"
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace {
 // Program-wide, written only by UpdateMouse once per frame-loop pass.

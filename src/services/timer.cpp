@@ -1,6 +1,6 @@
 #include "services/timer.h"
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 CTimer::CTimer() : start(platform::GetTickCount()), interval(1000) {}
 

@@ -1,7 +1,7 @@
 #include "services/window.h"
 
-#include "platform/gdi.h"
-#include "platform/platform.h"
+#include "platform/raster/gdi.h"
+#include "platform/core/platform.h"
 #include "services/message_queue.h"
 
 struct CWindow {

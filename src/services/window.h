@@ -4,7 +4,7 @@
 // surface is what the player sees), and the cursor in client pixels.
 #pragma once
 
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 struct CWindow;
 using HWND = CWindow*;

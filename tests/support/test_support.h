@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/platform.h"
+#include "platform/raster/gdi.h"
+#include "platform/core/platform.h"
 
 namespace testsupport {
 

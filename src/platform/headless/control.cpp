@@ -1,8 +1,8 @@
 #include "platform/headless/control.h"
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/headless/headless_backend.h"
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace headless {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/headless/control.h"
-#include "platform/virtual_clock.h"
+#include "platform/core/virtual_clock.h"
 
 namespace platform {
 

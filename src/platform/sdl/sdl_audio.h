@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/core/platform.h"
 
 namespace platform {
 

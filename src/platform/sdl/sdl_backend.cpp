@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "platform/sdl/pause_picture.h"
 #include "platform/sdl/present.h"
 #include "platform/sdl/sdl_audio.h"

@@ -11,12 +11,14 @@ endif()
 
 # One program from every folder; the layers are checked in the native build.
 file(GLOB WEB_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/platform/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/headless/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/raster/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/files/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/cli/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/core/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/headless/*.cpp
   ${CMAKE_SOURCE_DIR}/src/platform/web/*.cpp ${CMAKE_SOURCE_DIR}/src/services/*.cpp
   ${CMAKE_SOURCE_DIR}/src/gfx/*.cpp ${CMAKE_SOURCE_DIR}/src/audio/*.cpp
   ${CMAKE_SOURCE_DIR}/src/board/*.cpp ${CMAKE_SOURCE_DIR}/src/hud/*.cpp
   ${CMAKE_SOURCE_DIR}/src/game/*.cpp ${CMAKE_SOURCE_DIR}/src/app/*.cpp)
-list(REMOVE_ITEM WEB_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/image_write.cpp)
+list(REMOVE_ITEM WEB_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/files/image_write.cpp)
 add_executable(tonkalo ${WEB_SOURCES})
 target_include_directories(tonkalo PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # The page has no program file to find installed data beside; its data is always the

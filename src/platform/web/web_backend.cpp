@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/virtual_clock.h"
+#include "platform/core/backend.h"
+#include "platform/core/virtual_clock.h"
 
 extern "C" {
 // web_page.js. Events are {kind, x, y}: see PageEvent.

@@ -1,4 +1,4 @@
-#include "platform/bmp.h"
+#include "platform/raster/bmp.h"
 
 #include <new>
 #include <utility>

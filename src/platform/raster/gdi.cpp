@@ -1,4 +1,4 @@
-#include "platform/gdi.h"
+#include "platform/raster/gdi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/bmp.h"
-#include "platform/platform.h"
+#include "platform/raster/bmp.h"
+#include "platform/core/platform.h"
 
 namespace gdi {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/virtual_clock.h"
+#include "platform/core/virtual_clock.h"
 
 #include <cmath>
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 
 namespace platform {
 

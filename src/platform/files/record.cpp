@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/backend.h"
-#include "platform/platform.h"
+#include "platform/core/backend.h"
+#include "platform/core/platform.h"
 
 namespace platform {
 

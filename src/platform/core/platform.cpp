@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/platform.h"
+#include "platform/core/backend.h"
+#include "platform/core/platform.h"
 
 namespace platform {
 
