@@ -110,7 +110,6 @@ TEST(BmpDecoder, ImageMagickFilesOfEveryDepthAndHeader) {
       {kEight, alpha, "BMP", 124, 32, 3},
       {kEight, alpha + "-define bmp3:alpha=true", "BMP3", 40, 32, 0},
   };
-  const std::string path = testsupport::MakeTempDir("bmp_loader") + "/load.bmp";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.format + " " + c.options);
     const std::string f = Convert(c.picture, c.options, c.format);
@@ -128,8 +127,8 @@ TEST(BmpDecoder, ImageMagickFilesOfEveryDepthAndHeader) {
       }
     }
     // And the same through the loader of the raster layer.
-    testsupport::WriteFile(path, f);
-    const gdi::HBITMAP bmp = gdi::LoadBitmapFromFile(path.c_str());
+    const gdi::HBITMAP bmp =
+        gdi::LoadBitmapFromBytes(reinterpret_cast<const std::uint8_t*>(f.data()), f.size());
     int w = 0, h = 0;
     const std::uint32_t* bits = gdi::ColourBits(bmp, &w, &h);
     ASSERT_NE(bits, nullptr);

@@ -1,6 +1,7 @@
 #include "gfx/dc_bmp.h"
 
 #include "services/debug.h"
+#include "services/load_image.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ void DropContextWithoutBitmap(gdi::HDC& dc, gdi::HBITMAP bmp) {
 // A fresh context holding the picture of a BMP file, or nothing when it does not load.
 void OpenPicture(const char* path, gdi::HDC& dc, gdi::HBITMAP& bmp) {
   dc = gdi::CreateCompatibleDC(0);
-  bmp = gdi::LoadBitmapFromFile(path);
+  bmp = LoadImageFromFile(path);
   gdi::SelectObject(dc, bmp);
   DropContextWithoutBitmap(dc, bmp);
 }

@@ -2,6 +2,7 @@
 
 #include "gfx/dc_bmp.h"
 #include "services/debug.h"
+#include "services/load_image.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ int CDrawMaskBMP::Load(const char* path, gdi::COLORREF key) {
   }
 
   hForeDC = gdi::CreateCompatibleDC(0);
-  hForeBMP = gdi::LoadBitmapFromFile(path);
+  hForeBMP = LoadImageFromFile(path);
   gdi::SelectObject(hForeDC, hForeBMP);
   if (hForeBMP == 0) DebugMessageBox("File : %s is NULL", path);
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/backend.h"
-#include "platform/core/platform.h"
+#include "platform/cli/options.h"
+#include "platform/files/files.h"
 
 namespace platform {
 

@@ -46,12 +46,6 @@ class Backend {
 // run: for what the player must hear of without a box (a record that cannot be kept).
 void SayOnce(const std::string& text);
 
-// Why the open file `fd` is no plain file to read (fstat's error, a folder, a device or
-// pipe); empty when it is one, with its `size` in bytes.
-std::string PlainFileProblem(int fd, std::uint64_t& size);
-// Up to `size` bytes from `fd`, riding over interrupted calls; how many (fewer at the
-// end of the file), or -1 on an error (errno set).
-long ReadUpTo(int fd, std::uint8_t* data, std::size_t size);
 
 // The options Init was given.
 const Options& CurrentOptions();
@@ -84,26 +78,5 @@ void QueueLeftButtonDown();
 // The frame as last presented (what shots and headless::LastFrame read).
 const std::vector<std::uint32_t>& LastFrame();
 void ForgetLastFrame();
-
-// One command of an input script.
-struct ScriptCommand {
-  enum Kind { Move, Down, Up, Close } kind;
-  long long pass;
-  int x = 0;
-  int y = 0;
-};
-// Reads a script file; false with "FILE:LINE: reason" on the first malformed line, or
-// the file and why it cannot be read.
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out,
-                std::string& error);
-// The same for a script's text; `path` only names it in the messages.
-bool ParseScript(const std::string& text, const std::string& path,
-                 std::vector<ScriptCommand>& out, std::string& error);
-
-// Picture files for shots: 24-bit BMP or 8-bit RGB PNG from 0x00RRGGBB rows.
-bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,
-                int height);
-bool WritePng(const std::string& path, const std::uint32_t* pixels, int width,
-              int height);
 
 }  // namespace platform

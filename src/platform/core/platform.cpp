@@ -240,6 +240,22 @@ void SayOnce(const std::string& text) {
   std::fflush(stderr);
 }
 
+// The record as a file named by the options; said once on standard error when it
+// cannot be read or kept.
+RecordState Backend::ReadRecord(std::int32_t& value) {
+  std::string problem;
+  const RecordState state = ReadRecordFile(S().options.recordFile, value, problem);
+  if (!problem.empty()) SayOnce(problem);
+  return state;
+}
+
+bool Backend::WriteRecord(std::int32_t value) {
+  std::string problem;
+  const bool kept = WriteRecordFile(S().options.recordFile, value, problem);
+  if (!problem.empty()) SayOnce(problem);
+  return kept;
+}
+
 // --- the public interface ---
 
 bool Init(const Options& options, std::string& error) {

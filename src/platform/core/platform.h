@@ -1,9 +1,12 @@
-// Folder platform/: the machine under the game (raster layer, BMP decoder, clock, input,
-// message box, sound and music devices, backends). The bottom layer: it includes nothing
-// of the game; only this folder knows SDL.
-// The one door from the game to the machine. Two backends implement it: sdl/ (a real
-// window, mouse and audio) and headless/ (a virtual clock, scripted input and recorded
-// output). Everything here is called from the game thread only.
+// Folder platform/core/: the backend-independent half of the platform (the pass
+// counter, the message queue, scripted input, the trace, shots, the virtual clock) and
+// the interface every backend implements (backend.h). May include platform/raster/,
+// platform/files/ and platform/cli/; never a backend's folder.
+//
+// This header is the one door from the game to the machine. Three backends implement
+// what stands behind it: sdl/ (a real window, mouse and audio), headless/ (a virtual
+// clock, scripted input and recorded output) and web/ (the browser page). Everything
+// here is called from the game thread only.
 #pragma once
 
 #include <cstddef>
@@ -11,54 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/cli/options.h"
+#include "platform/files/files.h"
+#include "platform/raster/frame_changes.h"
+
 namespace platform {
-
-// How the window shows frames: decided by what the machine can do, SDL's GPU renderer,
-// or the window surface with the platform's own upscale.
-enum class PresentMode { Auto, Gpu, Surface };
-
-// What the command line chose; parsed once by ParseOptions.
-struct Options {
-  bool headless = false;
-  bool help = false;
-  bool version = false;        // print the version and exit
-  bool verbose = false;        // one line per start-up decision on standard error
-  double tickMs = 15.625;      // system tick that Sleep rounds up to
-  int scale = 0;               // 0: the largest whole factor that fits the desktop
-  bool fullscreen = false;
-  PresentMode present = PresentMode::Auto;
-  bool sound = true;             // false: no audio device is opened at all
-  bool music = true;             // false: the music starts muted (M switches it on)
-  int volume = 100;              // 0 to 100, for effects and music alike
-  bool pauseOnFocusLoss = true;  // the window losing focus pauses the game
-  std::uint32_t startTick = 0; // headless clock at start-up
-  long long frames = -1;       // -1: run until the window is closed
-  std::string script;          // headless input script
-  std::string trace;           // JSON-lines event trace
-  struct Shot { long long pass; std::string file; };
-  std::vector<Shot> shots;
-  std::string dataDir;         // made the working directory before anything loads
-  bool autoplay = false;       // the built-in player drives the virtual input
-  std::string recordFile = "highscore.dat";  // where the high score is kept
-  // Keep a copy of each presented frame for headless::LastFrame (tests in-process); the
-  // command line keeps one only while a --shot is still to come.
-  bool keepFrames = true;
-  bool timedemo = false;       // time the passes and report their pace at exit
-  long long timedemoFrom = 1;  // the first pass timed (pass 0 loads everything)
-};
-
-// Parses argv; on a bad option writes one line to `error` and returns false. A
-// successful parse also switches Verbose on or off.
-bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
-// The text that --help prints.
-std::string UsageText();
-// With --verbose, one line on standard error ("tonkalo: " and the formatted text);
-// otherwise nothing.
-void Verbose(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
 
 // Window messages the backends deliver, with the values the game's window procedure uses.
 constexpr unsigned WM_CLOSE = 0x0010;
@@ -103,20 +63,6 @@ void SetVirtualInput(int x, int y, bool down);
 int ShowCursor(bool show);
 // Modal message box (never blocks headless); also one line on standard error.
 void MessageBox(const char* text, const char* caption);
-// A rectangle of frame pixels.
-struct FrameRect {
-  int x = 0;
-  int y = 0;
-  int w = 0;
-  int h = 0;
-};
-// Where frame number `frame` may differ from frame number `since` (0: from nothing
-// known): outside `areas` the two are the same, pixel for pixel.
-struct FrameChanges {
-  std::uint64_t frame = 0;
-  std::uint64_t since = 0;
-  std::vector<FrameRect> areas;
-};
 // Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window; `changes` (may be null)
 // lets it look only where the frame can differ from an earlier one.
 void Present(const std::uint32_t* pixels, int width, int height,
@@ -126,13 +72,6 @@ void Present(const std::uint32_t* pixels, int width, int height,
 // which only halts the channel (before the images are freed).
 void PlayWave(int index, const std::uint8_t* image, std::size_t size);
 
-// The whole of a plain file of at most `maxBytes`; false (`out` empty, the reason in
-// `why` when given) when it is missing, not a plain file, larger, or cannot be read.
-bool ReadWholeFile(const char* path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
-                   std::string* why = nullptr);
-
-// The stored high score: four bytes, a signed little-endian 32-bit value.
-enum class RecordState { Absent, Read, Unreadable };
 // Reads the record into `value`; Absent (value 0) when none is kept or it holds fewer
 // than four bytes; Unreadable (said once on standard error) when one is there that
 // cannot be read, which the run must then leave alone.

@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "platform/core/backend.h"
+#include "platform/files/files.h"
 
 namespace platform {
 

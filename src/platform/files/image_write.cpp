@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/core/backend.h"
+#include "platform/files/files.h"
 
 namespace platform {
 

@@ -7,14 +7,11 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/core/backend.h"
-#include "platform/core/platform.h"
+#include "platform/files/files.h"
 
 namespace platform {
 
 namespace {
-
-std::string RecordFile() { return CurrentOptions().recordFile; }
 
 bool WriteAll(int fd, const unsigned char* bytes, size_t size) {
   size_t put = 0;
@@ -55,9 +52,9 @@ bool WriteTemp(const std::string& temp, std::int32_t value) {
   return close(fd) == 0;
 }
 
-RecordState Unreadable(const std::string& file, const char* reason) {
-  SayOnce("cannot read the high score in '" + file + "' (" + reason +
-          "): this run leaves it as it is and keeps no new record");
+RecordState Unreadable(const std::string& file, const char* reason, std::string& problem) {
+  problem = "cannot read the high score in '" + file + "' (" + reason +
+            "): this run leaves it as it is and keeps no new record";
   return RecordState::Unreadable;
 }
 
@@ -65,14 +62,13 @@ RecordState Unreadable(const std::string& file, const char* reason) {
 
 // Only a file that is not there (or too short to hold a record) means "no record". One
 // that is there but cannot be read is reported, and the run leaves it alone.
-RecordState Backend::ReadRecord(std::int32_t& value) {
+RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::string& problem) {
   value = 0;
-  const std::string file = RecordFile();
   // Non-blocking, so that a pipe in its place cannot stall start-up.
   const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return RecordState::Absent;
-    return Unreadable(file, std::strerror(errno));
+    return Unreadable(file, std::strerror(errno), problem);
   }
   std::uint8_t bytes[4];
   std::uint64_t size = 0;
@@ -83,7 +79,7 @@ RecordState Backend::ReadRecord(std::int32_t& value) {
     if (got < 0) reason = std::strerror(errno);
   }
   close(fd);
-  if (got < 0) return Unreadable(file, reason.c_str());
+  if (got < 0) return Unreadable(file, reason.c_str(), problem);
   if (got < 4) return RecordState::Absent;
   const std::uint32_t v = static_cast<std::uint32_t>(bytes[0]) |
                           (static_cast<std::uint32_t>(bytes[1]) << 8) |
@@ -95,9 +91,8 @@ RecordState Backend::ReadRecord(std::int32_t& value) {
 
 // Written beside the real file and renamed over it, so a crash at any moment leaves
 // either the old record or the new one, never a torn file. A record that cannot be
-// kept is said once on standard error, and no temporary file stays behind.
-bool Backend::WriteRecord(std::int32_t value) {
-  const std::string file = RecordFile();
+// kept is told in `problem`, and no temporary file stays behind.
+bool WriteRecordFile(const std::string& file, std::int32_t value, std::string& problem) {
   const std::filesystem::path folder = std::filesystem::path(file).parent_path();
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
@@ -106,7 +101,7 @@ bool Backend::WriteRecord(std::int32_t value) {
   if (!WriteTemp(temp, value) || std::rename(temp.c_str(), file.c_str()) != 0) {
     const int saved = errno;
     unlink(temp.c_str());
-    SayOnce("cannot save the high score in '" + file + "' (" + std::strerror(saved) + ")");
+    problem = "cannot save the high score in '" + file + "' (" + std::strerror(saved) + ")";
     return false;
   }
   FlushFolder(folder);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/backend.h"
+#include "platform/files/files.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-// The BMP file decoder behind LoadBitmapFromFile. It takes what the Windows loader
+// The BMP file decoder behind LoadBitmapFromBytes. It takes what the Windows loader
 // takes (core, info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32 bits; RLE4, RLE8 and
 // bit fields; bottom-up and top-down) and refuses anything malformed without reading
 // outside the bytes it was given, so the game can hand it any file on disk.

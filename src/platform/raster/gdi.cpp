@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/raster/bmp.h"
-#include "platform/core/platform.h"
 
 namespace gdi {
 namespace {
@@ -1381,15 +1380,12 @@ HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPix
   return NewBitmap(width, height, true);
 }
 
-HBITMAP LoadBitmapFromFile(const char* path) {
+HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
   Settle();
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, static_cast<std::size_t>(kMaxPictureFileBytes), bytes)) {
-    return 0;
-  }
+  if (bytes == nullptr) return 0;
   DecodedBmp image;
   try {
-    if (!DecodeBmp(bytes.data(), bytes.size(), image)) return 0;
+    if (!DecodeBmp(bytes, size, image)) return 0;
   } catch (const std::bad_alloc&) {
     return 0;
   }

@@ -1,3 +1,6 @@
+// Folder platform/raster/: the raster layer and the BMP decoder, in plain C++ with the
+// standard library only: bytes in, pixels out. May include nothing else of the program.
+//
 // The raster layer: the GDI calls the game makes, in plain C++ with no backend in it,
 // so that the headless tests see exactly the pixels the window shows.
 //
@@ -9,9 +12,10 @@
 // whose source would lie outside the source bitmap are left unchanged.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "platform/core/platform.h"
+#include "platform/raster/frame_changes.h"
 
 namespace gdi {
 
@@ -75,8 +79,8 @@ HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height);
 // Only planes 1 and 1 bit per pixel are supported (the mask bitmaps); bits must be null.
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
                      const void* bits);
-// Decodes a BMP file into a colour bitmap; 0 when it is missing or malformed.
-HBITMAP LoadBitmapFromFile(const char* path);
+// Decodes the bytes of a BMP file into a colour bitmap; 0 when they are malformed.
+HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size);
 HPEN CreatePen(int style, int width, COLORREF colour);
 // The stock objects (NULL_BRUSH, BLACK_PEN); DeleteObject on them does nothing.
 HGDIOBJ GetStockObject(int which);
