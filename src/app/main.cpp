@@ -122,5 +122,6 @@ int main(int argc, char** argv) {
   }
   // A shot or trace that was asked for and not written fails the run too.
   if (!platform::Shutdown() && result == 0) result = 1;
+  if (const int signal = platform::EndingSignal(); signal != 0 && result == 0) result = 128 + signal;
   return result;
 }

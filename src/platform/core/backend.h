@@ -47,6 +47,12 @@ class Backend {
 void SayOnce(const std::string& text);
 
 
+// From Init on, SIGTERM, SIGINT and SIGHUP are caught instead of ending the process.
+void CatchQuitSignals();
+// The signal that asked the program to end, or 0: the queue then yields WM_CLOSE once,
+// and whatever waits on the player (a message box) should give up waiting.
+int QuitSignal();
+
 // The options Init was given.
 const Options& CurrentOptions();
 

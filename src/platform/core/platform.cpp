@@ -35,6 +35,7 @@ struct State {
   std::vector<ScriptCommand> script;  // in pass order
   size_t nextCommand = 0;
   int cursorCounter = 0;
+  bool signalClosed = false;  // the WM_CLOSE for a caught signal is queued
   std::FILE* trace = nullptr;
   std::vector<std::uint32_t> lastFrame;
   long long lastShotPass = -1;
@@ -263,6 +264,7 @@ bool Init(const Options& options, std::string& error) {
   State& s = S();
   s = State();
   s.options = options;
+  CatchQuitSignals();
 #ifdef __EMSCRIPTEN__
   if (!options.shots.empty()) {
     error = "this build takes no shots (--shot)";
@@ -350,6 +352,10 @@ void Sleep(std::uint32_t ms) {
 bool PeekMessage(Message& out) {
   State& s = S();
   B().Pump(s.queue);
+  if (QuitSignal() != 0 && !s.signalClosed) {
+    s.signalClosed = true;
+    s.queue.push_back(Message{WM_CLOSE, 0, 0});
+  }
   if (s.queue.empty()) return false;
   out = s.queue.front();
   s.queue.pop_front();
@@ -424,6 +430,8 @@ RecordState ReadRecord(std::int32_t& value) {
   value = 0;
   return B().ReadRecord(value);
 }
+
+int EndingSignal() { return QuitSignal(); }
 
 bool WriteRecord(std::int32_t value) { return B().WriteRecord(value); }
 

@@ -41,6 +41,10 @@ bool Init(const Options& options, std::string& error);
 // error) when a shot or the trace asked for could not be written.
 bool Shutdown();
 
+// The signal (SIGTERM, SIGINT, SIGHUP) that ended the run, or 0: the exit status is
+// then 128 + its number, as shells report a signal.
+int EndingSignal();
+
 // Milliseconds since an arbitrary start, unsigned 32-bit, wrapping.
 std::uint32_t GetTickCount();
 // Sleeps at least `ms`, rounded up to the next multiple of the system tick; ends one

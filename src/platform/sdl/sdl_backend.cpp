@@ -89,6 +89,9 @@ SdlBackend::~SdlBackend() {
 bool SdlBackend::Open(std::string& error) {
   // A click that activates the window is a click in the game, as it was on Windows.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The platform's own handlers turn SIGINT and SIGTERM into a close; SDL's would not
+  // reach a message box or SIGHUP.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // Left to itself SDL would probe Wayland even where there is none (which prints its
   // own complaint) and then settle for an invisible off-screen window. Unless the user
