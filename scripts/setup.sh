@@ -17,7 +17,7 @@ play_packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb xdotool x11-utils imagemagick bc openbox
-  desktop-file-utils appstream man-db
+  desktop-file-utils appstream man-db libgtk-3-bin
   emscripten chromium nodejs npm
   clang libclang-rt-14-dev
 )
