@@ -35,8 +35,9 @@ struct Message {
 };
 
 // Opens the window (or the headless session) for the chosen backend; false with a
-// one-line reason when it cannot (no display, bad script file).
-bool Init(const Options& options, std::string& error);
+// one-line reason when it cannot (no display, a trace that cannot be written). Takes
+// the options whole, the script's commands included, so that they are kept once.
+bool Init(Options options, std::string& error);
 // Closes the window and audio, writes out the trace; false (each said on standard
 // error) when a shot or the trace asked for could not be written.
 bool Shutdown();
