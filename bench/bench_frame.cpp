@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry.h"
 #include "game/program.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"

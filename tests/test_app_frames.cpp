@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry.h"
 #include "game/game.h"
 #include "game/program.h"
 #include "platform/headless/control.h"

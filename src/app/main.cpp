@@ -15,6 +15,7 @@
 
 #include "app/autoplay.h"
 #include "app/data_places.h"
+#include "app/entry.h"
 #include "game/program.h"
 #include "platform/core/platform.h"
 

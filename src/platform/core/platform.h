@@ -1,7 +1,4 @@
-// Folder platform/core/: the backend-independent half of the platform (the pass
-// counter, the message queue, scripted input, the trace, shots, the virtual clock) and
-// the interface every backend implements (backend.h). May include platform/raster/,
-// platform/files/ and platform/cli/; never a backend's folder.
+// The platform's core, and what each folder of the program may include: HACKING.md.
 //
 // This header is the one door from the game to the machine. Three backends implement
 // what stands behind it: sdl/ (a real window, mouse and audio), headless/ (a virtual
