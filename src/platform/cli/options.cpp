@@ -23,7 +23,7 @@ namespace {
 enum class Group { Playing, Testing };
 
 // What an option's value is: none, a whole number or a decimal number in the row's
-// range, or text that may not be empty (then the row's Set checks the rest).
+// range, or text (a FILE or DIR may not be empty; the row's setter checks the rest).
 enum class Kind { Flag, Whole, Decimal, Text };
 
 // The largest pass count: beyond it a double no longer tells passes apart.
