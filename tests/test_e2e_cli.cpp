@@ -75,7 +75,9 @@ std::set<std::string> Named(const std::string& text, const std::regex& where) {
     if (!std::regex_search(line, part, where)) continue;
     const std::string s = part[1];
     const std::regex option("--[a-z-]+");
-    for (std::sregex_iterator i(s.begin(), s.end(), option), end; i != end; ++i) names.insert(i->str());
+    for (std::sregex_iterator i(s.begin(), s.end(), option), end; i != end; ++i) {
+      names.insert(i->str());
+    }
   }
   return names;
 }

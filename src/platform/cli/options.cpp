@@ -100,13 +100,19 @@ bool SetScript(Options& o, const Value& v, std::string& error) {
 const OptionRow kOptions[] = {
     {"--scale", nullptr, "N", Kind::Whole, 1, 16, nullptr, Group::Playing,
      "the window's size, N times 640 x 480", "the largest that fits the screen",
-     [](Options& o, const Value& v, std::string&) { o.scale = static_cast<int>(v.whole); return true; }},
+     [](Options& o, const Value& v, std::string&) {
+       o.scale = static_cast<int>(v.whole);
+       return true;
+     }},
     {"--fullscreen", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
      "start in fullscreen, the picture letterboxed to 4:3", nullptr,
      [](Options& o, const Value&, std::string&) { o.fullscreen = true; return true; }},
     {"--volume", nullptr, "V", Kind::Whole, 0, 100, nullptr, Group::Playing,
      "loudness of effects and music", "100",
-     [](Options& o, const Value& v, std::string&) { o.volume = static_cast<int>(v.whole); return true; }},
+     [](Options& o, const Value& v, std::string&) {
+       o.volume = static_cast<int>(v.whole);
+       return true;
+     }},
     {"--no-music", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
      "start with the music off (M switches it on)", nullptr,
      [](Options& o, const Value&, std::string&) { o.music = false; return true; }},
@@ -225,8 +231,9 @@ bool ReadNumber(const OptionRow& row, Value& v, std::string& error) {
   if (ok) return true;
   const std::string what = row.kind == Kind::Whole ? "a whole number" : "a number";
   const std::string unit = row.unit ? std::string(" of ") + row.unit : "";
-  const std::string range = row.high == kManyPasses ? ", " + Plain(row.low) + " or more"
-                                                    : " from " + Plain(row.low) + " to " + Plain(row.high);
+  const std::string range = row.high == kManyPasses
+                                ? ", " + Plain(row.low) + " or more"
+                                : " from " + Plain(row.low) + " to " + Plain(row.high);
   error = std::string(row.name) + " wants " + what + unit + range + ", not '" + v.text + "'";
   return false;
 }
@@ -239,7 +246,9 @@ std::vector<std::string> Wrapped(const std::string& text, size_t width) {
     size_t end = text.find(' ', start);
     if (end == std::string::npos) end = text.size();
     const std::string word = text.substr(start, end - start);
-    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width) lines.emplace_back();
+    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width) {
+      lines.emplace_back();
+    }
     if (!lines.back().empty()) lines.back() += ' ';
     lines.back() += word;
     start = end + 1;
@@ -360,7 +369,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
     if (optionsEnded || !row) {
       const bool looksLikeOption = !optionsEnded && arg.rfind("-", 0) == 0;
-      error = (looksLikeOption ? "unknown option '" : "unexpected argument '") + arg + "' (see --help)";
+      error = (looksLikeOption ? "unknown option '" : "unexpected argument '") + arg +
+              "' (see --help)";
       return false;
     }
     Value value;
@@ -380,9 +390,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       error = name + " wants a " + (what == "DIR" ? "folder" : "file") + " name";
       return false;
     }
-    if ((row->kind == Kind::Whole || row->kind == Kind::Decimal) && !ReadNumber(*row, value, error)) {
-      return false;
-    }
+    const bool number = row->kind == Kind::Whole || row->kind == Kind::Decimal;
+    if (number && !ReadNumber(*row, value, error)) return false;
     if (!row->set(options, value, error)) return false;
     // Asked for help or the version, the rest of the line does not matter.
     if (options.help || options.version) {

@@ -52,8 +52,9 @@ class ScriptParser {
   // The last line may lack its newline.
   bool Finish() {
     if (!EndLine()) return false;
-    std::stable_sort(out_.begin(), out_.end(),
-                     [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
+    std::stable_sort(out_.begin(), out_.end(), [](const ScriptCommand& a, const ScriptCommand& b) {
+      return a.pass < b.pass;
+    });
     return true;
   }
 
@@ -162,7 +163,8 @@ bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::s
       parsed = parser.Finish();
       break;
     } else {
-      parsed = parser.Feed(reinterpret_cast<const char*>(piece.data()), static_cast<std::size_t>(got));
+      parsed = parser.Feed(reinterpret_cast<const char*>(piece.data()),
+                           static_cast<std::size_t>(got));
     }
   }
   if (fd >= 0) close(fd);
