@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry.h"
 #include "game/program.h"
 #include "gfx/dc_bmp.h"
 #include "gfx/mask_bmp.h"
@@ -81,14 +82,14 @@ double GamePassMicros(const std::string& script, long long from, long long frame
   for (int round = 0; round < kRounds; ++round) {
     platform::Options options;
     options.headless = true;
-    options.script = script;
+    options.scriptFile = script;
     options.frames = frames;
     options.recordFile = recordFile;
     options.keepFrames = false;
     options.timedemo = true;
     options.timedemoFrom = from;
     std::string error;
-    if (!platform::Init(options, error)) {
+    if (!platform::ReadScript(script, options.script, error) || !platform::Init(options, error)) {
       std::fprintf(stderr, "tonkalo-bench: %s\n", error.c_str());
       return 0.0;
     }

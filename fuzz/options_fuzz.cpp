@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (o.help) return 0;
   if (!(o.tickMs >= 0.1 && o.tickMs <= 1000.0) || o.scale < 0 || o.scale > 16 ||
-      o.frames < -1 || (o.autoplay && !o.script.empty())) {
+      o.frames < -1 || (o.autoplay && !o.scriptFile.empty())) {
     std::abort();
   }
   for (const platform::Options::Shot& shot : o.shots) {

@@ -1,5 +1,5 @@
 // libFuzzer entry for input scripts: any text is taken or refused with one line naming
-// the line at fault, and what is taken stays in the documented ranges.
+// the line at fault, and what is taken stays in the ranges the format allows.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry.h"
 #include "game/game.h"
 #include "game/program.h"
 #include "platform/headless/control.h"
@@ -72,11 +73,12 @@ std::string PlayAndHash(const std::string& dir) {
   testsupport::InFolder in(dir);
   platform::Options options;
   options.headless = true;
-  options.script = kScript;
+  options.scriptFile = kScript;
   options.frames = frames;
   options.keepFrames = false;
   std::string error;
-  EXPECT_TRUE(platform::Init(options, error)) << error;
+  EXPECT_TRUE(platform::ReadScript(kScript, options.script, error) &&
+              platform::Init(options, error)) << error;
   headless::HashFrames(kEvery);
   headless::CheckFrameChanges();
   {

@@ -64,7 +64,7 @@ void LetGo() {
   UpdateMouse(1);
 }
 
-// Makes the next MousePressed(1) report a press with the cursor at (x, y).
+// Makes the next MousePressed() report a press with the cursor at (x, y).
 void PressAt(int x, int y) {
   LetGo();
   headless::SetCursor(x, y);

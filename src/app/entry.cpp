@@ -1,13 +1,13 @@
-// The process entry of the game: start-up, the frame loop and the window procedure.
-// The window's plumbing (creation, the message queue) is in window.cpp; this file only
-// decides what the game does with each message and in which order a pass runs.
-#include "app/autoplay.h"
+// The game's entry: start-up and the window procedure, which decides what the game does
+// with each message. The window's plumbing (creation, the message queue) is in
+// services/window.cpp, the order in which a pass runs in frame_loop.cpp.
+#include "app/entry.h"
+
 #include "app/frame_loop.h"
 #include "game/program.h"
 #include "platform/core/platform.h"
 #include "services/debug.h"
 #include "services/message_queue.h"
-#include "services/mouse.h"
 #include "services/window.h"
 
 namespace {
@@ -41,47 +41,6 @@ std::intptr_t WindowProc(HWND hWnd, unsigned message, std::uintptr_t wParam,
       break;
   }
   return DefWindowProc(hWnd, message, wParam, lParam);
-}
-
-// Every pending message is handled before a frame runs; true once WM_QUIT arrives.
-bool HandlePendingMessages(MSG& msg) {
-  while (PeekMessage(msg)) {
-    if (msg.message == WM_QUIT) return true;
-    DispatchMessage(msg);
-  }
-  return false;
-}
-
-// Inside the play bounds the board draws a hammer in place of the system cursor.
-void ShowSystemCursorOutside(int inside) {
-  if (inside) {
-    while (platform::ShowCursor(false) >= 0) {
-    }
-  } else {
-    while (platform::ShowCursor(true) < 0) {
-    }
-  }
-}
-
-int RunFrameLoop(HWND hWnd) {
-  CGame& game = Program().game;
-  MSG msg;
-  for (;;) {
-    // The built-in player's hand moves first, as a script line takes effect.
-    AutoplayPass(game);
-    if (HandlePendingMessages(msg)) break;
-    int x = 0;
-    int y = 0;
-    GetClientCursorPos(hWnd, x, y);
-    const int inside = CursorInside(x, y);
-    game.Frame(hWnd);
-    // Sampled after the frame, so the next frame sees this pass's button: one pass late.
-    UpdateMouse(inside);
-    ShowSystemCursorOutside(inside);
-    platform::Sleep(1);
-  }
-  platform::ShowCursor(true);
-  return static_cast<int>(msg.wParam);
 }
 
 }  // namespace

@@ -11,9 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "app/autoplay.h"
 #include "app/data_places.h"
+#include "app/entry.h"
 #include "game/program.h"
 #include "platform/core/platform.h"
 
@@ -23,12 +25,11 @@ namespace {
 int moduleInstance;
 
 // Files named on the command line are relative to where the program was started, not
-// to the data folder it moves into.
+// to the data folder it moves into. (The script is read while the options are parsed.)
 void AnchorPaths(platform::Options& options) {
   auto anchor = [](std::string& path) {
     if (!path.empty()) path = std::filesystem::absolute(path).string();
   };
-  anchor(options.script);
   anchor(options.trace);
   for (platform::Options::Shot& shot : options.shots) anchor(shot.file);
 }
@@ -76,12 +77,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 2;
   }
-  if (options.help) {
-    std::fputs(platform::UsageText().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::puts("tonkalo " TONKALO_VERSION);
+  if (options.help || options.version) {
+    // As the GNU tools do: text that could not be written (a full disk, a closed pipe)
+    // is a failure the caller must hear of.
+    const std::string text = options.help ? platform::UsageText() : "tonkalo " TONKALO_VERSION "\n";
+    if (std::fputs(text.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "tonkalo: cannot write to standard output: %s\n", std::strerror(errno));
+      return 1;
+    }
     return 0;
   }
   AnchorPaths(options);
@@ -108,11 +111,12 @@ int main(int argc, char** argv) {
   platform::Verbose("data folder: %s%s", places.folder.c_str(),
                     places.installed ? " (installed with the program)" : "");
   platform::Verbose("record file: %s", places.recordFile.c_str());
-  if (!platform::Init(options, error)) {
+  const bool autoplay = options.autoplay;
+  if (!platform::Init(std::move(options), error)) {
     std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
     return 1;
   }
-  if (options.autoplay) EnableAutoplay();
+  if (autoplay) EnableAutoplay();
   int result = 0;
   {
     // Destroyed in reverse order before the platform goes down: the music player, the

@@ -1,4 +1,3 @@
-// Folder audio/: sound effects and music. May include services/ and platform/.
 // The ten sound effects: whole WAV files held in memory from start-up to shutdown and
 // played by index on one channel, each play cutting off the one before.
 #pragma once

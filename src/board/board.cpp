@@ -292,7 +292,7 @@ void CBoard::DrawItem(gdi::HDC dc, int row, int col, float height, int kind) {
 
 void CBoard::DrawAndHit(gdi::HDC dc, int playing, int& scoreAdd, int& timeAdd,
                         int& stars, int& misses, int gaugeFlags[4]) {
-  if (MousePressed(1) && playing == 1) {
+  if (MousePressed() && playing == 1) {
     int x = 0;
     int y = 0;
     GetClientCursorPos(hWnd, x, y);

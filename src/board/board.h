@@ -1,4 +1,3 @@
-// Folder board/: the whack board. May include gfx/, audio/, services/ and platform/.
 // The whack board: 5 x 5 holes of 70 x 70 pixels whose canvas sits at (20, 20) in the
 // window. Items are dealt from a 57-slot deck into random empty holes, rise, wait and
 // sink; clicks in play hit them, and the hammer and explosions are drawn on top.
@@ -110,10 +109,8 @@ class CBoard {
   std::int32_t GetWaitTime() const { return waitTime; }
   std::int32_t GetHitCount() const { return hitCount; }
   std::int32_t GetRampedAt() const { return rampedAt; }
-  const CTimer& GetSpawnTimer() const { return spawnTimer; }
   int IsClicked() const { return clicked; }
   int IsSwinging() const { return swinging; }
-  CPoint GetClickPoint() const { return clickPoint; }
   std::int32_t GetExplosionCount() const { return explosionCount; }
   // x = column, y = row of the explosion in queue slot k.
   CPoint GetExplosionCell(int k) const { return explosionCells[k]; }

@@ -167,7 +167,7 @@ void CGame::StepFinish(HWND hWnd) {
 }
 
 void CGame::StepResult(HWND hWnd) {
-  if (results.Step(scoreBox.GetValue()) && MousePressed(1)) EnterTitle();
+  if (results.Step(scoreBox.GetValue()) && MousePressed()) EnterTitle();
   DrawScreen(hWnd);
   results.Draw(backDC);
 }

@@ -1,5 +1,3 @@
-// Folder game/: the game object, its screens, loading and the high score. May include
-// every folder but app/.
 // The one game object: owns the back buffer and every screen element, holds the screen
 // state and the high score, and runs one frame at a time for the frame loop.
 #pragma once
@@ -45,7 +43,6 @@ class CGame {
   void DrawScreen(HWND hWnd);
 
   int GetState() const { return state; }
-  std::int32_t GetHighScore() const { return highScore; }
   // Read-only views for tests of the flow.
   const CNumberBox& TimeBox() const { return timeBox; }
   const CNumberBox& ScoreBox() const { return scoreBox; }

@@ -19,7 +19,3 @@ struct ProgramObjects {
 
 // The live set; only valid between its construction and destruction in main.
 ProgramObjects& Program();
-
-// The entry: start-up, the frame loop and the exit path; returns the exit status (1
-// when start-up failed).
-int TonkaloMain(void* hInstance);

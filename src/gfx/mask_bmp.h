@@ -1,5 +1,3 @@
-// Folder gfx/: sprites, canvases, the wall, animations and digit strips. May include
-// services/ and platform/.
 // Colour-keyed sprite: a picture and a one-bit mask built from a key colour once, at
 // load time, so that each transparent draw is two block copies.
 #pragma once
@@ -16,8 +14,10 @@ class CDrawMaskBMP {
   CDrawMaskBMP(const CDrawMaskBMP&) = delete;
   CDrawMaskBMP& operator=(const CDrawMaskBMP&) = delete;
 
-  // 1 when the picture and its mask were made; reports failures through
-  // DebugMessageBox in the documented order.
+  // 1 when the picture and its mask were made. Failures are reported through
+  // DebugMessageBox one box per fault, in a fixed order: no path, the picture not
+  // loaded, an empty picture, then no picture or mask (the only one that returns 0
+  // after a path was given).
   int Load(const char* path, gdi::COLORREF key);
   void Release();
 

@@ -25,9 +25,9 @@ class CPataPata {
   int GetCurrent() const { return current; }
 
  protected:
-  // Step 1 of the frame step: restart the timer when a reset asked for it.
+  // Before a frame is drawn: restart the timer when a reset asked for it.
   void BeginFrameStep();
-  // Steps 3 and 4: advance on an expired timer; 1 when the cycle wrapped to frame 0.
+  // After it: advance on an expired timer; 1 when the cycle wrapped to frame 0.
   int EndFrameStep();
   CDrawMaskBMP* Frame(int index);
 

@@ -40,8 +40,6 @@ int bannerSoundFlag = 0;
 
 }  // namespace
 
-int CountdownSoundFlag() { return countdownSoundFlag; }
-int BannerSoundFlag() { return bannerSoundFlag; }
 void SetCountdownSoundFlags(int countdownFlag, int bannerFlag) {
   countdownSoundFlag = countdownFlag;
   bannerSoundFlag = bannerFlag;

@@ -24,11 +24,8 @@ class CCountdown {
   void Release();
 
   int GetDigit() const { return digit; }
-  int GetStepCount() const { return stepCount; }
-  float GetAngle() const { return angle; }
   float GetRadius() const { return radius; }
   float GetBannerScale() const { return bannerScale; }
-  int GetBannerFrames() const { return bannerFrames; }
   // Top-left corner of digit copy i (0 to 3) as Draw places it.
   void CopyPosition(int i, int* x, int* y) const;
   CDrawMaskBMP& Picture() { return picture; }
@@ -45,6 +42,5 @@ class CCountdown {
 
 // The two sound flags live for the whole program and no Reset touches them: sound 1
 // already played for the current digit, sound 2 already played for the current banner.
-int CountdownSoundFlag();
-int BannerSoundFlag();
+// Tests set them to start from a known state.
 void SetCountdownSoundFlags(int countdownFlag, int bannerFlag);

@@ -1,5 +1,3 @@
-// Folder hud/: counter boxes, gauges, pop-ups, countdown and results panel. May include
-// gfx/, audio/, services/ and platform/.
 // The four boxes on the right of the play screen: time and score (a number with a
 // pending amount that rolls into it one unit per 50 ms tick) and stars and misses (an
 // icon count with a threshold that fires a bonus or the end of the game).
@@ -58,7 +56,8 @@ class CNumberBox {
   const CDrawDCBMP* Canvas() const { return canvas.get(); }
 
  private:
-  // Steps 1, 2 and 4 of a number draw around the renderer; false when nothing is drawn.
+  // What both number draws do before the digits: a negative value becomes 0 for good,
+  // and an unchanged value is not drawn again unless forced; false when nothing is drawn.
   bool BeginNumberDraw(int force);
 
   CDrawMaskBMP box;
@@ -96,11 +95,7 @@ class CIconBox {
   void Release();
 
   int GetDrawnCount() const { return drawnCount; }
-  int GetThreshold() const { return threshold; }
   int IsAnimating() const { return animating; }
-  int GetRepeats() const { return repeats; }
-  int GetCyclesPlayed() const { return cyclesPlayed; }
-  CIconStrip& Icons() { return icons; }
   CGaugePata& Animation() { return animation; }
 
  private:

@@ -45,8 +45,6 @@ int blinkOuter = kBlinkPeriod;
 
 }  // namespace
 
-int GaugeBlinkInner() { return blinkInner; }
-int GaugeBlinkOuter() { return blinkOuter; }
 void SetGaugeBlinkCounters(int inner, int outer) {
   blinkInner = inner;
   blinkOuter = outer;

@@ -33,10 +33,6 @@ class CColorGauge {
 
   int maxFlag;
 
-  CDrawMaskBMP& MaxPicture() { return maxPicture; }
-  CDrawMaskBMP& FillPicture() { return fill; }
-  CDrawDCBMP& FrameCanvas() { return frame; }
-  CDrawMaskBMP& LetterPicture() { return letter; }
 
  private:
   CDrawMaskBMP maxPicture;
@@ -66,7 +62,6 @@ class CGaugeSet {
 
   int GetLevel(int index) const { return levels[index]; }
   int GetMaxFlag(int index) const { return gauges[index].maxFlag; }
-  CColorGauge& Gauge(int index) { return gauges[index]; }
 
  private:
   CColorGauge gauges[kGaugeCount];
@@ -74,7 +69,5 @@ class CGaugeSet {
 };
 
 // The blink counters shared by every gauge and every game (30 and 30 at start-up,
-// changed only by the MAX draws); for tests.
-int GaugeBlinkInner();
-int GaugeBlinkOuter();
+// changed only by the MAX draws). Tests set them to start from a known state.
 void SetGaugeBlinkCounters(int inner, int outer);

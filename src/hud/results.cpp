@@ -52,8 +52,6 @@ int tickCounter = 0;
 
 }  // namespace
 
-int ResultCountingCounter() { return countingCounter; }
-int ResultTickCounter() { return tickCounter; }
 void SetResultCounters(int counting, int tick) {
   countingCounter = counting;
   tickCounter = tick;

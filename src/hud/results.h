@@ -25,10 +25,7 @@ class CResultPanel {
   // Box and digit pictures; the banner goes with the panel at exit.
   void Release();
 
-  float GetHeight() const { return height; }
-  float GetSpeed() const { return speed; }
   int GetShownScore() const { return shownScore; }
-  int GetNewRecord() const { return newRecord; }
   int GetBannerFlag() const { return bannerFlag; }
   float GetBannerScale() const { return bannerScale; }
   // Height 0 and speed under 0.5: the box has come to rest.
@@ -47,8 +44,6 @@ class CResultPanel {
 };
 
 // The counting counter (the count advances every second step) and the tick counter
-// (spaces the counting sound) live for the whole program and are never reset by a game;
-// for tests.
-int ResultCountingCounter();
-int ResultTickCounter();
+// (spaces the counting sound) live for the whole program and are never reset by a game.
+// Tests set them to start from a known state.
 void SetResultCounters(int counting, int tick);

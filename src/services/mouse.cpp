@@ -16,7 +16,7 @@ void UpdateMouse(int inside) {
   mousePrevious = mouseDown;
 }
 
-int MousePressed(int mask) { return mousePressed & mask; }
+int MousePressed() { return mousePressed; }
 
 void ResetMouseState() {
   mouseDown = 0;

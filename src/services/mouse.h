@@ -4,8 +4,7 @@
 // Samples the button; called once per frame-loop pass, after the game frame. While
 // `inside` is 0 the button reads as up.
 void UpdateMouse(int inside);
-// 1 when the last sample found the button down and the one before found it up, ANDed
-// with mask (every caller passes 1).
-int MousePressed(int mask);
+// 1 when the last sample found the button down and the one before found it up, else 0.
+int MousePressed();
 // Back to the start-up state (all three values 0); for tests.
 void ResetMouseState();

@@ -1,5 +1,3 @@
-// Folder services/: what every part of the game uses (the window handle, the interval
-// timer, mouse sampling, the debug box, random numbers, geometry). May include platform/.
 // The game window as the game code sees it: a handle, its device context (whose
 // surface is what the player sees), and the cursor in client pixels.
 #pragma once

@@ -1,20 +1,53 @@
-// The command line. Every option takes its value either as the next argument or after
-// an equals sign (--tick 1, --tick=1); anything unknown or out of range is one clear
-// line for the user, and main exits with status 2.
-#include <cerrno>
-#include <cmath>
+// The command line. Every option is one row of kOptions below: its name, the name of its
+// value, the range a number must fall in, its help and its group. The parser, --help and
+// the manual page's option list (tools/manual_page.cpp) are all made from the rows, so
+// adding an option is one row plus the code that uses the value.
+//
+// An option takes its value as the next argument or after an equals sign (--tick 1,
+// --tick=1); "--" ends the options. Anything unknown or out of range is one clear line
+// for the user, and main exits with status 2.
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/cli/options.h"
-#include "platform/files/files.h"
 
 namespace platform {
 
 namespace {
+
+enum class Group { Playing, Testing };
+
+// What an option's value is: none, a whole number or a decimal number in the row's
+// range, or text (a FILE or DIR may not be empty; the row's setter checks the rest).
+enum class Kind { Flag, Whole, Decimal, Text };
+
+// The largest pass count: beyond it a double no longer tells passes apart.
+constexpr double kManyPasses = 9007199254740992.0;
+
+struct Value {
+  std::string text;
+  long long whole = 0;
+  double number = 0.0;
+};
+
+struct OptionRow {
+  const char* name;
+  const char* alias;  // a short spelling, or null
+  const char* value;  // the value's name in the help; null for a flag
+  Kind kind;
+  double low, high;   // the range of a number, both ends allowed
+  const char* unit;   // of a number ("ms"), or null
+  Group group;
+  const char* help;   // plain words, no full stop; the range is added after it
+  const char* byDefault;  // what holds without the option, or null
+  // Stores the value; false with the whole message in `error` when it is not one.
+  bool (*set)(Options& options, const Value& value, std::string& error);
+};
 
 bool EndsWithNoCase(const std::string& s, const std::string& tail) {
   if (s.size() < tail.size()) return false;
@@ -26,25 +59,220 @@ bool EndsWithNoCase(const std::string& s, const std::string& tail) {
   return true;
 }
 
-bool ParseInteger(const std::string& text, long long low, long long high, long long& out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
-  out = value;
+bool SetShot(Options& o, const Value& v, std::string& error) {
+  const size_t colon = v.text.find(':');
+  long long pass = 0;
+  if (colon == std::string::npos ||
+      !ParseWholeNumber(v.text.substr(0, colon), 0, static_cast<long long>(kManyPasses), pass)) {
+    error = "--shot wants PASS:FILE with a pass of 0 or more, not '" + v.text + "'";
+    return false;
+  }
+  const std::string file = v.text.substr(colon + 1);
+  if (!EndsWithNoCase(file, ".bmp") && !EndsWithNoCase(file, ".png")) {
+    error = "--shot file must end in .bmp or .png, not '" + file + "'";
+    return false;
+  }
+  o.shots.push_back({pass, file});
   return true;
 }
 
-// From a tenth of a millisecond to a second: with a much shorter tick the count of
-// tick boundaries in the pacing arithmetic overflows, and the loop never wakes.
-bool ParseTick(const std::string& text, double& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !(value >= 0.1 && value <= 1000.0)) return false;
-  out = value;
+bool SetPresent(Options& o, const Value& v, std::string& error) {
+  for (const auto& [name, mode] : {std::pair("auto", PresentMode::Auto),
+                                   std::pair("gpu", PresentMode::Gpu),
+                                   std::pair("surface", PresentMode::Surface)}) {
+    if (v.text == name) {
+      o.present = mode;
+      return true;
+    }
+  }
+  error = "--present wants auto, gpu or surface, not '" + v.text + "'";
+  return false;
+}
+
+// The script is read here, once: a bad one stops start-up before anything else.
+bool SetScript(Options& o, const Value& v, std::string& error) {
+  if (!ReadScript(v.text, o.script, error)) return false;
+  o.scriptFile = v.text;
   return true;
+}
+
+// One row per option, in the order --help lists them.
+const OptionRow kOptions[] = {
+    {"--scale", nullptr, "N", Kind::Whole, 1, 16, nullptr, Group::Playing,
+     "the window's size, N times 640 x 480", "the largest that fits the screen",
+     [](Options& o, const Value& v, std::string&) {
+       o.scale = static_cast<int>(v.whole);
+       return true;
+     }},
+    {"--fullscreen", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "start in fullscreen, the picture letterboxed to 4:3", nullptr,
+     [](Options& o, const Value&, std::string&) { o.fullscreen = true; return true; }},
+    {"--volume", nullptr, "V", Kind::Whole, 0, 100, nullptr, Group::Playing,
+     "loudness of effects and music", "100",
+     [](Options& o, const Value& v, std::string&) {
+       o.volume = static_cast<int>(v.whole);
+       return true;
+     }},
+    {"--no-music", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "start with the music off (M switches it on)", nullptr,
+     [](Options& o, const Value&, std::string&) { o.music = false; return true; }},
+    {"--no-sound", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "play in silence, neither effects nor music: the sound card is left alone", nullptr,
+     [](Options& o, const Value&, std::string&) { o.sound = false; return true; }},
+    {"--no-pause-on-focus-loss", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "keep playing when another window takes the keyboard", nullptr,
+     [](Options& o, const Value&, std::string&) { o.pauseOnFocusLoss = false; return true; }},
+    {"--data-dir", nullptr, "DIR", Kind::Text, 0, 0, nullptr, Group::Playing,
+     "play with the pictures, sounds and music in DIR (its BMP, WAV and MP3 folders) and "
+     "keep the high score there",
+     "the working folder when it holds the game's pictures, else the installed ones",
+     [](Options& o, const Value& v, std::string&) { o.dataDir = v.text; return true; }},
+    {"--present", nullptr, "MODE", Kind::Text, 0, 0, nullptr, Group::Playing,
+     "how the window shows each picture: gpu (through the graphics card), surface (drawn "
+     "by the game itself) or auto",
+     "auto, the graphics card where there is one", SetPresent},
+    {"--verbose", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "say on standard error what start-up chose: the data folder, the high score's file, "
+     "the video and sound drivers", nullptr,
+     [](Options& o, const Value&, std::string&) { o.verbose = true; return true; }},
+    {"--version", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "print the version and exit", nullptr,
+     [](Options& o, const Value&, std::string&) { o.version = true; return true; }},
+    {"--help", "-h", nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
+     "list the options and keys, and exit", nullptr,
+     [](Options& o, const Value&, std::string&) { o.help = true; return true; }},
+
+    {"--headless", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Testing,
+     "run without a window or sound, on a clock of its own that waits for nothing",
+     nullptr, [](Options& o, const Value&, std::string&) { o.headless = true; return true; }},
+    {"--tick", nullptr, "MS", Kind::Decimal, 0.1, 1000, "ms", Group::Testing,
+     "the step of the system clock; each pass of the game waits for the next step",
+     "15.625 ms, 64 passes a second",
+     [](Options& o, const Value& v, std::string&) { o.tickMs = v.number; return true; }},
+    {"--start-tick", nullptr, "T", Kind::Whole, 0, 4294967295.0, nullptr, Group::Testing,
+     "the headless clock's reading at start-up, in ms", "0",
+     [](Options& o, const Value& v, std::string&) {
+       o.startTick = static_cast<std::uint32_t>(v.whole);
+       return true;
+     }},
+    {"--frames", nullptr, "N", Kind::Whole, 0, kManyPasses, "passes", Group::Testing,
+     "end after N passes of the game, as if the window were closed", nullptr,
+     [](Options& o, const Value& v, std::string&) { o.frames = v.whole; return true; }},
+    {"--script", nullptr, "FILE", Kind::Text, 0, 0, nullptr, Group::Testing,
+     "take the input from FILE instead of the mouse, one command a line: 'P move X Y', "
+     "'P down', 'P up' or 'P close', where P counts the passes from 0 and '#' starts a "
+     "comment",
+     nullptr, SetScript},
+    {"--trace", nullptr, "FILE", Kind::Text, 0, 0, nullptr, Group::Testing,
+     "write every game event to FILE, one JSON object a line", nullptr,
+     [](Options& o, const Value& v, std::string&) { o.trace = v.text; return true; }},
+    {"--shot", nullptr, "P:FILE", Kind::Text, 0, 0, nullptr, Group::Testing,
+     "save the picture shown after pass P as a .bmp or .png file (may be given again)",
+     nullptr, SetShot},
+    {"--timedemo", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Testing,
+     "at exit, print how many passes ran a second and the processor time each took",
+     nullptr, [](Options& o, const Value&, std::string&) { o.timedemo = true; return true; }},
+    {"--autoplay", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Testing,
+     "let the built-in player play, game after game (a demo)", nullptr,
+     [](Options& o, const Value&, std::string&) { o.autoplay = true; return true; }},
+};
+
+// A number as a person writes it: 16, 0.1, 4294967295.
+std::string Plain(double x) {
+  char text[32];
+  if (x == static_cast<double>(static_cast<long long>(x))) {
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(x));
+  } else {
+    std::snprintf(text, sizeof text, "%g", x);
+  }
+  return text;
+}
+
+// "1 to 16", "0.1 to 1000 ms": empty for an option without a number or without a limit.
+std::string RangeText(const OptionRow& row) {
+  if ((row.kind != Kind::Whole && row.kind != Kind::Decimal) || row.high == kManyPasses) return "";
+  const std::string range = Plain(row.low) + " to " + Plain(row.high);
+  return row.unit ? range + " " + row.unit : range;
+}
+
+// The row's help in one sentence, its range and default after it.
+std::string Sentence(const OptionRow& row) {
+  std::string text = row.help;
+  if (const std::string range = RangeText(row); !range.empty()) text += ", " + range;
+  if (row.byDefault) text += std::string(" (default: ") + row.byDefault + ")";
+  return text;
+}
+
+// "-h, --help", "--scale N".
+std::string Spelling(const OptionRow& row) {
+  std::string text = row.alias ? std::string(row.alias) + ", " + row.name : row.name;
+  return row.value ? text + " " + row.value : text;
+}
+
+// Checks the text of a number against the row: plain decimal, inside the range.
+bool ReadNumber(const OptionRow& row, Value& v, std::string& error) {
+  bool ok = false;
+  if (row.kind == Kind::Whole) {
+    ok = ParseWholeNumber(v.text, static_cast<long long>(row.low), static_cast<long long>(row.high),
+                          v.whole);
+  } else {
+    // Digits with at most one point among them; strtod would also take hex, spaces,
+    // exponents and "inf".
+    const std::string& t = v.text;
+    const size_t point = t.find('.');
+    const size_t digits = t.find_first_not_of("0123456789.");
+    ok = !t.empty() && digits == std::string::npos && t.find('.', point + 1) == std::string::npos &&
+         t != ".";
+    if (ok) {
+      v.number = std::strtod(t.c_str(), nullptr);
+      ok = v.number >= row.low && v.number <= row.high;
+    }
+  }
+  if (ok) return true;
+  const std::string what = row.kind == Kind::Whole ? "a whole number" : "a number";
+  const std::string unit = row.unit ? std::string(" of ") + row.unit : "";
+  const std::string range = row.high == kManyPasses
+                                ? ", " + Plain(row.low) + " or more"
+                                : " from " + Plain(row.low) + " to " + Plain(row.high);
+  error = std::string(row.name) + " wants " + what + unit + range + ", not '" + v.text + "'";
+  return false;
+}
+
+// Lines of at most `width` characters, broken between words.
+std::vector<std::string> Wrapped(const std::string& text, size_t width) {
+  std::vector<std::string> lines(1);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width) {
+      lines.emplace_back();
+    }
+    if (!lines.back().empty()) lines.back() += ' ';
+    lines.back() += word;
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Text for a roff page: a minus where a word or option starts, and a leading dot or
+// quote kept from being read as a request.
+std::string Roff(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool wordStart = i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1]));
+    if (c == '-' && wordStart) {
+      out += "\\-";
+    } else if (c == '\\') {
+      out += "\\e";
+    } else {
+      if (i == 0 && (c == '.' || c == '\'')) out += "\\&";
+      out += c;
+    }
+  }
+  return out;
 }
 
 // Set by the command line, so that start-up decisions made before Init are told too.
@@ -53,51 +281,63 @@ bool verboseOn = false;
 }  // namespace
 
 std::string UsageText() {
-  return "Usage: tonkalo [options]\n"
-         "\n"
-         "Tonkalo, the whack-a-token game. With no options it opens its window and plays.\n"
-         "\n"
-         "Playing:\n"
-         "  --scale N          window scale factor, 1 to 16 (default: the largest that\n"
-         "                     fits the desktop)\n"
-         "  --fullscreen       start in fullscreen, letterboxed\n"
-         "  --volume V         loudness of effects and music, 0 to 100 (default 100)\n"
-         "  --no-music         start with the music off (M switches it on)\n"
-         "  --no-sound         play silently: no audio device is opened\n"
-         "  --no-pause-on-focus-loss\n"
-         "                     keep playing when the window loses the focus\n"
-         "  --data-dir DIR     folder holding BMP/, WAV/ and MP3/ (default: the working\n"
-         "                     folder when it holds BMP/, else the installed data)\n"
-         "  --present PATH     how the window shows frames: auto (default: the GPU where\n"
-         "                     there is one, else the window surface), gpu or surface\n"
-         "  --verbose          say on standard error what start-up decided\n"
-         "  --version          print the version and exit\n"
-         "  -h, --help         show this text and exit\n"
-         "\n"
-         "Testing:\n"
-         "  --headless         run without a window or audio: virtual clock, scripted\n"
-         "                     input, recorded output\n"
-         "  --tick MS          system tick that each frame sleeps to, 0.1 to 1000 ms\n"
-         "                     (default 15.625, 64 frames a second; 1 gives the\n"
-         "                     fast-timer pace)\n"
-         "  --start-tick T     headless clock reading at start-up, 0 to 4294967295\n"
-         "                     (default 0)\n"
-         "  --frames N         close the window after N passes of the frame loop\n"
-         "  --script FILE      input script, one command a line: 'P move X Y', 'P down',\n"
-         "                     'P up', 'P close' (P: 0-based pass; '#' starts a comment);\n"
-         "                     replaces the real mouse\n"
-         "  --trace FILE       write every game event as one JSON object a line\n"
-         "  --shot P:FILE      save the frame presented in pass P as a .bmp or .png file\n"
-         "                     (repeatable)\n"
-         "  --timedemo         print passes a second and CPU time a pass at exit\n"
-         "  --autoplay         let the built-in player play (a demo)\n"
-         "\n"
-         "Keys in the window:\n"
-         "  P, Space           pause; P, Space or a click goes on\n"
-         "  M                  music on or off\n"
-         "  S                  sound effects on or off\n"
-         "  F11, Alt+Enter     fullscreen on or off\n"
-         "  Escape, Ctrl+Q     quit\n";
+  std::string text =
+      "Usage: tonkalo [options]\n"
+      "\n"
+      "Tonkalo, the whack-a-token game. With no options it opens its window and plays.\n"
+      "\n"
+      "How to play: click the title to start. After a count of three, tokens rise from\n"
+      "the holes for 60 seconds: hit them with the mallet before they sink. Coins score,\n"
+      "the purple clock takes 30 seconds away and the orange one gives 30 more, ten stars\n"
+      "give 20 seconds, and ten misses end the game at once.\n";
+  for (const Group group : {Group::Playing, Group::Testing}) {
+    text += group == Group::Playing ? "\nPlaying:\n" : "\nTesting:\n";
+    for (const OptionRow& row : kOptions) {
+      if (row.group != group) continue;
+      const std::string spelling = "  " + Spelling(row);
+      const std::vector<std::string> lines = Wrapped(Sentence(row), 58);
+      constexpr size_t kColumn = 21;
+      text += spelling.size() + 1 < kColumn ? spelling + std::string(kColumn - spelling.size(), ' ')
+                                            : spelling + "\n" + std::string(kColumn, ' ');
+      for (size_t i = 0; i < lines.size(); ++i) {
+        text += (i ? std::string(kColumn, ' ') : "") + lines[i] + "\n";
+      }
+    }
+  }
+  text +=
+      "\n"
+      "An option's value may follow it or an equals sign (--scale 2, --scale=2); \"--\"\n"
+      "ends the options.\n"
+      "\n"
+      "Keys in the window:\n"
+      "  P, Space           pause; P, Space or a click goes on\n"
+      "  M                  music on or off\n"
+      "  S                  sound effects on or off\n"
+      "  F11, Alt+Enter     fullscreen on or off\n"
+      "  Escape, Ctrl+Q     quit\n"
+      "\n"
+      "Where the high score is kept: ~/.local/share/tonkalo/highscore.dat, or\n"
+      "$XDG_DATA_HOME/tonkalo/highscore.dat when XDG_DATA_HOME is set. A game played\n"
+      "from its build folder or with --data-dir keeps it beside its data instead.\n";
+  return text;
+}
+
+std::string ManualOptions() {
+  std::string text;
+  for (const Group group : {Group::Playing, Group::Testing}) {
+    text += group == Group::Playing ? ".SS For playing\n" : ".SS For testing\n";
+    for (const OptionRow& row : kOptions) {
+      if (row.group != group) continue;
+      text += ".TP\n";
+      if (row.alias) text += "\\fB" + Roff(row.alias) + "\\fR, ";
+      text += "\\fB" + Roff(row.name) + "\\fR";
+      if (row.value) text += " \\fI" + Roff(row.value) + "\\fR";
+      std::string sentence = Sentence(row);
+      sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+      text += "\n" + Roff(sentence) + ".\n";
+    }
+  }
+  return text;
 }
 
 void Verbose(const char* format, ...) {
@@ -113,149 +353,58 @@ void Verbose(const char* format, ...) {
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
   Options options;
   options.keepFrames = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string name = arg;
-    std::string value;
-    bool hasInlineValue = false;
-    size_t equals = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-      hasInlineValue = true;
+    const std::string arg = argv[i];
+    if (arg == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
     }
-
-    if (name == "-h") name = "--help";
-    const bool isFlag = name == "--headless" || name == "--fullscreen" || name == "--help" ||
-                        name == "--verbose" || name == "--version" || name == "--timedemo" ||
-                        name == "--no-sound" || name == "--no-music" ||
-                        name == "--no-pause-on-focus-loss" || name == "--autoplay";
-    const bool takesValue = name == "--tick" || name == "--scale" || name == "--volume" ||
-                            name == "--start-tick" || name == "--frames" ||
-                            name == "--script" || name == "--trace" || name == "--shot" ||
-                            name == "--data-dir" || name == "--present";
-    if (!isFlag && !takesValue) {
-      if (arg.rfind("-", 0) == 0) {
-        error = "unknown option '" + arg + "' (see --help)";
-      } else {
-        error = "unexpected argument '" + arg + "' (see --help)";
-      }
+    const size_t equals = arg.find('=');
+    const bool hasInlineValue = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+    const std::string name = hasInlineValue ? arg.substr(0, equals) : arg;
+    const OptionRow* row = nullptr;
+    for (const OptionRow& candidate : kOptions) {
+      if (name == candidate.name || (candidate.alias && name == candidate.alias)) row = &candidate;
+    }
+    if (optionsEnded || !row) {
+      const bool looksLikeOption = !optionsEnded && arg.rfind("-", 0) == 0;
+      error = (looksLikeOption ? "unknown option '" : "unexpected argument '") + arg +
+              "' (see --help)";
       return false;
     }
-    if (isFlag && hasInlineValue) {
+    Value value;
+    if (row->kind == Kind::Flag && hasInlineValue) {
       error = "option " + name + " takes no value";
       return false;
     }
-    if (takesValue && !hasInlineValue) {
-      if (i + 1 >= argc) {
+    if (row->kind != Kind::Flag) {
+      if (!hasInlineValue && i + 1 >= argc) {
         error = "option " + name + " needs a value (see --help)";
         return false;
       }
-      value = argv[++i];
+      value.text = hasInlineValue ? arg.substr(equals + 1) : argv[++i];
     }
-
-    long long number = 0;
-    if (name == "--headless") {
-      options.headless = true;
-    } else if (name == "--verbose") {
-      options.verbose = true;
-    } else if (name == "--timedemo") {
-      options.timedemo = true;
-    } else if (name == "--autoplay") {
-      options.autoplay = true;
-    } else if (name == "--fullscreen") {
-      options.fullscreen = true;
-    } else if (name == "--no-sound") {
-      options.sound = false;
-    } else if (name == "--no-music") {
-      options.music = false;
-    } else if (name == "--no-pause-on-focus-loss") {
-      options.pauseOnFocusLoss = false;
-    } else if (name == "--volume") {
-      if (!ParseInteger(value, 0, 100, number)) {
-        error = "--volume wants a whole number from 0 to 100, not '" + value + "'";
-        return false;
-      }
-      options.volume = static_cast<int>(number);
-    } else if (name == "--help" || name == "--version") {
-      (name == "--help" ? options.help : options.version) = true;
-      out = options;
+    const std::string what = row->value ? row->value : "";
+    if (value.text.empty() && (what == "FILE" || what == "DIR")) {
+      error = name + " wants a " + (what == "DIR" ? "folder" : "file") + " name";
+      return false;
+    }
+    const bool number = row->kind == Kind::Whole || row->kind == Kind::Decimal;
+    if (number && !ReadNumber(*row, value, error)) return false;
+    if (!row->set(options, value, error)) return false;
+    // Asked for help or the version, the rest of the line does not matter.
+    if (options.help || options.version) {
+      out = std::move(options);
       return true;
-    } else if (name == "--tick") {
-      if (!ParseTick(value, options.tickMs)) {
-        error = "--tick wants a number of ms from 0.1 to 1000, not '" + value + "'";
-        return false;
-      }
-    } else if (name == "--scale") {
-      if (!ParseInteger(value, 1, 16, number)) {
-        error = "--scale wants a whole number from 1 to 16, not '" + value + "'";
-        return false;
-      }
-      options.scale = static_cast<int>(number);
-    } else if (name == "--start-tick") {
-      if (!ParseInteger(value, 0, 4294967295LL, number)) {
-        error = "--start-tick wants a whole number from 0 to 4294967295, not '" + value + "'";
-        return false;
-      }
-      options.startTick = static_cast<std::uint32_t>(number);
-    } else if (name == "--frames") {
-      if (!ParseInteger(value, 0, (1LL << 53), number)) {
-        error = "--frames wants a whole number of passes, 0 or more, not '" + value + "'";
-        return false;
-      }
-      options.frames = number;
-    } else if (name == "--script") {
-      if (value.empty()) {
-        error = "--script wants a file name";
-        return false;
-      }
-      std::vector<ScriptCommand> commands;
-      if (!ReadScript(value, commands, error)) return false;
-      options.script = value;
-    } else if (name == "--trace") {
-      if (value.empty()) {
-        error = "--trace wants a file name";
-        return false;
-      }
-      options.trace = value;
-    } else if (name == "--shot") {
-      size_t colon = value.find(':');
-      long long pass = 0;
-      if (colon == std::string::npos || !ParseInteger(value.substr(0, colon), 0, (1LL << 53), pass)) {
-        error = "--shot wants PASS:FILE with a pass of 0 or more, not '" + value + "'";
-        return false;
-      }
-      std::string file = value.substr(colon + 1);
-      if (!EndsWithNoCase(file, ".bmp") && !EndsWithNoCase(file, ".png")) {
-        error = "--shot file must end in .bmp or .png, not '" + file + "'";
-        return false;
-      }
-      options.shots.push_back({pass, file});
-    } else if (name == "--present") {
-      if (value == "auto") {
-        options.present = PresentMode::Auto;
-      } else if (value == "gpu") {
-        options.present = PresentMode::Gpu;
-      } else if (value == "surface") {
-        options.present = PresentMode::Surface;
-      } else {
-        error = "--present wants auto, gpu or surface, not '" + value + "'";
-        return false;
-      }
-    } else if (name == "--data-dir") {
-      if (value.empty()) {
-        error = "--data-dir wants a folder name";
-        return false;
-      }
-      options.dataDir = value;
     }
   }
-  if (options.autoplay && !options.script.empty()) {
+  if (options.autoplay && !options.scriptFile.empty()) {
     error = "--autoplay and --script both drive the input; choose one";
     return false;
   }
-  out = options;
-  verboseOn = options.verbose;
+  out = std::move(options);
+  verboseOn = out.verbose;
   return true;
 }
 

@@ -1,10 +1,12 @@
-// Folder platform/cli/: the command line, what it may choose and how it is read. May
-// include platform/files/ (a script named on the command line is checked as it is read).
+// The command line: what it may choose and how it is read (see HACKING.md for the
+// rooms of the platform and how to add an option).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/files/files.h"
 
 namespace platform {
 
@@ -28,7 +30,8 @@ struct Options {
   bool pauseOnFocusLoss = true;  // the window losing focus pauses the game
   std::uint32_t startTick = 0; // headless clock at start-up
   long long frames = -1;       // -1: run until the window is closed
-  std::string script;          // headless input script
+  std::string scriptFile;      // --script: the input replaces the mouse
+  std::vector<ScriptCommand> script;  // its commands in pass order, read while parsing
   std::string trace;           // JSON-lines event trace
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
@@ -42,11 +45,13 @@ struct Options {
   long long timedemoFrom = 1;  // the first pass timed (pass 0 loads everything)
 };
 
-// Parses argv; on a bad option writes one line to `error` and returns false. A
-// successful parse also switches Verbose on or off.
+// Parses argv; on a bad option writes one line to `error` and returns false. "--" ends
+// the options. A successful parse also switches Verbose on or off.
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
 // The text that --help prints.
 std::string UsageText();
+// The manual page's option list in roff, from the same table as --help.
+std::string ManualOptions();
 // With --verbose, one line on standard error ("tonkalo: " and the formatted text);
 // otherwise nothing.
 void Verbose(const char* format, ...)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/backend.h"
@@ -259,43 +260,40 @@ bool Backend::WriteRecord(std::int32_t value) {
 
 // --- the public interface ---
 
-bool Init(const Options& options, std::string& error) {
+bool Init(Options options, std::string& error) {
   Shutdown();
   State& s = S();
   s = State();
-  s.options = options;
+  s.script = std::move(options.script);
+  s.options = std::move(options);
+  const Options& o = s.options;
   CatchQuitSignals();
 #ifdef __EMSCRIPTEN__
-  if (!options.shots.empty()) {
+  if (!o.shots.empty()) {
     error = "this build takes no shots (--shot)";
     return false;
   }
 #endif
-  for (const Options::Shot& shot : options.shots) {
+  for (const Options::Shot& shot : o.shots) {
     s.lastShotPass = std::max(s.lastShotPass, shot.pass);
   }
 
-  if (!options.script.empty()) {
-    if (!ReadScript(options.script, s.script, error)) return false;
-    std::stable_sort(s.script.begin(), s.script.end(),
-                     [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
-  }
-  s.scripted = options.headless || !options.script.empty() || options.autoplay;
+  s.scripted = o.headless || !o.scriptFile.empty() || o.autoplay;
 
-  if (options.headless) {
-    s.backend = MakeHeadlessBackend(options);
+  if (o.headless) {
+    s.backend = MakeHeadlessBackend(o);
   } else {
-    s.backend = MakeWindowBackend(options, !s.scripted, error);
+    s.backend = MakeWindowBackend(o, !s.scripted, error);
     if (!s.backend) {
       s = State();
       return false;
     }
   }
 
-  if (!options.trace.empty()) {
-    s.trace = std::fopen(options.trace.c_str(), "w");
+  if (!o.trace.empty()) {
+    s.trace = std::fopen(o.trace.c_str(), "w");
     if (!s.trace) {
-      error = "cannot write trace '" + options.trace + "': " + std::strerror(errno);
+      error = "cannot write trace '" + o.trace + "': " + std::strerror(errno);
       s = State();
       return false;
     }

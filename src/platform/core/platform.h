@@ -1,7 +1,4 @@
-// Folder platform/core/: the backend-independent half of the platform (the pass
-// counter, the message queue, scripted input, the trace, shots, the virtual clock) and
-// the interface every backend implements (backend.h). May include platform/raster/,
-// platform/files/ and platform/cli/; never a backend's folder.
+// The platform's core, and what each folder of the program may include: HACKING.md.
 //
 // This header is the one door from the game to the machine. Three backends implement
 // what stands behind it: sdl/ (a real window, mouse and audio), headless/ (a virtual
@@ -35,8 +32,9 @@ struct Message {
 };
 
 // Opens the window (or the headless session) for the chosen backend; false with a
-// one-line reason when it cannot (no display, bad script file).
-bool Init(const Options& options, std::string& error);
+// one-line reason when it cannot (no display, a trace that cannot be written). Takes
+// the options whole, the script's commands included, so that they are kept once.
+bool Init(Options options, std::string& error);
 // Closes the window and audio, writes out the trace; false (each said on standard
 // error) when a shot or the trace asked for could not be written.
 bool Shutdown();

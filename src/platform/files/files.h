@@ -1,6 +1,6 @@
-// Folder platform/files/: the program's own files, read and written with the standard
-// library and POSIX only: whole files for the loaders, the high-score record, input
-// scripts, and the pictures that shots write. May include nothing else of the program.
+// The program's own files: whole files for the loaders, the high-score record, input
+// scripts and the plain numbers they hold, and the pictures that shots write (the
+// platform's rooms: HACKING.md).
 #pragma once
 
 #include <cstddef>
@@ -31,6 +31,11 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
 // value; false, with the line to say in `problem`, when it could not be kept.
 bool WriteRecordFile(const std::string& file, std::int32_t value, std::string& problem);
 
+// A whole number from `low` to `high` written plainly in decimal: an optional minus sign
+// and digits, nothing before or after them (no spaces, no plus sign, no other base).
+// The command line and the input scripts both read their numbers with it.
+bool ParseWholeNumber(const std::string& text, long long low, long long high, long long& out);
+
 // One command of an input script.
 struct ScriptCommand {
   enum Kind { Move, Down, Up, Close } kind;
@@ -38,8 +43,9 @@ struct ScriptCommand {
   int x = 0;
   int y = 0;
 };
-// Reads a script file; false with "FILE:LINE: reason" on the first malformed line, or
-// the file and why it cannot be read.
+// Reads a script file as a stream, in pass order (lines of one pass keep their order);
+// false with "FILE:LINE: reason" on the first malformed line, or the file and why it
+// cannot be read. Memory follows the commands, not the size of the file.
 bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out,
                 std::string& error);
 // The same for a script's text; `path` only names it in the messages.

@@ -1,9 +1,14 @@
 // Input scripts: "P move X Y", "P down", "P up", "P close", one a line; '#' starts a
 // comment, blank lines are skipped. Anything else stops start-up with the file and line.
-// The file is read whole; a folder, a pipe or a device is refused.
+// The file is read in pieces and never held whole: a long script of comments costs no
+// memory, and a word of any length is kept only as far as a message shows it. A folder,
+// a pipe or a device is refused.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <sstream>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,49 +18,89 @@ namespace platform {
 
 namespace {
 
-// Far more than any script needs; a bigger file is taken for a mistake.
-constexpr std::size_t kMaxScriptBytes = 64u << 20;
+// No valid word is this long; a message quotes at most this much of a bad one.
+constexpr std::size_t kWordShown = 80;
+// A line with more words than this is wrong whatever they are; the rest are only counted.
+constexpr std::size_t kWordsKept = 4;
 
-bool ToInteger(const std::string& word, long long low, long long high, long long& out) {
-  if (word.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(word.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
-  out = value;
-  return true;
-}
+// Takes a script in pieces of any size and checks each line as it ends.
+class ScriptParser {
+ public:
+  ScriptParser(const std::string& path, std::vector<ScriptCommand>& out) : path_(path), out_(out) {}
 
-}  // namespace
+  bool Feed(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      const char c = data[i];
+      if (c == '\n') {
+        if (!EndLine()) return false;
+        continue;
+      }
+      if (comment_) continue;
+      if (c == '#') {
+        EndWord();
+        comment_ = true;
+      } else if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f') {
+        EndWord();
+      } else {
+        inWord_ = true;
+        if (words_ < kWordsKept && word_[words_].size() <= kWordShown) word_[words_] += c;
+      }
+    }
+    return true;
+  }
 
-bool ParseScript(const std::string& text, const std::string& path,
-                 std::vector<ScriptCommand>& out, std::string& error) {
-  std::istringstream in(text);
-  std::vector<ScriptCommand> commands;
-  std::string line;
-  int lineNumber = 0;
-  while (std::getline(in, line)) {
-    ++lineNumber;
-    size_t hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::vector<std::string> w;
-    for (std::string word; words >> word;) w.push_back(word);
-    if (w.empty()) continue;
+  // The last line may lack its newline.
+  bool Finish() {
+    if (!EndLine()) return false;
+    std::stable_sort(out_.begin(), out_.end(), [](const ScriptCommand& a, const ScriptCommand& b) {
+      return a.pass < b.pass;
+    });
+    return true;
+  }
 
-    const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+  const std::string& Error() const { return error_; }
+
+ private:
+  void EndWord() {
+    if (inWord_) ++words_;
+    inWord_ = false;
+  }
+
+  // A word as a message quotes it: cut to kWordShown characters, not inside a UTF-8 one.
+  std::string Shown(const std::string& word) const {
+    if (word.size() <= kWordShown) return word;
+    std::size_t cut = kWordShown - 3;
+    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) --cut;
+    return word.substr(0, cut) + "...";
+  }
+
+  bool Number(const std::string& word, long long low, long long high, long long& out) const {
+    return word.size() <= kWordShown && ParseWholeNumber(word, low, high, out);
+  }
+
+  bool EndLine() {
+    EndWord();
+    ++lineNumber_;
+    const std::size_t count = words_;
+    words_ = 0;
+    comment_ = false;
+    if (count == 0) return true;
+    std::string w[kWordsKept];
+    for (std::size_t i = 0; i < kWordsKept; ++i) w[i].swap(word_[i]);
+
+    const std::string where = path_ + ":" + std::to_string(lineNumber_) + ": ";
     ScriptCommand command{ScriptCommand::Move, 0};
-    if (!ToInteger(w[0], 0, (1LL << 53), command.pass)) {
-      error = where + "a line starts with its pass, a whole number 0 or more, not '" + w[0] + "'";
+    if (!Number(w[0], 0, (1LL << 53), command.pass)) {
+      error_ = where + "a line starts with its pass, a whole number 0 or more, not '" +
+               Shown(w[0]) + "'";
       return false;
     }
-    const std::string verb = w.size() > 1 ? w[1] : "";
+    const std::string& verb = w[1];
     if (verb == "move") {
       long long x = 0;
       long long y = 0;
-      if (w.size() != 4 || !ToInteger(w[2], -100000, 100000, x) ||
-          !ToInteger(w[3], -100000, 100000, y)) {
-        error = where + "'move' wants two whole numbers X Y and nothing more";
+      if (count != 4 || !Number(w[2], -100000, 100000, x) || !Number(w[3], -100000, 100000, y)) {
+        error_ = where + "'move' wants two whole numbers X Y and nothing more";
         return false;
       }
       command.kind = ScriptCommand::Move;
@@ -68,27 +113,65 @@ bool ParseScript(const std::string& text, const std::string& path,
     } else if (verb == "close") {
       command.kind = ScriptCommand::Close;
     } else {
-      error = where + "unknown command '" + verb + "' (move, down, up or close)";
+      error_ = where + "unknown command '" + Shown(verb) + "' (move, down, up or close)";
       return false;
     }
-    if (command.kind != ScriptCommand::Move && w.size() != 2) {
-      error = where + "'" + verb + "' takes nothing after it";
+    if (command.kind != ScriptCommand::Move && count != 2) {
+      error_ = where + "'" + verb + "' takes nothing after it";
       return false;
     }
-    commands.push_back(command);
+    out_.push_back(command);
+    return true;
   }
-  out = commands;
-  return true;
+
+  const std::string& path_;
+  std::vector<ScriptCommand>& out_;
+  std::string error_;
+  std::string word_[kWordsKept];
+  std::size_t words_ = 0;  // words of the line so far
+  bool inWord_ = false;
+  bool comment_ = false;
+  int lineNumber_ = 0;
+};
+
+}  // namespace
+
+bool ParseScript(const std::string& text, const std::string& path,
+                 std::vector<ScriptCommand>& out, std::string& error) {
+  out.clear();
+  ScriptParser parser(path, out);
+  if (parser.Feed(text.data(), text.size()) && parser.Finish()) return true;
+  out.clear();
+  error = parser.Error();
+  return false;
 }
 
 bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
-  std::vector<std::uint8_t> bytes;
-  std::string why;
-  if (!ReadWholeFile(path.c_str(), kMaxScriptBytes, bytes, &why)) {
-    error = "cannot read script '" + path + "': " + why;
-    return false;
+  out.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  std::uint64_t size = 0;
+  std::string why = fd < 0 ? std::strerror(errno) : PlainFileProblem(fd, size);
+  ScriptParser parser(path, out);
+  bool parsed = why.empty();
+  std::vector<std::uint8_t> piece(parsed ? 1u << 16 : 0);
+  while (parsed) {
+    const long got = ReadUpTo(fd, piece.data(), piece.size());
+    if (got < 0) {
+      why = std::strerror(errno);
+      parsed = false;
+    } else if (got == 0) {
+      parsed = parser.Finish();
+      break;
+    } else {
+      parsed = parser.Feed(reinterpret_cast<const char*>(piece.data()),
+                           static_cast<std::size_t>(got));
+    }
   }
-  return ParseScript(std::string(bytes.begin(), bytes.end()), path, out, error);
+  if (fd >= 0) close(fd);
+  if (parsed) return true;
+  out.clear();
+  error = why.empty() ? parser.Error() : "cannot read script '" + path + "': " + why;
+  return false;
 }
 
 }  // namespace platform
