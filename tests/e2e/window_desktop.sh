@@ -178,7 +178,7 @@ case "$states" in "title countdown play "*) ;; *) fail "unexpected states: $stat
 [ "$hits" = 1 ] || fail "the click at the scaled position did not hit the risen token"
 [ "$misses" = 5 ] || fail "five instant clicks on the wall (and a resuming one) gave $misses misses"
 # The game's clock at the exit lags the wall clock by the pause, give or take start-up.
-exit_tick=$(grep '"event":"highscore-write"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
+exit_tick=$(grep '"command":"close"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
 lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($resumed - $paused) - ($refocused - $unfocused)" | bc -l)
 echo "pause: beyond the pause, the game's clock lags the wall clock by $lag s"
 awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' || fail "the clock did not stop for the pause"
