@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/files/files.h"
 
@@ -33,9 +32,11 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// The mode a file made with open(..., 0666) would get: mkstemp gives 0600, which would
-// hide a record copied between accounts or shared by a family's players.
-mode_t CreatedFileMode() {
+// The mode the file at `path` has, or the one a file made with open(..., 0666) would
+// get: mkstemp gives 0600, which would hide a record shared by a family's players.
+mode_t ModeFor(const std::string& path) {
+  struct stat old {};
+  if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) return old.st_mode & 0777;
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
@@ -65,27 +66,25 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
     problem = std::strerror(errno);
     return false;
   }
-  std::string name = folder + "/." + NameOf(path) + ".XXXXXX";
-  std::vector<char> temp(name.begin(), name.end());
-  temp.push_back('\0');
+  std::string temp = folder + "/." + NameOf(path) + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     problem = std::strerror(errno);
     close(folderFd);
     return false;
   }
-  bool kept = fchmod(fd, CreatedFileMode()) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool kept = fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
   int error = kept ? 0 : errno;
   if (close(fd) != 0 && kept) {
     kept = false;
     error = errno;
   }
-  if (kept && rename(temp.data(), path.c_str()) != 0) {
+  if (kept && rename(temp.c_str(), path.c_str()) != 0) {
     kept = false;
     error = errno;
   }
   if (!kept) {
-    unlink(temp.data());
+    unlink(temp.c_str());
     problem = std::strerror(error);
   } else {
     // A renamed file keeps its new name across a power cut only once its folder is
