@@ -173,4 +173,13 @@ TEST(SharedRecord, SignalsAndAVanishedDataFolderLeaveWhatTheyShould) {
   }
 }
 
+TEST(Messages, PathsAreMadePrintableOnOneLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\nb\x1b[31m\x7f", "a\\x0Ab\\x1B[31m\\x7F"},      // C0 and DEL
+      {"\xc2\x9b" "2J \xc2\xa0", "\\xC2\\x9B2J \xc2\xa0"},  // C1 (CSI) as UTF-8; NBSP stays
+      {"\xff\xe3\x81", "\\xFF\\xE3\\x81"},                // not UTF-8, cut short
+      {"記録.dat", "記録.dat"}};
+  for (const auto& [text, shown] : cases) EXPECT_EQ(platform::Printable(text), shown);
+}
+
 }  // namespace
