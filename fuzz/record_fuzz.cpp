@@ -1,5 +1,6 @@
 // libFuzzer entry for the high-score reader, through a real file: fewer than four bytes
-// are no record, anything longer is the first four, signed and little-endian.
+// are no record, four are one, signed and little-endian, and more are no file this game
+// wrote (unreadable, left alone).
 #include <unistd.h>
 
 #include <cstddef>
@@ -31,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
   std::int32_t value = 1;
   const platform::RecordState state = platform::ReadRecord(value);
-  if (size < 4) {
-    if (state != platform::RecordState::Absent || value != 0) std::abort();
+  if (size != 4) {
+    const auto want = size < 4 ? platform::RecordState::Absent : platform::RecordState::Unreadable;
+    if (state != want || value != 0) std::abort();
   } else {
     const std::uint32_t want = data[0] | data[1] << 8 | data[2] << 16 |
                                static_cast<std::uint32_t>(data[3]) << 24;

@@ -69,16 +69,20 @@ score=$(grep '"event":"results"' "$elsewhere/trace.jsonl" | sed 's/.*"score":\([
 [ "$(ls "$elsewhere")" = "trace.jsonl" ] || fail "files left where it started: $(ls "$elsewhere")"
 [ ! -e "$data/highscore.dat" ] || fail "record written into the installed data"
 
+# A run that sets no record makes no folder and writes nothing.
 HOME=$home XDG_DATA_HOME=$work/xdg run "$elsewhere" --frames 3 || fail "XDG run exited $?"
-[ -s "$work/xdg/tonkalo/highscore.dat" ] || fail "no record under XDG_DATA_HOME"
+grep -qx "tonkalo: record file: $work/xdg/tonkalo/highscore.dat" "$work/stderr" ||
+  fail "record file under XDG_DATA_HOME: $(cat "$work/stderr")"
+[ ! -e "$work/xdg" ] || fail "a run that set no record made $work/xdg"
 
-# A working folder holding BMP/ comes before the installed data, --data-dir before both.
+# A working folder holding the data comes before the installed data, --data-dir before both.
 local=$work/local
 mkdir -p "$local"
 for sub in BMP WAV MP3; do ln -s "$data/$sub" "$local/$sub"; done
 HOME=$home run "$local" --frames 3 || fail "run in a data folder exited $?"
 grep -qx "tonkalo: data folder: $local" "$work/stderr" || fail "working folder: $(cat "$work/stderr")"
-[ -s "$local/highscore.dat" ] || fail "no record beside the working folder's data"
+grep -qx "tonkalo: record file: $local/highscore.dat" "$work/stderr" ||
+  fail "record file beside the working folder's data: $(cat "$work/stderr")"
 HOME=$home run "$local" --frames 3 --data-dir "$data" || fail "--data-dir run exited $?"
 grep -q "tonkalo: data folder: $data (installed" "$work/stderr" || fail "--data-dir: $(cat "$work/stderr")"
 

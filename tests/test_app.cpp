@@ -161,8 +161,9 @@ TEST_F(AppTest, WindowLifeFromCreationToQuit) {
   EXPECT_EQ(MainWindow(), nullptr);
 }
 
-// Folders: work/ holds BMP/, empty/ does not, other/ is named by --data-dir, and
-// prefix/bin/tonkalo has its installed data beside it.
+// Folders: work/ holds the data (BMP/TITLE.bmp), photos/ only a BMP/ folder, empty/
+// nothing, other/ is named by --data-dir, and prefix/bin/tonkalo has its installed data
+// beside it.
 TEST(DataPlaces, DataDirThenWorkingFolderThenInstalledDataAndTheRecordOutOfTheInstall) {
   namespace fs = std::filesystem;
   const std::string root = testsupport::MakeTempDir("data-places");
@@ -170,9 +171,11 @@ TEST(DataPlaces, DataDirThenWorkingFolderThenInstalledDataAndTheRecordOutOfTheIn
   const std::string installed = InstalledDataFolder(exe);
   ASSERT_EQ(installed.rfind(root + "/prefix/", 0), 0u) << installed;
   for (const std::string& d : {root + "/work/BMP", root + "/other/BMP", installed + "/BMP",
-                               root + "/empty"}) {
+                               root + "/empty", root + "/photos/BMP"}) {
     fs::create_directories(d);
   }
+  testsupport::WriteFile(root + "/work/BMP/TITLE.bmp", "title");
+  testsupport::WriteFile(installed + "/BMP/TITLE.bmp", "title");
   const std::string userRecord = "/home/u/.local/share/tonkalo/highscore.dat";
   struct Case {
     std::string dataDir, working, dataHome, home;
@@ -182,6 +185,7 @@ TEST(DataPlaces, DataDirThenWorkingFolderThenInstalledDataAndTheRecordOutOfTheIn
       {"../other", "work", "", "/home/u", "other", root + "/other/highscore.dat"},
       {"", "work", "", "/home/u", "work", root + "/work/highscore.dat"},
       {"", "empty", "", "/home/u", installed, userRecord},
+      {"", "photos", "", "/home/u", installed, userRecord},
       {"", "empty", "/xdg", "/home/u", installed, "/xdg/tonkalo/highscore.dat"},
       {"", "empty", "relative/xdg", "/home/u", installed, userRecord},
       {installed, "work", "", "/home/u", installed, userRecord},

@@ -7,9 +7,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The title picture, without which no start-up gets past loading: a folder that merely
+// has a BMP/ folder (of photos, say) is not the game's, and a failed start there must
+// leave nothing behind.
 bool HoldsData(const fs::path& folder) {
   std::error_code ignored;
-  return fs::is_directory(folder / "BMP", ignored);
+  return fs::is_regular_file(folder / "BMP" / "TITLE.bmp", ignored);
 }
 
 bool SameFolder(const fs::path& a, const fs::path& b) {
@@ -43,7 +46,7 @@ bool FindDataPlaces(const DataSearch& search, DataPlaces& out, std::string& erro
   } else if (!installed.empty() && HoldsData(installed)) {
     folder = installed;
   } else {
-    error = "cannot find the game's data (a folder holding BMP/, WAV/ and MP3/): looked in "
+    error = "cannot find the game's data (a folder holding BMP/TITLE.bmp, WAV/ and MP3/): looked in "
             "the working folder " + search.workingDir;
     if (!installed.empty()) error += " and beside the program in " + installed;
     error += "; name it with --data-dir DIR";

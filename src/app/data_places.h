@@ -23,9 +23,10 @@ struct DataSearch {
 // <prefix>/share/tonkalo for <prefix>/bin/tonkalo); empty when `executable` is.
 std::string InstalledDataFolder(const std::string& executable);
 
-// The data folder is --data-dir, else the working folder when it holds BMP/, else the
-// installed data beside the program. The record stays beside the data, except for the
-// installed data, which nobody may write to: then it is kept in the user's data folder
-// ($XDG_DATA_HOME/tonkalo, by default ~/.local/share/tonkalo). False with one line for
-// the user when there is no data or no place for the record.
+// The data folder is --data-dir, else the working folder when it holds the game's data
+// (BMP/TITLE.bmp), else the installed data beside the program. The record stays beside
+// the data, except for the installed data, which nobody may write to: then it is kept
+// in the user's data folder ($XDG_DATA_HOME/tonkalo, by default ~/.local/share/tonkalo),
+// made only when the first record is saved. False with one line for the user when there
+// is no data or no place for the record.
 bool FindDataPlaces(const DataSearch& search, DataPlaces& out, std::string& error);

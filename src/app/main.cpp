@@ -60,21 +60,13 @@ DataSearch SearchFor(const platform::Options& options) {
   return search;
 }
 
-// A message stays one line whatever the user typed into an argument.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::Options options;
   std::string error;
   if (!platform::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", platform::Printable(error).c_str());
     return 2;
   }
   if (options.help || options.version) {
@@ -93,27 +85,28 @@ int main(int argc, char** argv) {
     const bool found = stat(options.dataDir.c_str(), &folder) == 0;
     if (!found || !S_ISDIR(folder.st_mode)) {
       std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n",
-                   OneLine(options.dataDir).c_str(), found ? "not a folder" : std::strerror(errno));
+                   platform::Printable(options.dataDir).c_str(),
+                   found ? "not a folder" : std::strerror(errno));
       return 2;
     }
   }
   DataPlaces places;
   if (!FindDataPlaces(SearchFor(options), places, error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", platform::Printable(error).c_str());
     return 1;
   }
   if (chdir(places.folder.c_str()) != 0) {
-    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n", OneLine(places.folder).c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "tonkalo: cannot use data folder '%s': %s\n",
+                 platform::Printable(places.folder).c_str(), std::strerror(errno));
     return 1;
   }
   options.recordFile = places.recordFile;
-  platform::Verbose("data folder: %s%s", places.folder.c_str(),
+  platform::Verbose("data folder: %s%s", platform::Printable(places.folder).c_str(),
                     places.installed ? " (installed with the program)" : "");
-  platform::Verbose("record file: %s", places.recordFile.c_str());
+  platform::Verbose("record file: %s", platform::Printable(places.recordFile).c_str());
   const bool autoplay = options.autoplay;
   if (!platform::Init(std::move(options), error)) {
-    std::fprintf(stderr, "tonkalo: %s\n", OneLine(error).c_str());
+    std::fprintf(stderr, "tonkalo: %s\n", platform::Printable(error).c_str());
     return 1;
   }
   if (autoplay) EnableAutoplay();

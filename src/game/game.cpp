@@ -52,6 +52,7 @@ CGame::CGame()
       clientWidth(0),
       clientHeight(0),
       highScoreRead(false),
+      recordToSave(false),
       shutDown(false) {}
 
 CGame::~CGame() { Shutdown(); }
@@ -87,6 +88,13 @@ void CGame::EnterResults() {
   Program().musicPlayer.Stop();
   SetState(STATE_RESULT);
   const int score = scoreBox.GetValue();
+  // Measured against the record as it is stored now: a game running beside this one
+  // may have raised it since start-up. Alone, the stored record is this run's own.
+  std::int32_t stored = 0;
+  if (highScoreRead && platform::ReadRecord(stored) == platform::RecordState::Read &&
+      stored > highScore) {
+    highScore = stored;
+  }
   const bool newRecord = highScore < score;
   results.Reset(newRecord ? 1 : 0);
   if (score >= highScore) highScore = score;
@@ -95,7 +103,10 @@ void CGame::EnterResults() {
       .Bool("newRecord", newRecord)
       .Int("highScore", highScore);
   // A record is saved the moment it is made, so a killed process does not lose it.
-  if (newRecord) WriteHighScore();
+  if (newRecord) {
+    recordToSave = true;
+    WriteHighScore();
+  }
 }
 
 void CGame::Frame(HWND hWnd) {

@@ -89,5 +89,7 @@ class CGame {
   int clientHeight;
   // Set once highscore.dat has been read, so a run that never read it never writes it.
   bool highScoreRead;
+  // Set when a game of this run beat the record: a run that set none saves nothing.
+  bool recordToSave;
   bool shutDown;
 };

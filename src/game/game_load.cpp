@@ -24,9 +24,11 @@ bool Tested(int loaded, const char* message) {
 
 }  // namespace
 
+// Saved at the results and tried again at exit (when the first save failed, or the
+// record was lost meanwhile); the store keeps the larger of its own and this one.
 void CGame::WriteHighScore() {
-  if (!highScoreRead) return;
-  if (platform::WriteRecord(highScore)) {
+  if (!highScoreRead || !recordToSave) return;
+  if (platform::SaveRecord(highScore) == platform::RecordSave::Written) {
     platform::TraceEvent("highscore-write").Int("value", highScore);
   }
 }

@@ -42,11 +42,18 @@ sleep 19
 click 320 400
 sleep 1.5
 import -window "$wid" "$work/title-again.png"
-# SIGTERM is a window close for the game: the normal exit path runs and the trace is
-# written out.
+# SIGTERM is a window close for the game: the normal exit path runs, the trace is
+# written out to a whole last line, the record of the game played is kept, and the
+# status tells of the signal.
 kill -TERM "$game"
-wait "$game" || fail "exit status $?"
+status=0
+wait "$game" || status=$?
 game=
+[ "$status" = 143 ] || fail "exit status $status after SIGTERM, not 143"
+[ -z "$(tail -c 1 "$work/trace.jsonl")" ] || fail "the trace ends in a torn line"
+score=$(grep '"event":"results"' "$work/trace.jsonl" | sed 's/.*"score":\([0-9]*\).*/\1/')
+[ "$(od -An -t d4 -N 4 "$work/highscore.dat" | tr -d ' ')" = "$score" ] ||
+  fail "the record of $score was not kept"
 
 # The trace's states begin with $2 and it holds at least $3 hits.
 expect_trace() {

@@ -37,7 +37,8 @@ class Backend {
   virtual void PlayWave(int index, const std::uint8_t* image, std::size_t size) = 0;
   virtual void Music(MusicCommand command, const std::string& path) = 0;
   // The record in the file Options::recordFile; a backend without files keeps it
-  // elsewhere.
+  // elsewhere. WriteRecord writes the larger of `value` and what the store holds at
+  // that moment; false (said) when it could not.
   virtual RecordState ReadRecord(std::int32_t& value);
   virtual bool WriteRecord(std::int32_t value);
 };

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -47,6 +48,10 @@ struct State {
   double wallStart = 0.0;
   PassTiming timing;
   std::set<std::string> said;  // SayOnce's lines so far
+  // The record kept in a folder of its own (the player's data folder, not the game's
+  // data): made when the first record is saved. The data folder, the working
+  // directory, is never made again when it has gone.
+  bool makeRecordFolder = false;
   bool outputLost = false;     // a shot or the trace could not be written
 };
 
@@ -145,7 +150,7 @@ void TakeShots(long long pass) {
     if (shot.pass != pass) continue;
     if (s.lastFrame.empty()) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: nothing was presented yet\n",
-                   shot.file.c_str(), pass);
+                   Printable(shot.file).c_str(), pass);
       s.outputLost = true;
       continue;
     }
@@ -154,7 +159,7 @@ void TakeShots(long long pass) {
                         ? WritePng(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight)
                         : WriteBmp24(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight);
     if (!ok) {
-      std::fprintf(stderr, "tonkalo: cannot write shot %s: %s\n", shot.file.c_str(),
+      std::fprintf(stderr, "tonkalo: cannot write shot %s: %s\n", Printable(shot.file).c_str(),
                    errno ? std::strerror(errno) : "write failed");
       s.outputLost = true;
     }
@@ -238,7 +243,7 @@ const Options& CurrentOptions() { return S().options; }
 
 void SayOnce(const std::string& text) {
   if (!S().said.insert(text).second) return;
-  std::fprintf(stderr, "tonkalo: %s\n", text.c_str());
+  std::fprintf(stderr, "tonkalo: %s\n", Printable(text).c_str());
   std::fflush(stderr);
 }
 
@@ -252,10 +257,12 @@ RecordState Backend::ReadRecord(std::int32_t& value) {
 }
 
 bool Backend::WriteRecord(std::int32_t value) {
+  State& s = S();
   std::string problem;
-  const bool kept = WriteRecordFile(S().options.recordFile, value, problem);
+  const RecordSave saved =
+      SaveRecordFile(s.options.recordFile, value, s.makeRecordFolder, problem);
   if (!problem.empty()) SayOnce(problem);
-  return kept;
+  return saved != RecordSave::Failed;
 }
 
 // --- the public interface ---
@@ -267,6 +274,10 @@ bool Init(Options options, std::string& error) {
   s.script = std::move(options.script);
   s.options = std::move(options);
   const Options& o = s.options;
+  std::error_code notThere;
+  const std::filesystem::path recordFolder = std::filesystem::path(o.recordFile).parent_path();
+  s.makeRecordFolder = !recordFolder.empty() &&
+                       !std::filesystem::equivalent(recordFolder, ".", notThere);
   CatchQuitSignals();
 #ifdef __EMSCRIPTEN__
   if (!o.shots.empty()) {
@@ -314,7 +325,7 @@ bool Shutdown() {
   for (const Options::Shot& shot : s.options.shots) {
     if (shot.pass > s.pass) {
       std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: the run ended in pass %lld\n",
-                   shot.file.c_str(), shot.pass, s.pass);
+                   Printable(shot.file).c_str(), shot.pass, s.pass);
       s.outputLost = true;
     }
   }
@@ -325,8 +336,8 @@ bool Shutdown() {
     const int earlier = std::ferror(s.trace) ? EIO : 0;
     const int error = std::fclose(s.trace) != 0 ? errno : earlier;
     if (error) {
-      std::fprintf(stderr, "tonkalo: cannot write trace '%s': %s\n", s.options.trace.c_str(),
-                   std::strerror(error));
+      std::fprintf(stderr, "tonkalo: cannot write trace '%s': %s\n",
+                   Printable(s.options.trace).c_str(), std::strerror(error));
       s.outputLost = true;
     }
     s.trace = nullptr;
@@ -431,7 +442,17 @@ RecordState ReadRecord(std::int32_t& value) {
 
 int EndingSignal() { return QuitSignal(); }
 
-bool WriteRecord(std::int32_t value) { return B().WriteRecord(value); }
+// A demo (the built-in player) keeps its score to itself. Otherwise the store is read
+// again first: a game that runs at the same time may have saved more meanwhile, and a
+// record that has become unreadable is left alone (said by the read).
+RecordSave SaveRecord(std::int32_t value) {
+  if (S().options.autoplay) return RecordSave::AlreadyHeld;
+  std::int32_t stored = 0;
+  const RecordState state = B().ReadRecord(stored);
+  if (state == RecordState::Unreadable) return RecordSave::Failed;
+  if (state == RecordState::Read && stored >= value) return RecordSave::AlreadyHeld;
+  return B().WriteRecord(value) ? RecordSave::Written : RecordSave::Failed;
+}
 
 void Music(MusicCommand command, const char* path) {
   {

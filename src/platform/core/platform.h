@@ -78,9 +78,12 @@ void PlayWave(int index, const std::uint8_t* image, std::size_t size);
 // than four bytes; Unreadable (said once on standard error) when one is there that
 // cannot be read, which the run must then leave alone.
 RecordState ReadRecord(std::int32_t& value);
-// Replaces the record so that a crash at any moment leaves the old or the new value;
-// false (said once on standard error) when it could not be kept.
-bool WriteRecord(std::int32_t value);
+// Saves a record this run made, so that a crash at any moment leaves the old or the
+// new value: Written; AlreadyHeld when the store, read again, holds as much or more
+// (another game's record is never lowered) or the run is a demo (--autoplay), which
+// keeps its score to itself; Failed (said once on standard error) when it could not be
+// kept or the stored record has become unreadable.
+RecordSave SaveRecord(std::int32_t value);
 
 enum class MusicCommand { Stop, Open, Play, Replay, Close };
 // Drives the music track: Open loads `path` (replacing what was open), Play starts it

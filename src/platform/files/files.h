@@ -21,15 +21,33 @@ std::string PlainFileProblem(int fd, std::uint64_t& size);
 // end of the file), or -1 on an error (errno set).
 long ReadUpTo(int fd, std::uint8_t* data, std::size_t size);
 
+// Text from outside (a path, a name the user typed) fit for one line of a message on a
+// terminal: control characters and bytes that are not UTF-8 shown as \xNN.
+std::string Printable(const std::string& text);
+
+// Replaces the file at `path` with `bytes` so that a crash at any moment leaves the old
+// or the new file: a private temporary file in the same folder (never opened through a
+// link, FIFO or device), flushed, renamed over `path`, the folder flushed. False, with
+// a one-line reason in `problem` and no temporary file left, when it could not be done.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string& problem);
+
 // The stored high score: four bytes, a signed little-endian 32-bit value.
 enum class RecordState { Absent, Read, Unreadable };
 // Reads the record in `file` into `value`; Absent (value 0) when none is kept or it
 // holds fewer than four bytes; Unreadable, with the line to say in `problem`, when one
-// is there that cannot be read, which the run must then leave alone.
+// is there that cannot be read or holds more than four bytes, which the run must then
+// leave alone.
 RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::string& problem);
-// Replaces the record in `file` so that a crash at any moment leaves the old or the new
-// value; false, with the line to say in `problem`, when it could not be kept.
-bool WriteRecordFile(const std::string& file, std::int32_t value, std::string& problem);
+// What became of a record to save: written, not needed because the store already holds
+// it or a larger one (or the run keeps no record), or lost.
+enum class RecordSave { Written, AlreadyHeld, Failed };
+// Saves `value` in `file` unless the file, read again under a lock on its folder, holds
+// as much or more (another game's record is never lowered) or cannot be read. The
+// folder is made first only when `makeFolder` (the player's own data folder); a missing
+// data folder is not made again. Failed with the line to say in `problem`.
+RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
+                          std::string& problem);
 
 // A whole number from `low` to `high` written plainly in decimal: an optional minus sign
 // and digits, nothing before or after them (no spaces, no plus sign, no other base).

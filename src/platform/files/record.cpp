@@ -1,11 +1,17 @@
-// The high score as a file: four bytes, signed little-endian on every machine.
+// The high score as a file: four bytes, signed little-endian on every machine. Every
+// game the player runs shares it, so each save reads it again under a lock and never
+// lowers what another game wrote.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/files/files.h"
 
@@ -13,55 +19,51 @@ namespace platform {
 
 namespace {
 
-bool WriteAll(int fd, const unsigned char* bytes, size_t size) {
-  size_t put = 0;
-  while (put < size) {
-    const ssize_t n = write(fd, bytes + put, size - put);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    put += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A renamed file only keeps its new name across a power cut once the folder that
-// holds it has been flushed too. Some file systems cannot flush a folder; the record
-// is in place all the same, so that is not a failure.
-void FlushFolder(const std::filesystem::path& folder) {
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// The temporary file's bytes, flushed to the disk; false with errno set.
-bool WriteTemp(const std::string& temp, std::int32_t value) {
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const std::uint32_t v = static_cast<std::uint32_t>(value);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
-                                  static_cast<unsigned char>((v >> 8) & 0xFF),
-                                  static_cast<unsigned char>((v >> 16) & 0xFF),
-                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
-  if (!WriteAll(fd, bytes, sizeof bytes) || fsync(fd) != 0) {
-    const int saved = errno;
-    close(fd);
-    errno = saved;
-    return false;
-  }
-  return close(fd) == 0;
-}
-
-RecordState Unreadable(const std::string& file, const char* reason, std::string& problem) {
-  problem = "cannot read the high score in '" + file + "' (" + reason +
+RecordState Unreadable(const std::string& file, const std::string& reason,
+                       std::string& problem) {
+  problem = "cannot read the high score in '" + Printable(file) + "' (" + reason +
             "): this run leaves it as it is and keeps no new record";
   return RecordState::Unreadable;
+}
+
+std::string SaveProblem(const std::string& file, const std::string& reason) {
+  return "cannot save the high score in '" + Printable(file) + "' (" + reason + ")";
+}
+
+// Another game holds the lock only while it reads and replaces four bytes; one that
+// holds it for this long is stuck, and this save gives up rather than hang the exit.
+constexpr auto kLockPatience = std::chrono::seconds(10);
+
+// An exclusive lock on the record's folder (open at `fd`) for as long as it stays open.
+// Folders and not a lock file: nothing more is left beside the record, and there is no
+// file that a link or a FIFO could stand in for. Where the file system has no such locks
+// (some network mounts) the save goes on without one, as it did before there were two
+// games.
+std::string LockFolder(int fd) {
+  const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return "";
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return "";
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return "another program has held it locked for " +
+             std::to_string(kLockPatience.count()) + " s";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::string RecordBytes(std::int32_t value) {
+  const std::uint32_t v = static_cast<std::uint32_t>(value);
+  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+          static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
 }
 
 }  // namespace
 
 // Only a file that is not there (or too short to hold a record) means "no record". One
-// that is there but cannot be read is reported, and the run leaves it alone.
+// that is there but cannot be read, or is longer than any record this game writes (some
+// other program's file), is reported, and the run leaves it alone.
 RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::string& problem) {
   value = 0;
   // Non-blocking, so that a pipe in its place cannot stall start-up.
@@ -73,13 +75,16 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
   std::uint8_t bytes[4];
   std::uint64_t size = 0;
   std::string reason = PlainFileProblem(fd, size);
+  if (reason.empty() && size > sizeof bytes) {
+    reason = std::to_string(size) + " bytes, not the four of a record";
+  }
   long got = -1;
   if (reason.empty()) {
     got = ReadUpTo(fd, bytes, sizeof bytes);
     if (got < 0) reason = std::strerror(errno);
   }
   close(fd);
-  if (got < 0) return Unreadable(file, reason.c_str(), problem);
+  if (!reason.empty()) return Unreadable(file, reason, problem);
   if (got < 4) return RecordState::Absent;
   const std::uint32_t v = static_cast<std::uint32_t>(bytes[0]) |
                           (static_cast<std::uint32_t>(bytes[1]) << 8) |
@@ -89,23 +94,40 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
   return RecordState::Read;
 }
 
-// Written beside the real file and renamed over it, so a crash at any moment leaves
-// either the old record or the new one, never a torn file. A record that cannot be
-// kept is told in `problem`, and no temporary file stays behind.
-bool WriteRecordFile(const std::string& file, std::int32_t value, std::string& problem) {
-  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
-  std::error_code ignored;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-  const std::string temp = file + ".tmp";
-  errno = 0;
-  if (!WriteTemp(temp, value) || std::rename(temp.c_str(), file.c_str()) != 0) {
-    const int saved = errno;
-    unlink(temp.c_str());
-    problem = "cannot save the high score in '" + file + "' (" + std::strerror(saved) + ")";
-    return false;
+RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
+                          std::string& problem) {
+  std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  if (folder.empty()) folder = ".";
+  if (makeFolder) {
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    if (made) {
+      problem = SaveProblem(file, made.message());
+      return RecordSave::Failed;
+    }
   }
-  FlushFolder(folder);
-  return true;
+  const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) {
+    problem = SaveProblem(file, std::strerror(errno));
+    return RecordSave::Failed;
+  }
+  RecordSave result = RecordSave::Failed;
+  std::int32_t onDisk = 0;
+  std::string reason = LockFolder(folderFd);
+  if (!reason.empty()) {
+    problem = SaveProblem(file, reason);
+  } else {
+    const RecordState state = ReadRecordFile(file, onDisk, problem);
+    if (state == RecordState::Read && onDisk >= value) {
+      result = RecordSave::AlreadyHeld;
+    } else if (state != RecordState::Unreadable) {
+      result = WriteFileAtomically(file, RecordBytes(value), reason) ? RecordSave::Written
+                                                                     : RecordSave::Failed;
+      if (result == RecordSave::Failed) problem = SaveProblem(file, reason);
+    }
+  }
+  close(folderFd);  // and with it the lock
+  return result;
 }
 
 }  // namespace platform
