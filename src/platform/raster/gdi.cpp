@@ -643,9 +643,9 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
 
 // A mask ANDed into a colour bitmap is nearly always followed by the picture ORed into
 // the same place, with the same arguments: the AND waits for it, and the two are drawn
-// in one pass. Every other call first draws the waiting AND (DrawPendingAnd), so nothing
-// can tell the difference.
-struct PendingMask {
+// in one pass. Every other call first draws the deferred AND (DrawDeferredAnd), so
+// nothing can tell the difference.
+struct DeferredAnd {
   Surface* dst = nullptr;  // null: nothing waits
   const Surface* mask = nullptr;
   bool stretched = false;  // a StretchBlt, whose maps are still in Stretching()
@@ -663,37 +663,39 @@ struct PendingMask {
 };
 
 // Never destroyed, as the table of objects: releases at exit still draw what waits.
-PendingMask& Pending() {
-  static PendingMask* const pending = new PendingMask;
-  return *pending;
+DeferredAnd& Deferred() {
+  static DeferredAnd* const deferred = new DeferredAnd;
+  return *deferred;
 }
 
-void DrawPendingAnd() {
-  PendingMask& pending = Pending();
-  if (pending.dst == nullptr) return;
-  Surface& dst = *pending.dst;
-  pending.dst = nullptr;
-  if (pending.stretched) {
-    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours);
+void DrawDeferredAnd() {
+  DeferredAnd& deferred = Deferred();
+  if (deferred.dst == nullptr) return;
+  Surface& dst = *deferred.dst;
+  deferred.dst = nullptr;
+  if (deferred.stretched) {
+    StretchRect<Op::And>(dst, deferred.x, deferred.y, *deferred.mask, deferred.colours);
   } else {
-    CopyRect<Op::And>(dst, pending.area, pending.colours);
+    CopyRect<Op::And>(dst, deferred.area, deferred.colours);
   }
 }
 
 void DrawMasked(Surface& picture) {
-  PendingMask& pending = Pending();
-  Surface& dst = *pending.dst;
-  pending.dst = nullptr;
-  if (pending.stretched) {
-    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours, &picture);
+  DeferredAnd& deferred = Deferred();
+  Surface& dst = *deferred.dst;
+  deferred.dst = nullptr;
+  if (deferred.stretched) {
+    StretchRect<Op::And>(dst, deferred.x, deferred.y, *deferred.mask, deferred.colours,
+                         &picture);
     return;
   }
-  const Clipped& c = pending.area;
-  const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
-                               ? RunsOf(picture, *pending.mask)
+  const Clipped& c = deferred.area;
+  const Colours& colours = deferred.colours;
+  const OpaqueRuns* runs = colours.dstBk == 0xFFFFFFu && colours.dstText == 0
+                               ? RunsOf(picture, *deferred.mask)
                                : nullptr;
   std::uint32_t* dp = PixelsToChange(dst);
-  const std::uint32_t* mp = pending.mask->pixels.get();
+  const std::uint32_t* mp = deferred.mask->pixels.get();
   const std::uint32_t* sp = picture.pixels.get();
   if (runs != nullptr) {
     const std::uint32_t first = static_cast<std::uint32_t>(c.sx);
@@ -713,7 +715,7 @@ void DrawMasked(Surface& picture) {
   const i64 at = c.sy * picture.width + c.sx;
   MaskedRows(dp + c.dy * dst.width + c.dx, static_cast<std::size_t>(dst.width), mp + at, sp + at,
              static_cast<std::size_t>(picture.width), static_cast<std::size_t>(c.w),
-             static_cast<std::size_t>(c.h), pending.colours);
+             static_cast<std::size_t>(c.h), colours);
 }
 
 HBITMAP AddBitmap(Surface&& surface) {
@@ -738,7 +740,7 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
 }
 
 COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Object* d = Objects().Find(dc, Kind::Context);
   if (d == nullptr) return 0xFFFFFFFFu;
   return std::exchange(d->*which, colour & 0x00FFFFFFu);
@@ -747,7 +749,7 @@ COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
 }  // namespace
 
 HDC CreateCompatibleDC(HDC) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object dc;
   dc.kind = Kind::Context;
@@ -759,7 +761,7 @@ HDC CreateCompatibleDC(HDC) {
 }
 
 bool DeleteDC(HDC dc) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   if (d == nullptr) return false;
@@ -770,7 +772,7 @@ bool DeleteDC(HDC dc) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   Object* o = t.Find(obj);
@@ -803,7 +805,7 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
 }
 
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   bool mono = false;
   if (ref != 0) {
     Surface* s = SurfaceOf(ref);
@@ -815,13 +817,13 @@ HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
 
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
                      const void* bits) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   if (planes != 1 || bitsPerPixel != 1 || bits != nullptr) return 0;
   return NewBitmap(width, height, true);
 }
 
 HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   if (bytes == nullptr) return 0;
   DecodedBmp image;
   try {
@@ -841,7 +843,7 @@ HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
 // Pens are solid and one pixel wide (a width of 0 or 1), the only kind the game draws
 // outlines with; any other style or width is refused.
 HPEN CreatePen(int style, int width, COLORREF colour) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   if (style != PS_SOLID || width < 0 || width > 1) return 0;
   Object obj;
   obj.kind = Kind::Pen;
@@ -850,7 +852,7 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
 }
 
 HGDIOBJ GetStockObject(int which) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   switch (which) {
     case NULL_BRUSH: return t.nullBrush;
@@ -860,7 +862,7 @@ HGDIOBJ GetStockObject(int which) {
 }
 
 bool DeleteObject(HGDIOBJ obj) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* o = t.Find(obj);
   if (o == nullptr || o->kind == Kind::Context || o->deletePending) return false;
@@ -874,7 +876,7 @@ bool DeleteObject(HGDIOBJ obj) {
 }
 
 int GetObject(HGDIOBJ obj, int size, void* out) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Object* o = Objects().Find(obj, Kind::Bitmap);
   if (o == nullptr) return 0;
   if (out == nullptr) return static_cast<int>(sizeof(BITMAP));
@@ -897,22 +899,22 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
   Sides sides;
   Op op;
   if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
-    DrawPendingAnd();
+    DrawDeferredAnd();
     return false;
   }
-  PendingMask& pending = Pending();
-  if (op == Op::Paint && pending.dst != nullptr &&
-      pending.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
+  DeferredAnd& deferred = Deferred();
+  if (op == Op::Paint && deferred.dst != nullptr &&
+      deferred.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
     DrawMasked(*sides.src);
     return true;
   }
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
   Surface& s = *sides.src;
   if (op == Op::And && s.mono && !d.mono) {
-    pending = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
+    deferred = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
     return true;
   }
   if (op == Op::Copy && &d != &s && d.mono == s.mono && d.width == s.width &&
@@ -930,16 +932,16 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   Sides sides;
   Op op;
   if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
-    DrawPendingAnd();
+    DrawDeferredAnd();
     return false;
   }
-  PendingMask& pending = Pending();
-  if (op == Op::Paint && pending.dst != nullptr &&
-      pending.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
+  DeferredAnd& deferred = Deferred();
+  if (op == Op::Paint && deferred.dst != nullptr &&
+      deferred.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
     DrawMasked(*sides.src);
     return true;
   }
-  DrawPendingAnd();
+  DrawDeferredAnd();
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
   Surface& d = *sides.dst;
   Surface& s = *sides.src;
@@ -948,7 +950,7 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   MapAxis(y, h, d.height, sy, sh, s.height, st.rows);
   if (st.cols.lo.empty() || st.rows.lo.empty()) return true;
   if (op == Op::And && s.mono && !d.mono) {
-    pending = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
+    deferred = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
     return true;
   }
   std::unique_ptr<Surface> aside;
@@ -962,7 +964,7 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 
 bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, BLENDFUNCTION blend) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Sides sides;
   if (!SidesOf(dst, src, sides) || sides.dst->mono || sides.src->mono) return false;
   if (blend.BlendOp != 0 || blend.AlphaFormat != 0 || w != sw || h != sh) return false;
@@ -979,7 +981,7 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 }
 
 bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* ctx = nullptr;
   Surface* s = SurfaceOf(dc, &ctx);
@@ -1014,13 +1016,13 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
 }
 
 HBITMAP CurrentBitmap(HDC dc) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Object* d = Objects().Find(dc, Kind::Context);
   return d != nullptr ? d->bitmap : 0;
 }
 
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr || o->surface.mono) return nullptr;
   Surface& s = o->surface;
@@ -1030,7 +1032,7 @@ const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
 }
 
 std::int64_t PixelAt(HBITMAP bmp, int x, int y) {
-  DrawPendingAnd();
+  DrawDeferredAnd();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr) return -1;
   const Surface& s = o->surface;
