@@ -1,6 +1,7 @@
-// The raster layer and the BMP decoder driven with random arguments and hostile files,
-// built with AddressSanitizer and UBSan: any read or write outside a bitmap or a file,
-// any overflow, aborts the run. The seeds are fixed so a failure repeats.
+// The raster layer, the BMP decoder and the window's change detection driven with random
+// arguments and hostile files, built with AddressSanitizer and UBSan: any read or write
+// outside a bitmap, a frame or a file, any overflow, aborts the run. The seeds are fixed
+// so a failure repeats.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "platform/raster/bmp.h"
 #include "platform/raster/gdi.h"
+#include "platform/sdl/present.h"
 #include "support/bmp_file.h"
 
 namespace {
@@ -47,7 +49,9 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
   std::vector<HGDIOBJ> objects = {CreatePen(PS_SOLID, 1, RGB(255, 0, 0)),
                                   CreatePen(PS_SOLID, 0, RGB(255, 255, 255))};
   const auto newBitmap = [&]() {
-    const int w = 1 + dice.Below(70), h = 1 + dice.Below(50);
+    // Many of one size, so that whole copies among them share pixels.
+    const bool common = dice.Chance(40);
+    const int w = common ? 32 : 1 + dice.Below(70), h = common ? 24 : 1 + dice.Below(50);
     objects.push_back(dice.Chance(30) ? CreateBitmap(w, h, 1, 1, nullptr)
                                       : CreateCompatibleBitmap(0, w, h));
     return objects.back();
@@ -65,7 +69,11 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
     const int w = dice.Size(), h = dice.Size();
     switch (dice.Below(6)) {
       case 0:
-        BitBlt(anyDc(), xy(), xy(), w, h, anyDc(), xy(), xy(), dice.Pick(rops));
+        if (dice.Chance(30)) {
+          BitBlt(anyDc(), 0, 0, 32, 24, anyDc(), 0, 0, dice.Pick(rops));
+        } else {
+          BitBlt(anyDc(), xy(), xy(), w, h, anyDc(), xy(), xy(), dice.Pick(rops));
+        }
         break;
       case 1:
         StretchBlt(anyDc(), xy(), xy(), w, h, anyDc(), xy(), xy(), dice.Size(), dice.Size(),
@@ -103,218 +111,105 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
   EXPECT_EQ(LiveObjectCount(), baseline);
 }
 
-// Some drawing waits or shares: a mask's AND waits for the picture drawn over it, a
-// copy of a whole bitmap is made when somebody needs it, a sprite's opaque spans are
-// found once. Whatever the calls, that must show the pixels that drawing each call at
-// once gives, which is what bitmaps whose pixels were handed out get: a fingerprint of
-// every bitmap after every few calls. And every colour bitmap, shown as the window
-// surface is, differs from the frame it showed before only where it says it may.
-std::vector<std::uint64_t> LazyScene(bool handedOut) {
+// A copy of a whole bitmap onto one of its size shares the buffer until either is drawn
+// into. The same scene drawn twice, once with whole copies and once with each whole
+// copy made of two halves (which never share), must give the same pixels throughout.
+std::vector<std::uint64_t> SharingScene(bool halves) {
   Dice dice{std::mt19937(8086)};
-  struct Slot {
-    int w, h;
-    bool mono;
-    HDC dc = 0;
-    HBITMAP bmp = 0;
-  };
-  struct Shown {
-    std::vector<std::uint32_t> pixels;  // as ShownBits gave them last
-    std::uint64_t frame = 0;
-  };
-  long long changed = 0, missed = 0, inAreas = 0, pixels = 0;
-  const auto show = [&](const Slot& slot, Shown& s) {
-    platform::FrameChanges changes;
-    int w = 0, h = 0;
-    const std::uint32_t* now = ShownBits(slot.bmp, &w, &h, &changes);
-    if (changes.since != 0) {
-      EXPECT_EQ(changes.since, s.frame);
-      for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-          const bool inside = std::any_of(changes.areas.begin(), changes.areas.end(), [&](auto& a) {
-            return x >= a.x && x < a.x + a.w && y >= a.y && y < a.y + a.h;
-          });
-          inAreas += inside;
-          if (now[y * w + x] == s.pixels[static_cast<size_t>(y * w + x)]) continue;
-          ++changed;
-          missed += !inside;
-        }
-      }
-      pixels += w * h;
-    }
-    s.pixels.assign(now, now + w * h);
-    s.frame = changes.frame;
-  };
-  // Two widths, some bitmaps taller than others of their width, and masks to fit; the
-  // last is a wall that is seldom drawn on after it is made.
-  std::vector<Slot> slots = {{48, 32, false}, {48, 32, false}, {48, 40, false},
-                             {48, 32, false}, {24, 32, false}, {24, 32, false},
-                             {48, 32, true},  {24, 32, true},  {48, 40, true},
-                             {48, 40, false}};
-  std::vector<Shown> shown(slots.size());
+  constexpr int kW = 24, kH = 16;
   const HDC zeros = CreateCompatibleDC(0);
-  const HBITMAP zerosBmp = CreateBitmap(64, 64, 1, 1, nullptr);
+  const HBITMAP zerosBmp = CreateBitmap(kW, kH, 1, 1, nullptr);
   SelectObject(zeros, zerosBmp);
-  const std::vector<COLORREF> inks = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(200, 40, 10),
-                                      RGB(10, 90, 250), RGB(0, 255, 0)};
-  const auto paint = [&](const Slot& s) {  // a solid block in one of the inks
-    SetTextColor(s.dc, dice.Pick(inks));
-    BitBlt(s.dc, dice.Below(40) - 8, dice.Below(30) - 6, 4 + dice.Below(40),
-           2 + dice.Below(24), zeros, 0, 0, SRCCOPY);
-    SetTextColor(s.dc, RGB(0, 0, 0));
-  };
-  const auto make = [&](Slot& s) {
-    s.bmp = s.mono ? CreateBitmap(s.w, s.h, 1, 1, nullptr) : CreateCompatibleBitmap(0, s.w, s.h);
-    SelectObject(s.dc, s.bmp);
-    if (!s.mono && handedOut) ColourBits(s.bmp, nullptr, nullptr);
-    for (int k = 0; k < 6; ++k) paint(s);
-  };
-  for (Slot& s : slots) {
-    s.dc = CreateCompatibleDC(0);
-    make(s);
+  // Four colour bitmaps and a mask, all of one size.
+  std::vector<HDC> dcs(5);
+  std::vector<HBITMAP> bmps(5);
+  for (size_t k = 0; k < dcs.size(); ++k) {
+    bmps[k] = k == 4 ? CreateBitmap(kW, kH, 1, 1, nullptr) : CreateCompatibleBitmap(0, kW, kH);
+    SelectObject(dcs[k] = CreateCompatibleDC(0), bmps[k]);
   }
-  // The wall in stripes a pixel high: rows of a different colour from their neighbours.
-  for (int row = 0; row < slots[9].h; ++row) {
-    SetTextColor(slots[9].dc, inks[static_cast<size_t>(row) % inks.size()]);
-    BitBlt(slots[9].dc, 0, row, slots[9].w, 1, zeros, 0, 0, SRCCOPY);
-  }
-  SetTextColor(slots[9].dc, RGB(0, 0, 0));
-  const auto colour = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(6))]; };
-  const auto anySlot = [&]() -> Slot& { return slots[static_cast<size_t>(dice.Below(9))]; };
-  // A mask and a picture of its size: mask 6 goes with 0, 1, 3; 7 with 4, 5; 8 with 2.
-  const auto sprite = [&](Slot*& mask, Slot*& picture) {
-    const int k = dice.Below(3);
-    mask = &slots[static_cast<size_t>(6 + k)];
-    picture = &slots[k == 0 ? static_cast<size_t>(dice.Pick(std::vector<int>{0, 1, 3}))
-                            : k == 1 ? static_cast<size_t>(4 + dice.Below(2)) : 2u];
-  };
-  const std::vector<DWORD> rops = {SRCCOPY, SRCAND, SRCPAINT, SRCERASE_NOT};
+  const auto colour = [&]() { return dcs[static_cast<size_t>(dice.Below(4))]; };
   std::vector<std::uint64_t> out;
-  for (int i = 0; i < 8000; ++i) {
-    if (i % 4 == 0) {
-      std::uint64_t hash = 0xcbf29ce484222325u;
-      for (const Slot& s : slots) {
-        for (int p = 0; p < s.w * s.h; ++p) {
-          hash = (hash ^ static_cast<std::uint64_t>(PixelAt(s.bmp, p % s.w, p / s.w))) *
-                 0x100000001b3u;
-        }
-      }
-      out.push_back(hash);
-      for (size_t k = 0; k < slots.size(); ++k) {
-        if (!slots[k].mono) show(slots[k], shown[k]);
-      }
-    }
-    const int x = dice.Below(70) - 20, y = dice.Below(50) - 12;
-    switch (dice.Below(12)) {
-      case 0:
-      case 1: {  // a transparent draw, whole or in part, at times broken up
-        Slot* mask;
-        Slot* picture;
-        sprite(mask, picture);
-        Slot& d = colour();
-        const bool whole = dice.Chance(60);
-        const int w = whole ? mask->w : dice.Below(50), h = whole ? mask->h : dice.Below(40);
-        const int sx = whole ? 0 : dice.Below(30) - 4, sy = whole ? 0 : dice.Below(20) - 4;
-        BitBlt(d.dc, x, y, w, h, mask->dc, sx, sy, SRCAND);
-        if (dice.Chance(10)) PixelAt(d.bmp, 1, 1);
-        int p[6] = {x, y, w, h, sx, sy};  // now and then not quite the same place
-        if (dice.Chance(20)) p[dice.Below(6)] += 1;
-        BitBlt(d.dc, p[0], p[1], p[2], p[3], picture->dc, p[4], p[5], SRCPAINT);
+  for (int i = 0; i < 6000; ++i) {
+    const HDC d = colour();
+    const int x = dice.Below(30) - 6, y = dice.Below(20) - 4;
+    switch (dice.Below(6)) {
+      case 0:  // a block of ink
+        SetTextColor(d, dice.rng());
+        BitBlt(d, x, y, 1 + dice.Below(12), 1 + dice.Below(8), zeros, 0, 0, SRCCOPY);
         break;
-      }
-      case 2: {  // the same, stretched
-        Slot* mask;
-        Slot* picture;
-        sprite(mask, picture);
-        Slot& d = colour();
-        const int w = 1 + dice.Below(90), h = 1 + dice.Below(70);
-        const int sw = 1 + dice.Below(mask->w), sh = 1 + dice.Below(mask->h);
-        StretchBlt(d.dc, x, y, w, h, mask->dc, 0, dice.Below(4), sw, sh, SRCAND);
-        StretchBlt(d.dc, x, y, w, h, picture->dc, 0, dice.Below(4), sw, sh, SRCPAINT);
+      case 1:  // a sprite through the mask
+        BitBlt(d, x, y, kW, kH, dcs[4], 0, 0, SRCAND);
+        BitBlt(d, x, y, kW, kH, colour(), 0, 0, SRCPAINT);
         break;
-      }
-      case 3: {  // a sprite made as the loader makes one
-        Slot* mask;
-        Slot* picture;
-        sprite(mask, picture);
-        const COLORREF old = SetBkColor(picture->dc, dice.Pick(inks));
-        BitBlt(mask->dc, 0, 0, mask->w, mask->h, picture->dc, 0, 0, SRCCOPY);
-        SetBkColor(picture->dc, old);
-        BitBlt(picture->dc, 0, 0, mask->w, mask->h, mask->dc, 0, 0, SRCERASE_NOT);
+      case 2:
+        BitBlt(dcs[4], x, y, kW, kH, colour(), 0, 0, SRCCOPY);
         break;
-      }
-      case 4: {  // a whole bitmap filled from one as wide, perhaps taller, or painted
-        Slot& d = colour();
-        const int from = dice.Below(3);
-        Slot& s = from == 0 ? slots[2] : from == 1 ? slots[9] : colour();
-        for (int again = dice.Below(3); again >= 0; --again) {
-          BitBlt(d.dc, 0, 0, d.w, d.h, s.dc, 0, dice.Chance(50) ? 0 : dice.Below(10), SRCCOPY);
-        }
-        if (&s != &slots[9] && dice.Chance(30)) {  // the wall stays as it is
-          SetTextColor(s.dc, dice.Pick(inks));
-          BitBlt(s.dc, 0, 0, s.w, s.h, zeros, 0, 0, SRCCOPY);
-          SetTextColor(s.dc, RGB(0, 0, 0));
-        }
+      case 3:
+        Rectangle(d, x, y, x + dice.Below(20), y + dice.Below(20));
         break;
-      }
-      case 5:
-        BitBlt(colour().dc, x, y, dice.Below(50), dice.Below(40), colour().dc, dice.Below(30),
-               dice.Below(30), SRCCOPY);
-        break;
-      case 6:
-        BitBlt(anySlot().dc, x, y, dice.Below(60), dice.Below(50), anySlot().dc,
-               dice.Below(40) - 8, dice.Below(30) - 6, dice.Pick(rops));
-        break;
-      case 7:
-        AlphaBlend(colour().dc, x, y, 30, 20, colour().dc, dice.Below(20), dice.Below(20), 30,
-                   20, {0, 0, std::uint8_t(dice.rng()), 0});
-        break;
-      case 8: {  // a bitmap goes and another takes its place
-        Slot& s = anySlot();
-        DeleteDC(s.dc);
-        DeleteObject(s.bmp);
-        s.dc = CreateCompatibleDC(0);
-        make(s);
-        break;
-      }
-      case 9:
-        paint(anySlot());
-        break;
-      case 10: {  // a picture built again on the wall, as the back buffer is every pass
-        Slot& d = slots[static_cast<size_t>(dice.Pick(std::vector<int>{0, 1, 3}))];
-        BitBlt(d.dc, 0, 0, d.w, d.h, slots[9].dc, 0, dice.Chance(70) ? 0 : 1 + dice.Below(8), SRCCOPY);
-        if (dice.Chance(80)) {  // and a board over it, mostly from the same place
-          BitBlt(d.dc, dice.Chance(80) ? 4 : 5, 3, 30, 20, slots[9].dc, 2,
-                 dice.Chance(60) ? 1 : 2 + dice.Below(3), SRCCOPY);
-        }
-        paint(d);
-        if (dice.Chance(10)) paint(slots[9]);  // the wall changes while d still owes it
-        break;
-      }
-      default:
-        if (dice.Chance(20)) {
-          Slot& s = colour();
-          SetBkColor(s.dc, dice.Pick(inks));
-          SetTextColor(s.dc, dice.Chance(50) ? dice.Pick(inks) : RGB(0, 0, 0));
+      default: {  // a whole copy, among the colour bitmaps or onto the mask
+        const HDC to = dice.Chance(80) ? d : dcs[4];
+        const HDC from = dice.Chance(80) ? colour() : to;
+        if (halves) {
+          BitBlt(to, 0, 0, kW, kH / 2, from, 0, 0, SRCCOPY);
+          BitBlt(to, 0, kH / 2, kW, kH - kH / 2, from, 0, kH / 2, SRCCOPY);
         } else {
-          Rectangle(anySlot().dc, x, y, x + dice.Below(30), y + dice.Below(30));
+          BitBlt(to, 0, 0, kW, kH, from, 0, 0, SRCCOPY);
         }
+      }
     }
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (HBITMAP b : bmps) {
+      for (int p = 0; p < kW * kH; ++p) {
+        hash = (hash ^ static_cast<std::uint64_t>(PixelAt(b, p % kW, p / kW))) * 0x100000001b3u;
+      }
+    }
+    out.push_back(hash);
   }
-  EXPECT_EQ(missed, 0) << "of " << changed << " pixels changed";
-  std::printf("changes %lld, areas %lld of %lld pixels\n", changed, inAreas, pixels);
-  for (Slot& s : slots) {
-    DeleteDC(s.dc);
-    DeleteObject(s.bmp);
+  for (size_t k = 0; k < dcs.size(); ++k) {
+    DeleteDC(dcs[k]);
+    DeleteObject(bmps[k]);
   }
   DeleteDC(zeros);
   DeleteObject(zerosBmp);
   return out;
 }
 
-TEST(LazyDrawing, LooksLikeDrawingEachCallAtOnce) {
+TEST(SharedPixels, LookLikeCopies) {
   const int baseline = LiveObjectCount();
-  EXPECT_EQ(LazyScene(false), LazyScene(true));
+  EXPECT_EQ(SharingScene(false), SharingScene(true));
   EXPECT_EQ(LiveObjectCount(), baseline);
+}
+
+// The window's present sends only the areas where a frame differs from the last: every
+// pixel a plain compare finds different lies in one of them, and none reaches outside.
+TEST(ChangedAreas, HoldEveryChangedPixel) {
+  Dice dice{std::mt19937(1999)};
+  constexpr int kW = 67, kH = 45;
+  std::vector<SDL_Rect> areas;
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<std::uint32_t> last(kW * kH), frame;
+    for (std::uint32_t& p : last) p = dice.rng() & 3;
+    frame = last;
+    for (int n = dice.Below(6); n > 0; --n) {  // blocks of changes, some a pixel
+      const int x = dice.Below(kW), y = dice.Below(kH);
+      for (int k = dice.Below(40); k >= 0; --k) {
+        frame[std::min(kH - 1, y + k / 7) * kW + std::min(kW - 1, x + k % 7)] ^= 4;
+      }
+    }
+    areas.clear();
+    platform::ChangedAreas(frame.data(), last.data(), kW, kH, areas);
+    std::vector<std::uint8_t> inside(kW * kH, 0);
+    for (const SDL_Rect& a : areas) {
+      ASSERT_TRUE(a.x >= 0 && a.y >= 0 && a.w > 0 && a.h > 0);
+      ASSERT_TRUE(a.x + a.w <= kW && a.y + a.h <= kH);
+      for (int y = a.y; y < a.y + a.h; ++y) std::fill_n(&inside[y * kW + a.x], a.w, 1);
+    }
+    for (int p = 0; p < kW * kH; ++p) {
+      ASSERT_TRUE(frame[p] == last[p] || inside[p]) << p;
+    }
+    EXPECT_EQ(areas.empty(), frame == last);
+  }
 }
 
 // A well-formed file to start from, with every palette entry and, where the header has

@@ -20,9 +20,6 @@ CWindow theWindow;
 // drawing code can be tested with a null window.
 gdi::HDC surfaceDC = 0;
 gdi::HBITMAP surfaceBitmap = 0;
-// Where each frame of the surface differs from the one before, for the present; kept
-// so that a pass allocates nothing.
-platform::FrameChanges surfaceChanges;
 bool quitPosted = false;
 int quitCode = 0;
 
@@ -52,8 +49,8 @@ void ReleaseDC(HWND, gdi::HDC dc) {
   if (!dc || dc != surfaceDC) return;
   int width = 0;
   int height = 0;
-  const std::uint32_t* pixels = gdi::ShownBits(surfaceBitmap, &width, &height, &surfaceChanges);
-  if (pixels) platform::Present(pixels, width, height, &surfaceChanges);
+  const std::uint32_t* pixels = gdi::ColourBits(surfaceBitmap, &width, &height);
+  if (pixels) platform::Present(pixels, width, height);
 }
 
 void GetClientCursorPos(HWND, int& x, int& y) { platform::GetCursorPos(x, y); }

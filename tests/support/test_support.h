@@ -74,15 +74,16 @@ std::vector<std::uint32_t> DecodedPixels(const std::string& path);
 struct Screen {
   gdi::HDC dc = gdi::CreateCompatibleDC(0);
   gdi::HBITMAP bmp = gdi::CreateCompatibleBitmap(0, 640, 480);
-  const std::uint32_t* px = (gdi::SelectObject(dc, bmp), gdi::ColourBits(bmp, nullptr, nullptr));
-  Screen() = default;
+  Screen() { gdi::SelectObject(dc, bmp); }
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
   ~Screen() {
     gdi::DeleteDC(dc);
     gdi::DeleteObject(bmp);
   }
-  std::uint32_t At(int x, int y) const { return px[y * 640 + x]; }
+  std::uint32_t At(int x, int y) const {
+    return gdi::ColourBits(bmp, nullptr, nullptr)[y * 640 + x];
+  }
   void Clear();
   // Pixels in [x0, x1) x [y0, y1) that are not black.
   int Painted(int x0, int y0, int x1, int y1) const;

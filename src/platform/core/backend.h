@@ -30,9 +30,7 @@ class Backend {
   virtual void ShowMessageBox(const char* caption, const char* text) = 0;
   // The pixels are the window's surface in the game: they stay readable and unchanged
   // until the next pass draws, so the window backend may show them again (paused).
-  // `changes` (may be null) says where they can differ from an earlier frame.
-  virtual void Present(const std::uint32_t* pixels, int width, int height,
-                       const FrameChanges* changes) = 0;
+  virtual void Present(const std::uint32_t* pixels, int width, int height) = 0;
   // index < 0 halts the channel without playing anything.
   virtual void PlayWave(int index, const std::uint8_t* image, std::size_t size) = 0;
   virtual void Music(MusicCommand command, const std::string& path) = 0;

@@ -416,7 +416,7 @@ void MessageBox(const char* text, const char* caption) {
   B().ShowMessageBox(c, t);
 }
 
-void Present(const std::uint32_t* pixels, int width, int height, const FrameChanges* changes) {
+void Present(const std::uint32_t* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return;
   State& s = S();
   // Only shots and tests read the kept frame; a run without them does not pay for a
@@ -427,7 +427,7 @@ void Present(const std::uint32_t* pixels, int width, int height, const FrameChan
     s.frameWidth = width;
     s.frameHeight = height;
   }
-  B().Present(pixels, width, height, changes);
+  B().Present(pixels, width, height);
 }
 
 void PlayWave(int index, const std::uint8_t* image, std::size_t size) {

@@ -13,7 +13,6 @@
 
 #include "platform/cli/options.h"
 #include "platform/files/files.h"
-#include "platform/raster/frame_changes.h"
 
 namespace platform {
 
@@ -65,10 +64,8 @@ void SetVirtualInput(int x, int y, bool down);
 int ShowCursor(bool show);
 // Modal message box (never blocks headless); also one line on standard error.
 void MessageBox(const char* text, const char* caption);
-// Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window; `changes` (may be null)
-// lets it look only where the frame can differ from an earlier one.
-void Present(const std::uint32_t* pixels, int width, int height,
-             const FrameChanges* changes = nullptr);
+// Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window.
+void Present(const std::uint32_t* pixels, int width, int height);
 // Plays a whole in-memory WAV image on the one effect channel, cutting off what plays
 // there; null halts the channel. Traced as a `sound` event, except for a negative index,
 // which only halts the channel (before the images are freed).

@@ -87,14 +87,4 @@ const std::vector<FrameHash>& FrameHashes() {
   return h ? h->frameHashes : none;
 }
 
-void CheckFrameChanges() {
-  if (platform::HeadlessBackend* h = H()) h->checkChanges = true;
-}
-
-const FrameChangeCount& FrameChangeCounts() {
-  static const FrameChangeCount none;
-  platform::HeadlessBackend* h = H();
-  return h ? h->changeCount : none;
-}
-
 }  // namespace headless

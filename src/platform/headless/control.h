@@ -52,17 +52,4 @@ struct FrameHash {
 // In pass order; a pass that presented twice counts with its last frame.
 const std::vector<FrameHash>& FrameHashes();
 
-// From now on each presented frame is checked against the one before it: a pixel that
-// changed outside the areas the frame came with is `missed`. For the window's present,
-// which looks only inside those areas.
-void CheckFrameChanges();
-struct FrameChangeCount {
-  long long frames = 0;        // presented with the frame before them known
-  long long pixels = 0;        // in those frames
-  long long inAreas = 0;       // of those, inside their areas (a pixel in two counts twice)
-  long long changed = 0;       // of those, different from the frame before
-  long long missed = 0;        // changed, but outside the areas
-};
-const FrameChangeCount& FrameChangeCounts();
-
 }  // namespace headless

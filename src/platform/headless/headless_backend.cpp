@@ -62,9 +62,7 @@ void HeadlessBackend::ShowMessageBox(const char* caption, const char* text) {
   Record(boxes, headless::BoxRecord{caption, text});
 }
 
-void HeadlessBackend::Present(const std::uint32_t* pixels, int width, int height,
-                              const FrameChanges* changes) {
-  if (checkChanges) CheckChanges(pixels, width, height, changes);
+void HeadlessBackend::Present(const std::uint32_t* pixels, int width, int height) {
   const long long pass = CurrentPass();
   if (hashEvery <= 0 || pass % hashEvery != 0) return;
   std::uint64_t hash = 0xcbf29ce484222325u;
@@ -72,33 +70,6 @@ void HeadlessBackend::Present(const std::uint32_t* pixels, int width, int height
   for (std::size_t i = 0; i < count; ++i) hash = (hash ^ pixels[i]) * 0x100000001b3u;
   if (!frameHashes.empty() && frameHashes.back().pass == pass) frameHashes.pop_back();
   frameHashes.push_back({pass, hash});
-}
-
-void HeadlessBackend::CheckChanges(const std::uint32_t* pixels, int width, int height,
-                                   const FrameChanges* changes) {
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (changes && changes->since != 0 && changes->since == checkedNumber_ &&
-      checkedFrame_.size() == count) {
-    headless::FrameChangeCount& c = changeCount;
-    ++c.frames;
-    c.pixels += static_cast<long long>(count);
-    std::vector<std::uint8_t> inside(count, 0);
-    for (const FrameRect& r : changes->areas) {
-      for (int y = std::max(0, r.y); y < std::min(height, r.y + r.h); ++y) {
-        for (int x = std::max(0, r.x); x < std::min(width, r.x + r.w); ++x) {
-          inside[static_cast<std::size_t>(y) * width + x] = 1;
-          ++c.inAreas;
-        }
-      }
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-      if (pixels[i] == checkedFrame_[i]) continue;
-      ++c.changed;
-      if (!inside[i]) ++c.missed;
-    }
-  }
-  checkedFrame_.assign(pixels, pixels + count);
-  checkedNumber_ = changes ? changes->frame : 0;
 }
 
 void HeadlessBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {

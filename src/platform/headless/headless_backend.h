@@ -25,8 +25,7 @@ class HeadlessBackend : public Backend {
   bool PointerButton() override;
   void SetCursorVisible(bool visible) override;
   void ShowMessageBox(const char* caption, const char* text) override;
-  void Present(const std::uint32_t* pixels, int width, int height,
-               const FrameChanges* changes) override;
+  void Present(const std::uint32_t* pixels, int width, int height) override;
   void PlayWave(int index, const std::uint8_t* image, std::size_t size) override;
   void Music(MusicCommand command, const std::string& path) override;
 
@@ -40,17 +39,10 @@ class HeadlessBackend : public Backend {
   std::vector<headless::BoxRecord> boxes;
   int hashEvery = 0;
   std::vector<headless::FrameHash> frameHashes;
-  bool checkChanges = false;
-  headless::FrameChangeCount changeCount;
 
  private:
-  void CheckChanges(const std::uint32_t* pixels, int width, int height,
-                    const FrameChanges* changes);
-
   VirtualClock clock_;
   std::string openedPath_;
-  std::vector<std::uint32_t> checkedFrame_;  // the frame before, while checking changes
-  std::uint64_t checkedNumber_ = 0;
 };
 
 }  // namespace platform

@@ -18,138 +18,15 @@ using i64 = std::int64_t;
 
 enum class Kind { Bitmap, Pen, Brush, Context };
 
-// Pixels of one bitmap, a 32-bit word each: 0x00RRGGBB for colour, 0 or all ones for
-// monochrome, so that masks combine with colour pixels in the same plain loops.
-//
-// A copy that fills a whole bitmap from rows of another as wide is made lazily: the
-// copy `shows` the original from row `showsRow` on, and the original's `shownBy`
-// points back, until either is drawn into or freed. Then the copy gets its own pixels
-// (all but those a plain copy is about to replace: the board over the wall), and when
-// an original of the same size is about to be overwritten whole the two just trade
-// buffers, so that the back buffer's frame reaches the window surface without being
-// copied at all. Pixels that ColourBits handed out (`exposed`) never move and are
-// always current.
-//
-// A buffer also remembers which original it last took in whole (its `backdrop`) and
-// where it has been drawn into since. When it becomes a copy of that same, unchanged
-// original again (the back buffer gets the wall every frame, and its buffer held last
-// frames' wall under the board, boxes and sprites), only those places are copied anew.
-// Likewise for a picture copied into part of it (its `inlays`: the board's canvas):
-// the same copy again copies only what was drawn over it since.
-struct Surface;
-
-struct Rect {
-  i64 x = 0;
-  i64 y = 0;
-  i64 w = 0;
-  i64 h = 0;
-
-  bool Contains(const Rect& r) const {
-    return r.x >= x && r.y >= y && r.x + r.w <= x + w && r.y + r.h <= y + h;
-  }
-};
-
-// Places drawn into since some picture was copied in: a few rectangles, folded into the
-// one around them all when there are too many.
-struct DrawnPlaces {
-  static constexpr std::size_t kMost = 64;
-  std::vector<Rect> rects;
-
-  void Add(const Rect& r) {
-    if (r.w <= 0 || r.h <= 0) return;
-    for (const Rect& d : rects) {
-      if (d.Contains(r)) return;
-    }
-    if (rects.size() < kMost) {
-      rects.push_back(r);
-      return;
-    }
-    Rect all = r;
-    for (const Rect& d : rects) {
-      const i64 right = std::max(all.x + all.w, d.x + d.w);
-      const i64 bottom = std::max(all.y + all.h, d.y + d.h);
-      all.x = std::min(all.x, d.x);
-      all.y = std::min(all.y, d.y);
-      all.w = right - all.x;
-      all.h = bottom - all.y;
-    }
-    rects.assign(1, all);
-  }
-};
-
-// A picture copied into part of a buffer: `area` holds the pixels of `source` (as it was
-// at `version`) from (sx, sy) on, except where drawn over since (the board's canvas
-// under this frame's items).
-struct Inlay {
-  const Surface* source = nullptr;
-  std::uint64_t version = 0;
-  i64 sx = 0;
-  i64 sy = 0;
-  Rect area;
-  DrawnPlaces drawn;
-};
-
-// What a buffer holds: the rows of `source` from `row` on, as the source was at
-// `version`, except inside the places `drawn`, where `inlays` may say more. A null
-// source: nothing is known outside the inlays. Sources are only ever compared with,
-// never followed: one may be gone (then no surface has its version any more).
-struct Backdrop {
-  static constexpr std::size_t kMostInlays = 4;
-  const Surface* source = nullptr;
-  std::uint64_t version = 0;
-  int row = 0;
-  DrawnPlaces drawn;
-  std::vector<Inlay> inlays;
-
-  void Forget() {
-    source = nullptr;
-    drawn.rects.clear();
-    inlays.clear();
-  }
-  void Drawn(const Rect& r) {
-    if (source != nullptr) drawn.Add(r);
-    for (Inlay& inlay : inlays) {
-      const Rect& a = inlay.area;
-      const i64 left = std::max(a.x, r.x);
-      const i64 top = std::max(a.y, r.y);
-      const i64 right = std::min(a.x + a.w, r.x + r.w);
-      const i64 bottom = std::min(a.y + a.h, r.y + r.h);
-      if (left < right && top < bottom) inlay.drawn.Add({left, top, right - left, bottom - top});
-    }
-  }
-  // Only the inlays that lie wholly inside `keep` still hold.
-  void KeepInlaysInside(const Rect& keep) {
-    inlays.erase(std::remove_if(inlays.begin(), inlays.end(),
-                                [&](const Inlay& inlay) { return !keep.Contains(inlay.area); }),
-                 inlays.end());
-  }
-};
-
-// Every change of a surface's pixels gets a number never used before, so that what is
-// worked out from them can tell whether it still holds.
+// A number never handed out before: a surface takes a new one whenever its pixels
+// change, so that what is worked out from them (the opaque spans below) can tell
+// whether it still holds.
 std::uint64_t NextVersion() {
   static std::uint64_t last = 0;
   return ++last;
 }
 
-// Every block of kBlockWidth x kBlockHeight pixels of a surface (cut short at its right
-// and bottom edges) has a tag, and two blocks with the same tag hold the same pixels,
-// wherever they are. A draw gives the blocks it touches new tags: worked out from what
-// the pixels were made of where the draw allows it, so that the same copy of the same
-// unchanged blocks to the same place gives the same tag again; a number never used
-// before otherwise. The present then compares a frame with the one before only where
-// their tags differ: the wall and the board that stay the same from pass to pass are
-// not read at all. Tags describe the pixels a surface has now, lazy or not. A worked-out
-// tag is a 64-bit hash, so two different blocks could only share one by a collision
-// of such hashes.
-constexpr i64 kBlockWidth = 32;
-constexpr i64 kBlockHeight = 16;
-constexpr std::uint64_t kWorkedOut = std::uint64_t{1} << 63;  // never set in a new tag
-
-std::uint64_t NewTag() {
-  static std::uint64_t last = 0;
-  return ++last;
-}
+struct Surface;
 
 // Where a transparent draw of a picture through a mask only copies: the spans of each
 // row where the mask is 0. Worked out at the first draw of the pair and kept while
@@ -166,412 +43,59 @@ struct OpaqueRuns {
   std::vector<std::uint32_t> spans;     // first and past-last column of each span
 };
 
-// Places of a real surface whose pixels are still to be copied from the picture it last
-// showed lazily (`from`, rows from `row` on, unchanged since). Making a lazy copy real
-// leaves what was drawn over it since waiting there instead of copying it back at once:
-// a place is copied when somebody reads it or draws over it, but not where a plain copy
-// or the opaque part of a sprite replaces it. The back buffer's boxes are drawn over the
-// wall every pass in the same places, so the wall under them is never put back only to
-// be covered.
-struct Waiting {
-  Surface* from = nullptr;
-  int row = 0;
-  std::vector<Rect> rects;
-  std::vector<Rect> spare;  // scratch for the next rects
-};
-
+// Pixels of one bitmap, a 32-bit word each, rows top to bottom: 0x00RRGGBB for colour,
+// 0 or all ones for monochrome, so that masks combine with colour pixels in the same
+// plain loops.
+//
+// A copy of a whole bitmap onto another of the same size and format does not copy: the
+// two share one buffer (copy on write). A bitmap whose buffer is shared takes one of its
+// own before a draw changes it: a copy of the shared pixels, or, for a draw that
+// replaces every pixel, a new buffer. So the back buffer's frame reaches the window's
+// surface without a copy, and the next frame's wall goes into a buffer of its own.
 struct Surface {
   int width = 0;
   int height = 0;
   bool mono = false;
-  bool exposed = false;
   std::uint64_t version = NextVersion();
-  std::vector<std::uint32_t> pixels;
-  Backdrop backdrop;  // of `pixels`, which trade places with it
-  Surface* shows = nullptr;
-  int showsRow = 0;
-  Surface* shownBy = nullptr;
+  std::shared_ptr<std::uint32_t[]> pixels;
   std::unique_ptr<OpaqueRuns> runs;  // when it is drawn through a mask
-  // Places whose pixels are still to come from `waiting.from` (see Waiting), and the
-  // surface whose places wait on this one.
-  Waiting waiting;
-  Surface* waitedOnBy = nullptr;
-  std::vector<std::uint64_t> tags;       // block by block, row by row; empty until asked for
-  std::vector<std::uint64_t> shownTags;  // as ShownBits last reported the frame
-  std::uint64_t shownFrame = 0;          // that frame's number
+
+  std::size_t Count() const {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  }
 };
 
-i64 BlocksAcross(const Surface& s) { return (s.width + kBlockWidth - 1) / kBlockWidth; }
-i64 BlocksDown(const Surface& s) { return (s.height + kBlockHeight - 1) / kBlockHeight; }
-
-std::vector<std::uint64_t>& TagsOf(Surface& s) {
-  if (s.tags.empty()) {
-    s.tags.resize(static_cast<std::size_t>(BlocksAcross(s) * BlocksDown(s)));
-    for (std::uint64_t& tag : s.tags) tag = NewTag();
-  }
-  return s.tags;
+// width x height pixels, not set; null when they cannot be had.
+std::shared_ptr<std::uint32_t[]> NewPixels(std::size_t count) {
+  return std::shared_ptr<std::uint32_t[]>(new (std::nothrow) std::uint32_t[count]);
 }
 
-// The blocks [x0, x1) x [y0, y1) that the part of `area` inside s touches; none when
-// x0 == x1.
-struct Blocks {
-  i64 x0 = 0;
-  i64 x1 = 0;
-  i64 y0 = 0;
-  i64 y1 = 0;
-};
-Blocks BlocksOf(const Surface& s, const Rect& area) {
-  const i64 left = std::max<i64>(area.x, 0);
-  const i64 top = std::max<i64>(area.y, 0);
-  const i64 right = std::min<i64>(area.x + area.w, s.width);
-  const i64 bottom = std::min<i64>(area.y + area.h, s.height);
-  if (left >= right || top >= bottom) return {};
-  return {left / kBlockWidth, (right - 1) / kBlockWidth + 1, top / kBlockHeight,
-          (bottom - 1) / kBlockHeight + 1};
-}
-
-// The blocks `area` touches get new tags (nothing to do before anybody asked for them).
-void NewTags(Surface& s, const Rect& area) {
-  if (s.tags.empty()) return;
-  const Blocks b = BlocksOf(s, area);
-  const i64 across = BlocksAcross(s);
-  for (i64 by = b.y0; by < b.y1; ++by) {
-    for (i64 bx = b.x0; bx < b.x1; ++bx) {
-      s.tags[static_cast<std::size_t>(by * across + bx)] = NewTag();
-    }
-  }
-}
-
-std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
-  h = (h ^ v) * 0xff51afd7ed558ccdu;
-  return h ^ (h >> 32);
-}
-
-// The tags of the blocks of `to` that a draw into `area` (clipped to both sides)
-// touches, worked out from what it draws with: `from` (and, for a mask, its picture
-// `also`) read from (sx, sy) on; `salt` stands for the operation and anything else the
-// pixels depend on. `overOld`: they depend on those there before (every operation but
-// a copy). `plain`: a copy without conversion, which hands over whole blocks unchanged.
-void DrawnTags(Surface& to, const Rect& area, i64 sx, i64 sy, const Surface& from,
-               const Surface* also, std::uint64_t salt, bool overOld, bool plain) {
-  std::uint64_t* toTags = TagsOf(to).data();
-  const std::uint64_t* fromTags = TagsOf(const_cast<Surface&>(from)).data();
-  const std::uint64_t* alsoTags = also ? TagsOf(const_cast<Surface&>(*also)).data() : nullptr;
-  const i64 toAcross = BlocksAcross(to);
-  const i64 fromAcross = BlocksAcross(from);
-  const i64 shiftX = sx - area.x;  // a destination pixel reads the source this far off
-  const i64 shiftY = sy - area.y;
-  // A whole bitmap from whole rows of blocks of one as wide (the wall under the back
-  // buffer, the back buffer into the window's surface).
-  if (plain && area.x == 0 && area.y == 0 && area.w == to.width && area.h == to.height &&
-      from.width == to.width && shiftX == 0 && shiftY % kBlockHeight == 0 &&
-      to.height % kBlockHeight == 0 && from.height - shiftY >= to.height) {
-    std::copy_n(fromTags + shiftY / kBlockHeight * fromAcross, to.tags.size(), toTags);
-    return;
-  }
-  const Blocks b = BlocksOf(to, area);
-  for (i64 by = b.y0; by < b.y1; ++by) {
-    const i64 y = by * kBlockHeight;
-    const i64 h = std::min(kBlockHeight, to.height - y);
-    const i64 top = std::max(y, area.y);
-    const i64 coverH = std::min(y + h, area.y + area.h) - top;
-    for (i64 bx = b.x0; bx < b.x1; ++bx) {
-      const std::size_t index = static_cast<std::size_t>(by * toAcross + bx);
-      const i64 x = bx * kBlockWidth;
-      const i64 w = std::min(kBlockWidth, to.width - x);
-      const i64 left = std::max(x, area.x);
-      const i64 coverW = std::min(x + w, area.x + area.w) - left;
-      const bool whole = coverW == w && coverH == h;
-      const i64 readX = left + shiftX;
-      const i64 readY = top + shiftY;
-      if (plain && whole && readX % kBlockWidth == 0 && readY % kBlockHeight == 0 &&
-          std::min(kBlockWidth, from.width - readX) == w &&
-          std::min(kBlockHeight, from.height - readY) == h) {
-        toTags[index] = fromTags[readY / kBlockHeight * fromAcross + readX / kBlockWidth];
-        continue;
-      }
-      // Everything the block's pixels are made of: its size, the part drawn, the pixels
-      // there before where they stay or count, and the source blocks read, from where.
-      const auto shape = static_cast<std::uint64_t>(w | h << 8 | (left - x) << 16 |
-                                                    (top - y) << 24 | coverW << 32 | coverH << 40);
-      std::uint64_t tag = Mix(salt, shape);
-      if (overOld || !whole) tag = Mix(tag, toTags[index]);
-      tag = Mix(tag, static_cast<std::uint64_t>(readX) << 32 ^ static_cast<std::uint64_t>(readY));
-      for (i64 fy = readY / kBlockHeight; fy <= (readY + coverH - 1) / kBlockHeight; ++fy) {
-        for (i64 fx = readX / kBlockWidth; fx <= (readX + coverW - 1) / kBlockWidth; ++fx) {
-          const i64 at = fy * fromAcross + fx;
-          tag = Mix(tag, fromTags[at]);
-          if (alsoTags) tag = Mix(tag, alsoTags[at]);
-        }
-      }
-      toTags[index] = tag | kWorkedOut;
-    }
-  }
-}
-
-struct Cover;
-void SettleWaiting(Surface& s, const Rect& area, bool copy, const Cover* cover = nullptr);
-
-// The pixels the surface has now, every place that waited copied in.
-const std::uint32_t* Pixels(const Surface& s) {
-  Surface& real = const_cast<Surface&>(s.shows != nullptr ? *s.shows : s);
-  if (real.waiting.from != nullptr) SettleWaiting(real, {0, 0, real.width, real.height}, true);
-  if (s.shows == nullptr) return s.pixels.data();
-  return s.shows->pixels.data() + static_cast<std::size_t>(s.showsRow) * s.width;
-}
-
-void Unlink(Surface& copy) {
-  copy.shows->shownBy = nullptr;
-  copy.shows = nullptr;
-}
-
-// Copies the rectangle r of `from` into `to` (both bitmaps `width` wide), all but the
-// part inside `keep`.
-void CopyOutside(std::uint32_t* to, const std::uint32_t* from, i64 width, const Rect& r,
-                 const Rect& keep) {
-  const auto copy = [&](i64 at, i64 count) {
-    if (count > 0) {
-      std::memcpy(to + at, from + at, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
-    }
-  };
-  const i64 keepLeft = std::clamp(keep.x, r.x, r.x + r.w);
-  const i64 keepRight = std::clamp(keep.x + keep.w, keepLeft, r.x + r.w);
-  for (i64 row = r.y; row < r.y + r.h; ++row) {
-    if (row < keep.y || row >= keep.y + keep.h || keepLeft == keepRight) {
-      copy(row * width + r.x, r.w);
-    } else {
-      copy(row * width + r.x, keepLeft - r.x);
-      copy(row * width + keepRight, r.x + r.w - keepRight);
-    }
-  }
-}
-
-// r without `cut`: up to four rectangles, appended to out.
-void AppendOutside(const Rect& r, const Rect& cut, std::vector<Rect>& out) {
-  const i64 top = std::max(r.y, cut.y);
-  const i64 bottom = std::min(r.y + r.h, cut.y + cut.h);
-  const i64 left = std::max(r.x, cut.x);
-  const i64 right = std::min(r.x + r.w, cut.x + cut.w);
-  if (top >= bottom || left >= right) {
-    out.push_back(r);
-    return;
-  }
-  if (r.y < top) out.push_back({r.x, r.y, r.w, top - r.y});
-  if (bottom < r.y + r.h) out.push_back({r.x, bottom, r.w, r.y + r.h - bottom});
-  if (r.x < left) out.push_back({r.x, top, left - r.x, bottom - top});
-  if (right < r.x + r.w) out.push_back({right, top, r.x + r.w - right, bottom - top});
-}
-
-void StopWaiting(Surface& s) {
-  s.waiting.from->waitedOnBy = nullptr;
-  s.waiting.from = nullptr;
-  s.waiting.rects.clear();
-}
-
-// The opaque spans of a sprite drawn with its top-left at `area`'s, read from (sx, sy)
-// of its picture: what the draw replaces whatever was there.
-struct Cover {
-  const OpaqueRuns* runs;
-  i64 sx;
-  i64 sy;
-};
-
-// The places of s waiting inside `area` get their pixels now (`copy`), but for those
-// under a `cover`, or are given up because the caller is about to replace every pixel
-// there.
-void SettleWaiting(Surface& s, const Rect& area, bool copy, const Cover* cover) {
-  Waiting& w = s.waiting;
-  if (w.from == nullptr) return;
-  const std::uint32_t* from = Pixels(*w.from) + static_cast<std::size_t>(w.row) * s.width;
-  const auto copyRow = [&](i64 y, i64 x0, i64 x1) {
-    if (x0 < x1) {
-      std::memcpy(s.pixels.data() + y * s.width + x0, from + y * s.width + x0,
-                  static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
-    }
-  };
-  w.spare.clear();
-  for (const Rect& r : w.rects) {
-    const i64 left = std::max(r.x, area.x);
-    const i64 top = std::max(r.y, area.y);
-    const i64 right = std::min(r.x + r.w, area.x + area.w);
-    const i64 bottom = std::min(r.y + r.h, area.y + area.h);
-    if (left >= right || top >= bottom) {
-      w.spare.push_back(r);
-      continue;
-    }
-    for (i64 y = top; copy && y < bottom; ++y) {
-      if (cover == nullptr) {
-        copyRow(y, left, right);
-        continue;
-      }
-      // The gaps between the opaque spans of the sprite's row, in s's columns.
-      const OpaqueRuns& runs = *cover->runs;
-      const std::size_t row = static_cast<std::size_t>(y - area.y + cover->sy);
-      const i64 shift = area.x - cover->sx;
-      i64 x = left;
-      const std::uint32_t end = runs.rowStart[row + 1];
-      for (std::uint32_t k = runs.rowStart[row]; k < end && x < right; k += 2) {
-        const i64 b = runs.spans[k] + shift;
-        const i64 e = runs.spans[k + 1] + shift;
-        if (e <= x) continue;
-        copyRow(y, x, std::min(b, right));
-        x = e;
-      }
-      copyRow(y, x, right);
-    }
-    AppendOutside(r, area, w.spare);
-  }
-  std::swap(w.rects, w.spare);
-  // Draws that cut the places into ever smaller pieces cost more than the copies saved.
-  constexpr std::size_t kMostPieces = 256;
-  if (w.rects.size() > kMostPieces) {
-    for (const Rect& r : w.rects) CopyOutside(s.pixels.data(), from, s.width, r, {});
-    w.rects.clear();
-  }
-  if (w.rects.empty()) StopWaiting(s);
-}
-
-// Before a surface that others wait on changes or goes: they take their pixels first.
-void ReleaseWaiters(Surface& s) {
-  if (s.waitedOnBy != nullptr) {
-    Surface& waiter = *s.waitedOnBy;
-    SettleWaiting(waiter, {0, 0, waiter.width, waiter.height}, true);
-  }
-}
-
-// A lazy copy gets pixels of its own (it has a buffer of its size: no allocation), all
-// but those inside `keep`, which the caller is about to replace. Where its buffer still
-// holds the same original, only what was drawn over since is copied again; with `wait`
-// that is left waiting (see Waiting) instead.
-void MakeReal(Surface& copy, const Rect& keep = {}, bool wait = false) {
-  Surface& source = *copy.shows;
-  const std::uint32_t* from = Pixels(copy);
-  std::uint32_t* to = copy.pixels.data();
-  Backdrop& b = copy.backdrop;
-  if (b.source == &source && b.version == source.version && b.row == copy.showsRow) {
-    if (wait) {
-      ReleaseWaiters(source);
-      for (const Rect& r : b.drawn.rects) AppendOutside(r, keep, copy.waiting.rects);
-      if (!copy.waiting.rects.empty()) {
-        copy.waiting.from = &source;
-        copy.waiting.row = copy.showsRow;
-        source.waitedOnBy = &copy;
-      }
-    } else {
-      for (const Rect& r : b.drawn.rects) CopyOutside(to, from, copy.width, r, keep);
-    }
-  } else {
-    CopyOutside(to, from, copy.width, {0, 0, copy.width, copy.height}, keep);
-    b.source = &source;
-    b.version = source.version;
-    b.row = copy.showsRow;
-  }
-  b.drawn.rects.clear();
-  b.drawn.Add(keep);
-  b.KeepInlaysInside(keep);
-  Unlink(copy);
-}
-
-// Before the pixels of s inside `area` change. Its lazy copy takes its pixels as they
-// are before the change. These three leave the tags to the caller (NewTags or
-// DrawnTags), which may need the old ones.
-std::uint32_t* ForWrite(Surface& s, const Rect& area, const Cover* cover = nullptr) {
-  ReleaseWaiters(s);
-  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
-  s.version = NextVersion();
-  if (s.shows != nullptr) MakeReal(s, {}, true);
-  SettleWaiting(s, area, true, cover);
-  s.backdrop.Drawn(area);
-  return s.pixels.data();
-}
-
-// Before every pixel of s is replaced: its own lazy copy need not be made, and the copy
-// of it takes over its buffer unless somebody holds that. The caller either writes the
-// whole buffer (and forgets its backdrop) or makes s a lazy copy.
-std::uint32_t* ForOverwrite(Surface& s) {
-  ReleaseWaiters(s);
-  if (s.waiting.from != nullptr) {
-    if (s.shownBy != nullptr) {
-      Pixels(s);  // the copy of s takes what s shows now, every place of it
-    } else {
-      // Never copied in: the buffer still differs from the picture there.
-      for (const Rect& r : s.waiting.rects) s.backdrop.Drawn(r);
-      StopWaiting(s);
-    }
-  }
-  if (s.shows != nullptr) Unlink(s);
-  if (Surface* copy = s.shownBy) {
-    if (s.exposed || copy->showsRow != 0 || copy->height != s.height) {
-      MakeReal(*copy);
-    } else {
-      std::swap(s.pixels, copy->pixels);
-      std::swap(s.backdrop, copy->backdrop);
-      Unlink(*copy);
-    }
+// The pixels of s for a draw that is about to change some of them: its own.
+std::uint32_t* PixelsToChange(Surface& s) {
+  if (s.pixels.use_count() > 1) {
+    std::shared_ptr<std::uint32_t[]> own = NewPixels(s.Count());
+    if (own == nullptr) throw std::bad_alloc();
+    std::memcpy(own.get(), s.pixels.get(), s.Count() * sizeof(std::uint32_t));
+    s.pixels = std::move(own);
   }
   s.version = NextVersion();
-  return s.pixels.data();
+  return s.pixels.get();
 }
 
-// Before the pixels of s inside `area` are replaced by a plain copy: as ForWrite, but a
-// lazy copy that s is gets its own pixels everywhere else only, and the caller tells
-// the backdrop what the area then holds.
-std::uint32_t* ForOverwriteArea(Surface& s, const Rect& area) {
-  ReleaseWaiters(s);
-  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
+// The same for a draw that replaces every pixel: what they were does not matter.
+std::uint32_t* PixelsToReplace(Surface& s) {
+  if (s.pixels.use_count() > 1) {
+    std::shared_ptr<std::uint32_t[]> own = NewPixels(s.Count());
+    if (own == nullptr) throw std::bad_alloc();
+    s.pixels = std::move(own);
+  }
   s.version = NextVersion();
-  if (s.shows != nullptr) MakeReal(s, area, true);
-  SettleWaiting(s, area, false);
-  return s.pixels.data();
-}
-
-// A plain copy of `from` (as wide as `to`'s rows need: widths given) into `area` of a
-// buffer, in the same format. Where the area already holds the same unchanged picture
-// from the same place, only what was drawn over it since is copied again.
-void CopyInlay(Backdrop& b, std::uint32_t* to, i64 toWidth, const Surface& from, i64 sx, i64 sy,
-               const Rect& area) {
-  const std::uint32_t* sp = Pixels(from);
-  const auto copy = [&](const Rect& r) {
-    for (i64 row = r.y; row < r.y + r.h; ++row) {
-      std::memcpy(to + row * toWidth + r.x, sp + (row - area.y + sy) * from.width + (r.x - area.x + sx),
-                  static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
-    }
-  };
-  for (Inlay& inlay : b.inlays) {
-    const Rect& a = inlay.area;
-    if (inlay.source == &from && inlay.version == from.version && inlay.sx == sx &&
-        inlay.sy == sy && a.x == area.x && a.y == area.y && a.w == area.w && a.h == area.h) {
-      for (const Rect& r : inlay.drawn.rects) copy(r);
-      inlay.drawn.rects.clear();
-      return;
-    }
-  }
-  copy(area);
-  b.Drawn(area);
-  // A copy inside an inlay (a cell of the board painted again) is one more place drawn
-  // over; one over whole inlays takes their place.
-  for (const Inlay& inlay : b.inlays) {
-    if (inlay.area.Contains(area)) return;
-  }
-  b.inlays.erase(std::remove_if(b.inlays.begin(), b.inlays.end(),
-                                [&](const Inlay& inlay) { return area.Contains(inlay.area); }),
-                 b.inlays.end());
-  // Only the largest few are worth keeping (digits and labels come and go beside the board).
-  if (b.inlays.size() == Backdrop::kMostInlays) {
-    const auto size = [](const Rect& r) { return r.w * r.h; };
-    const auto smallest = std::min_element(
-        b.inlays.begin(), b.inlays.end(),
-        [&](const Inlay& x, const Inlay& y) { return size(x.area) < size(y.area); });
-    if (size(smallest->area) >= size(area)) return;
-    b.inlays.erase(smallest);
-  }
-  b.inlays.push_back({&from, from.version, sx, sy, area, {}});
+  return s.pixels.get();
 }
 
 constexpr std::size_t kShortestRunsWorthIt = 24;  // average span length, in pixels
 
 const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
-  if (picture.shows != nullptr) return nullptr;
   if (!picture.runs) picture.runs = std::make_unique<OpaqueRuns>();
   OpaqueRuns& r = *picture.runs;
   if (r.mask != &mask || r.maskVersion != mask.version ||
@@ -584,8 +108,8 @@ const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
     r.spans.clear();
     r.usable = true;
     std::size_t opaque = 0;
-    const std::uint32_t* m = Pixels(mask);
-    const std::uint32_t* p = Pixels(picture);
+    const std::uint32_t* m = mask.pixels.get();
+    const std::uint32_t* p = picture.pixels.get();
     for (int y = 0; y < picture.height && r.usable; ++y) {
       bool inside = false;
       for (int x = 0; x < picture.width; ++x, ++m, ++p) {
@@ -606,14 +130,6 @@ const OpaqueRuns* RunsOf(Surface& picture, const Surface& mask) {
     if (count > 0 && opaque / count < kShortestRunsWorthIt) r.usable = false;
   }
   return r.usable ? &r : nullptr;
-}
-
-// Before the surface goes away.
-void Detach(Surface& s) {
-  ReleaseWaiters(s);
-  if (s.waiting.from != nullptr) StopWaiting(s);
-  if (s.shows != nullptr) Unlink(s);
-  if (s.shownBy != nullptr) MakeReal(*s.shownBy);
 }
 
 struct Object {
@@ -651,7 +167,8 @@ struct Table {
     bmp.surface.width = 1;
     bmp.surface.height = 1;
     bmp.surface.mono = true;
-    bmp.surface.pixels.assign(1, 0);
+    bmp.surface.pixels = NewPixels(1);
+    bmp.surface.pixels[0] = 0;
     defaultBitmap = Add(std::move(bmp));
     Object pen;
     pen.kind = Kind::Pen;
@@ -697,7 +214,6 @@ struct Table {
   void Free(std::uint32_t handle) {
     auto it = objects.find(handle);
     if (it == objects.end() || it->second.stock) return;
-    if (it->second.kind == Kind::Bitmap) Detach(it->second.surface);
     if (recent[handle % 64].handle == handle) recent[handle % 64] = {};
     objects.erase(it);
     --live;
@@ -822,11 +338,12 @@ Surface Aside(const Surface& s, i64 x, i64 y, i64 w, i64 h) {
   out.width = static_cast<int>(w);
   out.height = static_cast<int>(h);
   out.mono = s.mono;
-  out.pixels.reserve(static_cast<std::size_t>(w * h));
-  const std::uint32_t* from = Pixels(s);
+  out.pixels = NewPixels(out.Count());
+  if (out.pixels == nullptr) throw std::bad_alloc();
+  const std::uint32_t* from = s.pixels.get();
   for (i64 row = 0; row < h; ++row) {
-    const std::uint32_t* first = from + (y + row) * s.width + x;
-    out.pixels.insert(out.pixels.end(), first, first + w);
+    std::memcpy(out.pixels.get() + row * w, from + (y + row) * s.width + x,
+                static_cast<std::size_t>(w) * sizeof(std::uint32_t));
   }
   return out;
 }
@@ -843,7 +360,6 @@ struct Clipped {
   const Surface* from = nullptr;
   std::unique_ptr<Surface> aside;  // only for a copy within one bitmap
 
-  Rect Area() const { return {dx, dy, w, h}; }  // in the destination
   bool Whole(const Surface& d) const {
     return dx == 0 && dy == 0 && w == d.width && h == d.height;
   }
@@ -905,14 +421,18 @@ void CombineRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s,
   }
 }
 
-// A transparent draw in one pass: the mask's AND and the picture's OR together.
-TONKALO_ROW_LOOP void MaskedRow(std::uint32_t* __restrict d,
-                                const std::uint32_t* __restrict mask,
-                                const std::uint32_t* __restrict s, std::size_t n,
-                                Colours colours) {
+// A transparent draw in one pass: the mask's AND and the picture's OR together, h rows
+// of w pixels (the row loop in here too: a sprite's rows are short, and the call per
+// row through the clone's dispatch cost as much as the pixels).
+TONKALO_ROW_LOOP void MaskedRows(std::uint32_t* __restrict d, std::size_t dPitch,
+                                 const std::uint32_t* __restrict mask,
+                                 const std::uint32_t* __restrict s, std::size_t sPitch,
+                                 std::size_t w, std::size_t h, Colours colours) {
   const std::uint32_t text = colours.dstText;
   const std::uint32_t flip = colours.dstText ^ colours.dstBk;
-  for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & (text ^ (flip & mask[i]))) | s[i];
+  for (std::size_t y = 0; y < h; ++y, d += dPitch, mask += sPitch, s += sPitch) {
+    for (std::size_t i = 0; i < w; ++i) d[i] = (d[i] & (text ^ (flip & mask[i]))) | s[i];
+  }
 }
 
 // The same with the mask already turned into the colour it ANDs with.
@@ -952,40 +472,12 @@ TONKALO_ROW_LOOP void BlendRow(std::uint32_t* __restrict d, const std::uint32_t*
   }
 }
 
-// What the pixels of a copy with the operation `op` depend on besides its sources.
-std::uint64_t CopySalt(Op op, const Surface& dst, const Surface& src, Colours colours) {
-  std::uint64_t h = Mix(Mix(Mix(1, static_cast<std::uint64_t>(op)), dst.mono), src.mono);
-  if (dst.mono == src.mono) return h;
-  return Mix(Mix(Mix(h, colours.srcBk), colours.dstBk), colours.dstText);
-}
-
-void CopyTags(Op op, Surface& dst, const Clipped& c, Colours colours) {
-  const Surface& src = *c.from;
-  DrawnTags(dst, c.Area(), c.sx, c.sy, src, nullptr, CopySalt(op, dst, src, colours),
-            op != Op::Copy, op == Op::Copy && dst.mono == src.mono);
-}
-
-// The plain copy, the format conversion inlined. A SRCCOPY replaces what it covers, so
-// nothing lazy needs to be made real there.
+// The unstretched copy, the format conversion inlined.
 template <Op op>
 void CopyRect(Surface& dst, const Clipped& c, Colours colours) {
   const Surface& src = *c.from;
-  const Rect area = c.Area();
-  CopyTags(op, dst, c, colours);
-  if (op == Op::Copy && !c.Whole(dst) && dst.mono == src.mono && !dst.exposed) {
-    std::uint32_t* dp = ForOverwriteArea(dst, area);
-    CopyInlay(dst.backdrop, dp, dst.width, src, c.sx, c.sy, area);
-    return;
-  }
-  std::uint32_t* dp = op != Op::Copy ? ForWrite(dst, area)
-                     : c.Whole(dst)  ? ForOverwrite(dst)
-                                     : ForOverwriteArea(dst, area);
-  if (op == Op::Copy && c.Whole(dst)) {
-    dst.backdrop.Forget();
-  } else if (op == Op::Copy) {
-    dst.backdrop.Drawn(area);
-  }
-  const std::uint32_t* sp = Pixels(src);
+  std::uint32_t* dp = op == Op::Copy && c.Whole(dst) ? PixelsToReplace(dst) : PixelsToChange(dst);
+  const std::uint32_t* sp = src.pixels.get();
   const std::size_t n = static_cast<std::size_t>(c.w);
   if (op == Op::Copy && dst.mono == src.mono && c.w == dst.width && c.w == src.width) {
     std::memcpy(dp + c.dy * dst.width, sp + c.sy * src.width, n * c.h * sizeof(std::uint32_t));
@@ -1079,7 +571,7 @@ Stretch& Stretching() {
 // pixels that fall on destination column c, hit[c] whether any does.
 void StretchedRow(const Surface& src, const AxisMap& cols, int rlo, int rhi,
                   std::uint32_t* acc, std::uint8_t* hit) {
-  const std::uint32_t* pixels = Pixels(src);
+  const std::uint32_t* pixels = src.pixels.get();
   const std::size_t n = cols.lo.size();
   std::fill(acc, acc + n, ~0u);
   std::fill(hit, hit + n, 0);
@@ -1104,10 +596,7 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
                  const Surface* picture = nullptr) {
   Stretch& st = Stretching();
   const std::size_t n = st.cols.lo.size();
-  const Rect area{dx + st.cols.first, dy + st.rows.first, static_cast<i64>(n),
-                  static_cast<i64>(st.rows.lo.size())};
-  NewTags(dst, area);
-  std::uint32_t* dp = ForWrite(dst, area);
+  std::uint32_t* dp = PixelsToChange(dst);
   st.acc.resize(n);
   st.accPicture.resize(n);
   st.hit.resize(n);
@@ -1122,8 +611,8 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
       gatheredHi = rhi;
       if (picture != nullptr && st.cols.single && st.cols.inside && rlo == rhi) {
         const std::size_t at = static_cast<std::size_t>(rlo) * src.width;
-        GatherMasked(st.acc.data(), st.accPicture.data(), Pixels(src) + at,
-                     Pixels(*picture) + at, st.cols.lo.data(), n, colours);
+        GatherMasked(st.acc.data(), st.accPicture.data(), src.pixels.get() + at,
+                     picture->pixels.get() + at, st.cols.lo.data(), n, colours);
       } else if (picture != nullptr) {
         StretchedRow(src, st.cols, rlo, rhi, st.acc.data(), st.hit.data());
         StretchedRow(*picture, st.cols, rlo, rhi, st.accPicture.data(), st.hit.data());
@@ -1154,10 +643,9 @@ void StretchRect(Surface& dst, i64 dx, i64 dy, const Surface& src, Colours colou
 
 // A mask ANDed into a colour bitmap is nearly always followed by the picture ORed into
 // the same place, with the same arguments: the AND waits for it, and the two are drawn
-// in one pass. Any other call first carries the waiting AND out (Settle), so nothing
-// can tell the difference. A destination whose pixels ColourBits handed out is drawn
-// into at once.
-struct PendingMask {
+// in one pass. Every other call first draws the deferred AND (DrawDeferredAnd), so
+// nothing can tell the difference.
+struct DeferredAnd {
   Surface* dst = nullptr;  // null: nothing waits
   const Surface* mask = nullptr;
   bool stretched = false;  // a StretchBlt, whose maps are still in Stretching()
@@ -1174,42 +662,41 @@ struct PendingMask {
   }
 };
 
-// Never destroyed, as the table of objects: releases at exit still settle.
-PendingMask& Pending() {
-  static PendingMask* const pending = new PendingMask;
-  return *pending;
+// Never destroyed, as the table of objects: releases at exit still draw what waits.
+DeferredAnd& Deferred() {
+  static DeferredAnd* const deferred = new DeferredAnd;
+  return *deferred;
 }
 
-void Settle() {
-  PendingMask& pending = Pending();
-  if (pending.dst == nullptr) return;
-  Surface& dst = *pending.dst;
-  pending.dst = nullptr;
-  if (pending.stretched) {
-    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours);
+void DrawDeferredAnd() {
+  DeferredAnd& deferred = Deferred();
+  if (deferred.dst == nullptr) return;
+  Surface& dst = *deferred.dst;
+  deferred.dst = nullptr;
+  if (deferred.stretched) {
+    StretchRect<Op::And>(dst, deferred.x, deferred.y, *deferred.mask, deferred.colours);
   } else {
-    CopyRect<Op::And>(dst, pending.area, pending.colours);
+    CopyRect<Op::And>(dst, deferred.area, deferred.colours);
   }
 }
 
 void DrawMasked(Surface& picture) {
-  PendingMask& pending = Pending();
-  Surface& dst = *pending.dst;
-  pending.dst = nullptr;
-  if (pending.stretched) {
-    StretchRect<Op::And>(dst, pending.x, pending.y, *pending.mask, pending.colours, &picture);
+  DeferredAnd& deferred = Deferred();
+  Surface& dst = *deferred.dst;
+  deferred.dst = nullptr;
+  if (deferred.stretched) {
+    StretchRect<Op::And>(dst, deferred.x, deferred.y, *deferred.mask, deferred.colours,
+                         &picture);
     return;
   }
-  const Clipped& c = pending.area;
-  DrawnTags(dst, c.Area(), c.sx, c.sy, *pending.mask, &picture,
-            Mix(Mix(2, pending.colours.dstText), pending.colours.dstBk), true, false);
-  const OpaqueRuns* runs = pending.colours.dstBk == 0xFFFFFFu && pending.colours.dstText == 0
-                               ? RunsOf(picture, *pending.mask)
+  const Clipped& c = deferred.area;
+  const Colours& colours = deferred.colours;
+  const OpaqueRuns* runs = colours.dstBk == 0xFFFFFFu && colours.dstText == 0
+                               ? RunsOf(picture, *deferred.mask)
                                : nullptr;
-  const Cover cover{runs, c.sx, c.sy};
-  std::uint32_t* dp = ForWrite(dst, c.Area(), runs != nullptr ? &cover : nullptr);
-  const std::uint32_t* mp = Pixels(*pending.mask);
-  const std::uint32_t* sp = Pixels(picture);
+  std::uint32_t* dp = PixelsToChange(dst);
+  const std::uint32_t* mp = deferred.mask->pixels.get();
+  const std::uint32_t* sp = picture.pixels.get();
   if (runs != nullptr) {
     const std::uint32_t first = static_cast<std::uint32_t>(c.sx);
     const std::uint32_t last = static_cast<std::uint32_t>(c.sx + c.w);
@@ -1225,52 +712,10 @@ void DrawMasked(Surface& picture) {
     }
     return;
   }
-  const std::size_t n = static_cast<std::size_t>(c.w);
-  for (i64 row = 0; row < c.h; ++row) {
-    const i64 at = (c.sy + row) * picture.width + c.sx;
-    MaskedRow(dp + (c.dy + row) * dst.width + c.dx, mp + at, sp + at, n, pending.colours);
-  }
-}
-
-// Where s differs from the frame it was last shown with: the blocks whose tags differ,
-// runs of them along each row of blocks, a run stacked onto the same run just above.
-void ReportChanges(Surface& s, platform::FrameChanges& out) {
-  const std::vector<std::uint64_t>& tags = TagsOf(s);
-  out.areas.clear();
-  out.since = s.shownTags.size() == tags.size() ? s.shownFrame : 0;
-  out.frame = s.shownFrame = NextVersion();
-  if (out.since == 0) {
-    out.areas.push_back({0, 0, s.width, s.height});
-    s.shownTags = tags;
-    return;
-  }
-  const i64 across = BlocksAcross(s);
-  for (i64 by = 0; by < BlocksDown(s); ++by) {
-    const auto differs = [&](i64 bx) {
-      const std::size_t i = static_cast<std::size_t>(by * across + bx);
-      return tags[i] != s.shownTags[i];
-    };
-    for (i64 bx = 0; bx < across; ++bx) {
-      if (!differs(bx)) continue;
-      i64 end = bx + 1;
-      while (end < across && differs(end)) ++end;
-      const platform::FrameRect run{
-          static_cast<int>(bx * kBlockWidth), static_cast<int>(by * kBlockHeight),
-          static_cast<int>(std::min<i64>(end * kBlockWidth, s.width) - bx * kBlockWidth),
-          static_cast<int>(std::min<i64>(kBlockHeight, s.height - by * kBlockHeight))};
-      const auto above =
-          std::find_if(out.areas.begin(), out.areas.end(), [&](const platform::FrameRect& a) {
-            return a.x == run.x && a.w == run.w && a.y + a.h == run.y;
-          });
-      if (above != out.areas.end()) {
-        above->h += run.h;
-      } else {
-        out.areas.push_back(run);
-      }
-      bx = end;
-    }
-  }
-  s.shownTags = tags;
+  const i64 at = c.sy * picture.width + c.sx;
+  MaskedRows(dp + c.dy * dst.width + c.dx, static_cast<std::size_t>(dst.width), mp + at, sp + at,
+             static_cast<std::size_t>(picture.width), static_cast<std::size_t>(c.w),
+             static_cast<std::size_t>(c.h), colours);
 }
 
 HBITMAP AddBitmap(Surface&& surface) {
@@ -1288,17 +733,14 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
   s.width = width;
   s.height = height;
   s.mono = mono;
-  const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  try {
-    s.pixels.assign(n, 0);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
+  s.pixels = NewPixels(s.Count());
+  if (s.pixels == nullptr) return 0;
+  std::fill_n(s.pixels.get(), s.Count(), 0u);
   return AddBitmap(std::move(s));
 }
 
 COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
-  Settle();
+  DrawDeferredAnd();
   Object* d = Objects().Find(dc, Kind::Context);
   if (d == nullptr) return 0xFFFFFFFFu;
   return std::exchange(d->*which, colour & 0x00FFFFFFu);
@@ -1307,7 +749,7 @@ COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
 }  // namespace
 
 HDC CreateCompatibleDC(HDC) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object dc;
   dc.kind = Kind::Context;
@@ -1319,7 +761,7 @@ HDC CreateCompatibleDC(HDC) {
 }
 
 bool DeleteDC(HDC dc) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   if (d == nullptr) return false;
@@ -1330,7 +772,7 @@ bool DeleteDC(HDC dc) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   Object* o = t.Find(obj);
@@ -1363,7 +805,7 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
 }
 
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
-  Settle();
+  DrawDeferredAnd();
   bool mono = false;
   if (ref != 0) {
     Surface* s = SurfaceOf(ref);
@@ -1375,13 +817,13 @@ HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
 
 HBITMAP CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
                      const void* bits) {
-  Settle();
+  DrawDeferredAnd();
   if (planes != 1 || bitsPerPixel != 1 || bits != nullptr) return 0;
   return NewBitmap(width, height, true);
 }
 
 HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
-  Settle();
+  DrawDeferredAnd();
   if (bytes == nullptr) return 0;
   DecodedBmp image;
   try {
@@ -1392,14 +834,16 @@ HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
   Surface s;
   s.width = image.width;
   s.height = image.height;
-  s.pixels = std::move(image.pixels);
+  s.pixels = NewPixels(s.Count());
+  if (s.pixels == nullptr) return 0;
+  std::copy(image.pixels.begin(), image.pixels.end(), s.pixels.get());
   return AddBitmap(std::move(s));
 }
 
 // Pens are solid and one pixel wide (a width of 0 or 1), the only kind the game draws
 // outlines with; any other style or width is refused.
 HPEN CreatePen(int style, int width, COLORREF colour) {
-  Settle();
+  DrawDeferredAnd();
   if (style != PS_SOLID || width < 0 || width > 1) return 0;
   Object obj;
   obj.kind = Kind::Pen;
@@ -1408,7 +852,7 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
 }
 
 HGDIOBJ GetStockObject(int which) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   switch (which) {
     case NULL_BRUSH: return t.nullBrush;
@@ -1418,7 +862,7 @@ HGDIOBJ GetStockObject(int which) {
 }
 
 bool DeleteObject(HGDIOBJ obj) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* o = t.Find(obj);
   if (o == nullptr || o->kind == Kind::Context || o->deletePending) return false;
@@ -1432,7 +876,7 @@ bool DeleteObject(HGDIOBJ obj) {
 }
 
 int GetObject(HGDIOBJ obj, int size, void* out) {
-  Settle();
+  DrawDeferredAnd();
   Object* o = Objects().Find(obj, Kind::Bitmap);
   if (o == nullptr) return 0;
   if (out == nullptr) return static_cast<int>(sizeof(BITMAP));
@@ -1455,35 +899,28 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
   Sides sides;
   Op op;
   if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
-    Settle();
+    DrawDeferredAnd();
     return false;
   }
-  PendingMask& pending = Pending();
-  if (op == Op::Paint && pending.dst != nullptr &&
-      pending.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
+  DeferredAnd& deferred = Deferred();
+  if (op == Op::Paint && deferred.dst != nullptr &&
+      deferred.Pairs(sides, false, x, y, w, h, sx, sy, 0, 0)) {
     DrawMasked(*sides.src);
     return true;
   }
-  Settle();
+  DrawDeferredAnd();
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
   Surface& s = *sides.src;
-  if (op == Op::And && s.mono && !d.mono && !d.exposed) {
-    pending = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
+  if (op == Op::And && s.mono && !d.mono) {
+    deferred = {&d, &s, false, x, y, w, h, sx, sy, 0, 0, std::move(c), sides.colours()};
     return true;
   }
-  // A copy onto the whole of a colour bitmap from rows of one as wide: made lazily.
-  if (op == Op::Copy && !d.mono && !s.mono && c.Whole(d) && d.width == s.width &&
-      c.from == &s && !d.exposed && s.shows == nullptr) {
-    const int row = static_cast<int>(c.sy);
-    if (d.shows == &s && d.showsRow == row) return true;
-    CopyTags(Op::Copy, d, c, sides.colours());
-    ForOverwrite(d);
-    if (s.shownBy != nullptr) MakeReal(*s.shownBy);
-    d.shows = &s;
-    d.showsRow = row;
-    s.shownBy = &d;
+  if (op == Op::Copy && &d != &s && d.mono == s.mono && d.width == s.width &&
+      d.height == s.height && c.Whole(d)) {
+    d.pixels = s.pixels;  // shared until either is drawn into (see Surface)
+    d.version = NextVersion();
     return true;
   }
   WithOp(op, [&](auto o) { CopyRect<decltype(o)::value>(d, c, sides.colours()); });
@@ -1495,16 +932,16 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   Sides sides;
   Op op;
   if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) {
-    Settle();
+    DrawDeferredAnd();
     return false;
   }
-  PendingMask& pending = Pending();
-  if (op == Op::Paint && pending.dst != nullptr &&
-      pending.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
+  DeferredAnd& deferred = Deferred();
+  if (op == Op::Paint && deferred.dst != nullptr &&
+      deferred.Pairs(sides, true, x, y, w, h, sx, sy, sw, sh)) {
     DrawMasked(*sides.src);
     return true;
   }
-  Settle();
+  DrawDeferredAnd();
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
   Surface& d = *sides.dst;
   Surface& s = *sides.src;
@@ -1512,8 +949,8 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   MapAxis(x, w, d.width, sx, sw, s.width, st.cols);
   MapAxis(y, h, d.height, sy, sh, s.height, st.rows);
   if (st.cols.lo.empty() || st.rows.lo.empty()) return true;
-  if (op == Op::And && s.mono && !d.mono && !d.exposed) {
-    pending = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
+  if (op == Op::And && s.mono && !d.mono) {
+    deferred = {&d, &s, true, x, y, w, h, sx, sy, sw, sh, Clipped(), sides.colours()};
     return true;
   }
   std::unique_ptr<Surface> aside;
@@ -1527,16 +964,15 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 
 bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, BLENDFUNCTION blend) {
-  Settle();
+  DrawDeferredAnd();
   Sides sides;
   if (!SidesOf(dst, src, sides) || sides.dst->mono || sides.src->mono) return false;
   if (blend.BlendOp != 0 || blend.AlphaFormat != 0 || w != sw || h != sh) return false;
   Clipped c;
   if (!Clip(sides, x, y, w, h, sx, sy, c)) return true;
   Surface& d = *sides.dst;
-  NewTags(d, c.Area());
-  std::uint32_t* dp = ForWrite(d, c.Area());
-  const std::uint32_t* sp = Pixels(*c.from);
+  std::uint32_t* dp = PixelsToChange(d);
+  const std::uint32_t* sp = c.from->pixels.get();
   for (i64 row = 0; row < c.h; ++row) {
     BlendRow(dp + (c.dy + row) * d.width + c.dx, sp + (c.sy + row) * c.from->width + c.sx,
              static_cast<std::size_t>(c.w), blend.SourceConstantAlpha);
@@ -1545,7 +981,7 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 }
 
 bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
-  Settle();
+  DrawDeferredAnd();
   Table& t = Objects();
   Object* ctx = nullptr;
   Surface* s = SurfaceOf(dc, &ctx);
@@ -1565,9 +1001,7 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const i64 x1 = std::min(r, i64{s->width} - 1);
   const i64 y0 = std::max(tp, i64{0});
   const i64 y1 = std::min(b, i64{s->height} - 1);
-  const Rect area{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-  NewTags(*s, area);
-  std::uint32_t* const pixels = ForWrite(*s, area);
+  std::uint32_t* const pixels = PixelsToChange(*s);
   const std::uint32_t ink = s->mono ? MonoOf(pixel) : pixel;
   const auto plot = [s, pixels, ink](i64 px, i64 py) { pixels[py * s->width + px] = ink; };
   for (const i64 row : {tp, b}) {
@@ -1582,42 +1016,28 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
 }
 
 HBITMAP CurrentBitmap(HDC dc) {
-  Settle();
+  DrawDeferredAnd();
   Object* d = Objects().Find(dc, Kind::Context);
   return d != nullptr ? d->bitmap : 0;
 }
 
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
-  Settle();
+  DrawDeferredAnd();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr || o->surface.mono) return nullptr;
   Surface& s = o->surface;
-  if (s.shows != nullptr) MakeReal(s);
-  Pixels(s);  // what waits is copied in: the pixels handed out are always current
-  s.exposed = true;
   if (width != nullptr) *width = s.width;
   if (height != nullptr) *height = s.height;
-  return s.pixels.data();
-}
-
-const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height,
-                               platform::FrameChanges* changes) {
-  Settle();
-  Object* o = Objects().Find(bmp, Kind::Bitmap);
-  if (o == nullptr || o->surface.mono) return nullptr;
-  if (width != nullptr) *width = o->surface.width;
-  if (height != nullptr) *height = o->surface.height;
-  if (changes != nullptr) ReportChanges(o->surface, *changes);
-  return Pixels(o->surface);
+  return s.pixels.get();
 }
 
 std::int64_t PixelAt(HBITMAP bmp, int x, int y) {
-  Settle();
+  DrawDeferredAnd();
   Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr) return -1;
   const Surface& s = o->surface;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return -1;
-  const std::uint32_t p = Pixels(s)[static_cast<std::size_t>(y) * s.width + x];
+  const std::uint32_t p = s.pixels[static_cast<std::size_t>(y) * s.width + x];
   return s.mono ? (p != 0 ? 0xFFFFFF : 0) : p;
 }
 

@@ -10,12 +10,36 @@
 // handle is refused instead of dereferenced. No call reads or writes outside a bitmap,
 // whatever its arguments: every copy is clipped to both bitmaps, and destination pixels
 // whose source would lie outside the source bitmap are left unchanged.
+//
+// How one frame flows, and who owns which buffer:
+//  1. The wall. The game owns the wall bitmap (a CWallBMP), loaded once from its BMP
+//     bytes. Every pass the game tiles it over the whole back buffer (one BitBlt).
+//  2. The back buffer. The game (game/, backDC) owns it: 640 x 480. Over the wall it
+//     draws the board's canvas (a bitmap the board owns), the items, boxes, digits and
+//     gauges, the hammer and the popups: plain copies, masked sprites (a SRCAND of the
+//     mask followed by a SRCPAINT of the picture, drawn here in one pass), stretches
+//     and alpha blends.
+//  3. The window surface. services/window.cpp owns it: the 640 x 480 bitmap behind the
+//     window's GetDC. At the end of a pass the game copies the back buffer onto it
+//     whole, and ReleaseDC hands its pixels (ColourBits) to platform::Present.
+//  4. The present. The backend reads those pixels, at the latest until the next pass
+//     draws (a paused window shows them again): headless fingerprints them or keeps a copy for pictures; the SDL
+//     window either uploads them into a texture or compares them with its own copy of
+//     the last frame it sent and upscales only what changed into the window's shared
+//     memory (sdl/present.cpp); the browser page converts them for its canvas.
+//
+// Every bitmap's pixels are its own as far as any caller can tell, and every draw
+// writes them at once. Underneath, one rule saves the whole-frame copy of step 3 (and
+// of the full-screen title picture): a copy of a whole bitmap onto another of the same
+// size and format shares the buffer instead (copy on write, see Surface in gdi.cpp).
+// So the window surface holds the back buffer's buffer until the next pass tiles the
+// wall, which then goes into a buffer of the back buffer's own. Nothing else is deferred,
+// except the SRCAND of a masked draw, which waits for its SRCPAINT within one call
+// sequence and is drawn by any other call first.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#include "platform/raster/frame_changes.h"
 
 namespace gdi {
 
@@ -109,15 +133,9 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom);
 // The bitmap selected into dc, or 0.
 HBITMAP CurrentBitmap(HDC dc);
 // Colour bitmap pixels (0x00RRGGBB, rows top to bottom), or null for a bad or
-// monochrome bitmap. The pointer lives until the bitmap is freed, and the pixels it
-// shows are always current; the bitmap's draws then take the plain path.
+// monochrome bitmap. The pixels stay there, unchanged, until the bitmap is next drawn
+// into or freed; ask again after that.
 const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height);
-// The same pixels for presenting them at once, without pinning them: valid only until
-// the next raster call. They may be those of another bitmap that this one was last
-// filled from whole. With `changes`: this frame's number, and where it may differ from
-// the frame the last such call on this bitmap reported.
-const std::uint32_t* ShownBits(HBITMAP bmp, int* width, int* height,
-                               platform::FrameChanges* changes = nullptr);
 // One pixel as 0x00RRGGBB (monochrome: 0xFFFFFF for 1, 0 for 0); -1 outside or bad.
 std::int64_t PixelAt(HBITMAP bmp, int x, int y);
 // How many bitmaps, pens and contexts are alive: for leak tests.

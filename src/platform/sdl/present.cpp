@@ -30,23 +30,14 @@ Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH) {
 
 namespace {
 
-// The columns [first, end) where one frame row differs from what `was` shows of it, read
-// every `step` pixels; first == end when nothing does.
+// The columns [first, end) where one frame row differs from the same row of the last
+// frame; first == end when none does.
 struct Columns {
   int first = 0;
   int end = 0;
 };
 
-Columns ChangedColumns(const std::uint32_t* now, const std::uint32_t* was, int width, int step) {
-  const auto at = [was, step](int x) { return was[static_cast<size_t>(x) * step]; };
-  if (step != 1) {
-    int first = 0;
-    while (first < width && now[first] == at(first)) ++first;
-    if (first == width) return {};
-    int end = width;
-    while (now[end - 1] == at(end - 1)) --end;
-    return {first, end};
-  }
+Columns ChangedColumns(const std::uint32_t* now, const std::uint32_t* was, int width) {
   if (std::memcmp(now, was, static_cast<size_t>(width) * sizeof(std::uint32_t)) == 0) return {};
   // Whole 16-pixel blocks first, then pixel by pixel.
   constexpr int kBlock = 16;
@@ -66,38 +57,31 @@ Columns ChangedColumns(const std::uint32_t* now, const std::uint32_t* was, int w
 
 }  // namespace
 
-void ChangedAreas(const std::uint32_t* frame, int width, int height, const ShownFrame& shown,
-                  const FrameRect& within, std::vector<FrameRect>& out) {
-  const int left = std::max(0, within.x);
-  const int right = std::min(width, within.x + within.w);
-  const int bottom = std::min(height, within.y + within.h);
-  if (left >= right) return;
-  const size_t shownRow = shown.pitch * static_cast<size_t>(shown.step);
+void ChangedAreas(const std::uint32_t* frame, const std::uint32_t* last, int width, int height,
+                  std::vector<SDL_Rect>& out) {
   const auto columns = [&](int y) {
-    Columns c = ChangedColumns(frame + static_cast<size_t>(y) * width + left,
-                               shown.pixels + y * shownRow + static_cast<size_t>(left) * shown.step,
-                               right - left, shown.step);
-    return Columns{c.first + left, c.end + left};
+    const size_t at = static_cast<size_t>(y) * width;
+    return ChangedColumns(frame + at, last + at, width);
   };
-  int y = std::max(0, within.y);
-  while (y < bottom) {
+  int y = 0;
+  while (y < height) {
     Columns c = columns(y);
     if (c.first == c.end) {
       ++y;
       continue;
     }
-    FrameRect area{c.first, y, 0, 0};
+    SDL_Rect area{c.first, y, 0, 0};
     int end = c.end;
-    int last = y;
-    for (++y; y < bottom && y - last - 1 <= kMergeGap; ++y) {
+    int lastChanged = y;
+    for (++y; y < height && y - lastChanged - 1 <= kMergeGap; ++y) {
       c = columns(y);
       if (c.first == c.end) continue;
       area.x = std::min(area.x, c.first);
       end = std::max(end, c.end);
-      last = y;
+      lastChanged = y;
     }
     area.w = end - area.x;
-    area.h = last + 1 - area.y;
+    area.h = lastChanged + 1 - area.y;
     out.push_back(area);
   }
 }
@@ -125,7 +109,7 @@ void Widen(const std::uint32_t* row, int n, int s, std::uint32_t* out) {
 
 }  // namespace
 
-void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
+void UpscaleInto(const std::uint32_t* src, int srcPitch, const SDL_Rect& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
                  std::vector<std::uint32_t>& rowScratch) {
   const int s = p.scale;
@@ -198,8 +182,7 @@ class RendererPresenter : public Presenter {
     SDL_DestroyRenderer(renderer_);
   }
 
-  void Present(const std::uint32_t* pixels, int width, int height,
-               const FrameChanges*) override {
+  void Present(const std::uint32_t* pixels, int width, int height) override {
     if (!texture_ || width != textureW_ || height != textureH_) {
       if (texture_) SDL_DestroyTexture(texture_);
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
@@ -273,11 +256,11 @@ class RendererPresenter : public Presenter {
 };
 
 // The window surface: SDL hands us the window's pixels (an XShm image under X11); we
-// upscale into it what changed and push only that to the server. The black bars are
-// drawn once each time the surface is made anew (new size, fullscreen). In the usual
-// case (the surface has the frame's pixel format and the whole frame lands inside it)
-// the surface itself is what a new frame is compared with; otherwise a copy of the last
-// frame is kept for that.
+// upscale into it what changed and push only that to the server. What changed is found
+// by comparing the new frame with a copy of the last one, kept here: the wall and the
+// board stay the same from one pass to the next, so little is scaled and sent, and
+// nothing at all for a frame like the last. The black bars are drawn once each time
+// the surface is made anew (new size, fullscreen).
 class SurfacePresenter : public Presenter {
  public:
   explicit SurfacePresenter(SDL_Window* window, const std::string& why) : window_(window) {
@@ -291,10 +274,7 @@ class SurfacePresenter : public Presenter {
     return SDL_GetWindowSurface(window_) != nullptr;
   }
 
-  void Present(const std::uint32_t* pixels, int width, int height,
-               const FrameChanges* changes) override {
-    // The frame number the surface holds, once this one is drawn whole.
-    const std::uint64_t previous = std::exchange(shownFrame_, 0);
+  void Present(const std::uint32_t* pixels, int width, int height) override {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
     if (surface != surface_ || surface->w != surfaceW_ || surface->h != surfaceH_ ||
@@ -305,32 +285,16 @@ class SurfacePresenter : public Presenter {
       redrawAll_ = true;  // nothing was drawn: all of it next time
       return;
     }
-    // Only what changed since the last frame is scaled and sent to the server: most of
-    // a frame (the wall, the board) stays the same from one pass to the next. Where the
-    // frame comes with its changes against the one the surface holds, only those
-    // places are compared.
     const Placement& p = place_;
     areas_.clear();
     if (redrawAll_) {
       areas_.push_back({0, 0, width, height});
     } else {
-      const auto* origin = static_cast<const std::uint8_t*>(surface->pixels) +
-                           static_cast<size_t>(p.top) * surface->pitch + p.left * 4;
-      const ShownFrame shown =
-          direct_ ? ShownFrame{reinterpret_cast<const std::uint32_t*>(origin),
-                               static_cast<size_t>(surface->pitch / 4), p.scale}
-                  : ShownFrame{kept_.data(), static_cast<size_t>(width), 1};
-      if (changes && changes->since != 0 && changes->since == previous) {
-        for (const FrameRect& within : changes->areas) {
-          ChangedAreas(pixels, width, height, shown, within, areas_);
-        }
-      } else {
-        ChangedAreas(pixels, width, height, shown, {0, 0, width, height}, areas_);
-      }
+      ChangedAreas(pixels, last_.data(), width, height, areas_);
     }
     rects_.clear();
     const SDL_Rect all{0, 0, surface->w, surface->h};
-    for (const FrameRect& area : areas_) {
+    for (const SDL_Rect& area : areas_) {
       SDL_Rect onScreen{p.left + area.x * p.scale, p.top + area.y * p.scale, area.w * p.scale,
                         area.h * p.scale};
       if (surface->format->format == SDL_PIXELFORMAT_RGB888) {
@@ -339,7 +303,7 @@ class SurfacePresenter : public Presenter {
       } else {
         BlitConverted(pixels, width, height, area, surface, onScreen);
       }
-      if (!direct_) Keep(pixels, width, area);
+      Keep(pixels, width, area);
       SDL_Rect visible;
       if (SDL_IntersectRect(&onScreen, &all, &visible)) rects_.push_back(visible);
     }
@@ -350,7 +314,6 @@ class SurfacePresenter : public Presenter {
       SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
     }
     redrawAll_ = false;
-    if (changes) shownFrame_ = changes->frame;
   }
 
   // SDL may hand out a new surface of the old size at the old address (fullscreen on
@@ -375,12 +338,12 @@ class SurfacePresenter : public Presenter {
  private:
   // Displays whose pixels are not 0x00RRGGBB (16-bit, 32-bit with alpha): SDL converts
   // and scales. Rare, so its generic blitter is good enough.
-  void BlitConverted(const std::uint32_t* pixels, int width, int height, const FrameRect& area,
+  void BlitConverted(const std::uint32_t* pixels, int width, int height, const SDL_Rect& area,
                      SDL_Surface* surface, SDL_Rect onScreen) {
     SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
         const_cast<std::uint32_t*>(pixels), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
     if (!frame) return;
-    SDL_Rect from{area.x, area.y, area.w, area.h};
+    SDL_Rect from = area;
     SDL_BlitScaled(frame, &from, surface, &onScreen);
     SDL_FreeSurface(frame);
   }
@@ -395,23 +358,15 @@ class SurfacePresenter : public Presenter {
     frameH_ = height;
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
     place_ = PlaceFrame(surface->w, surface->h, width, height);
-    direct_ = surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->pitch % 4 == 0 &&
-              place_.left >= 0 && place_.top >= 0 &&
-              place_.left + width * place_.scale <= surface->w &&
-              place_.top + height * place_.scale <= surface->h;
-    if (direct_) {
-      std::vector<std::uint32_t>().swap(kept_);
-    } else {
-      kept_.assign(static_cast<size_t>(width) * height, 0);
-    }
+    last_.assign(static_cast<size_t>(width) * height, 0);
     redrawAll_ = true;
   }
 
   // The kept copy of the last frame takes in one area of the new one.
-  void Keep(const std::uint32_t* pixels, int width, const FrameRect& area) {
+  void Keep(const std::uint32_t* pixels, int width, const SDL_Rect& area) {
     for (int y = area.y; y < area.y + area.h; ++y) {
       const size_t at = static_cast<size_t>(y) * width + area.x;
-      std::memcpy(kept_.data() + at, pixels + at, static_cast<size_t>(area.w) * sizeof(std::uint32_t));
+      std::memcpy(last_.data() + at, pixels + at, static_cast<size_t>(area.w) * sizeof(std::uint32_t));
     }
   }
 
@@ -422,12 +377,10 @@ class SurfacePresenter : public Presenter {
   int frameW_ = 0;
   int frameH_ = 0;
   Placement place_;
-  bool direct_ = false;     // the surface holds the last frame whole, in our format
-  bool redrawAll_ = true;   // the surface does not hold the last frame (new, lock failed)
-  std::vector<std::uint32_t> kept_;  // the last frame, when the surface cannot stand for it
-  std::uint64_t shownFrame_ = 0;     // the number of the frame drawn last, when it had one
-  std::vector<FrameRect> areas_;
-  std::vector<SDL_Rect> rects_;
+  bool redrawAll_ = true;           // the surface does not hold the last frame (new, lock failed)
+  std::vector<std::uint32_t> last_;  // the frame the surface shows, as it was presented
+  std::vector<SDL_Rect> areas_;     // where this frame differs from it, in frame pixels
+  std::vector<SDL_Rect> rects_;     // the same on the surface, for the server
   std::vector<std::uint32_t> rowScratch_;
 };
 

@@ -25,26 +25,17 @@ struct Placement {
 // The largest whole scale (at least 1) at which a frame of frameW x frameH fits into
 // an outputW x outputH area, centred (negative offsets when it does not fit at 1).
 Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH);
-// The picture as last drawn, where ChangedAreas compares a new frame with it: frame pixel
-// (x, y) was drawn at pixels[y * step * pitch + x * step]. Either a kept copy of the last
-// frame (step 1, pitch its width) or the window surface itself, which holds the frame
-// scaled by step and is read at the top-left pixel of each block.
-struct ShownFrame {
-  const std::uint32_t* pixels = nullptr;
-  std::size_t pitch = 0;  // in pixels
-  int step = 1;
-};
-// Appends to `out` where `frame` (width x height, 4 bytes a pixel) differs from `shown`
-// inside `within`: runs of changed rows, with at most kMergeGap unchanged rows inside
-// one, each narrowed to the columns that changed.
+// Appends to `out` where `frame` differs from `last` (both width x height, 4 bytes a
+// pixel, rows one after the other), in frame pixels: runs of changed rows, with at most
+// kMergeGap unchanged rows inside one, each narrowed to the columns that changed.
 constexpr int kMergeGap = 8;
-void ChangedAreas(const std::uint32_t* frame, int width, int height, const ShownFrame& shown,
-                  const FrameRect& within, std::vector<FrameRect>& out);
-// Writes the `area` of src (srcPitch bytes a row) into dst (dstW x dstH, dstPitch bytes
-// a row) as the frame lands there by p: scaled by p.scale, the frame's top-left at
-// (p.left, p.top); parts outside dst are clipped. Each source row is widened once and
-// copied scale - 1 times.
-void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameRect& area,
+void ChangedAreas(const std::uint32_t* frame, const std::uint32_t* last, int width, int height,
+                  std::vector<SDL_Rect>& out);
+// Writes the `area` of src (srcPitch bytes a row; in frame pixels) into dst (dstW x
+// dstH, dstPitch bytes a row) as the frame lands there by p: scaled by p.scale, the
+// frame's top-left at (p.left, p.top); parts outside dst are clipped. Each source row
+// is widened once and copied scale - 1 times.
+void UpscaleInto(const std::uint32_t* src, int srcPitch, const SDL_Rect& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
                  std::vector<std::uint32_t>& rowScratch);
 
@@ -52,10 +43,8 @@ class Presenter {
  public:
   virtual ~Presenter() = default;
   // Shows a width x height frame of 0x00RRGGBB pixels scaled by a whole factor, centred
-  // between black bars; called again after the window changed size. `changes` (may be
-  // null) says where it can differ from the frame presented before.
-  virtual void Present(const std::uint32_t* pixels, int width, int height,
-                       const FrameChanges* changes) = 0;
+  // between black bars; called again after the window changed size.
+  virtual void Present(const std::uint32_t* pixels, int width, int height) = 0;
   // A point in window coordinates (as SDL reports the pointer) in frame pixels.
   virtual void WindowToFrame(int wx, int wy, int& x, int& y) = 0;
   // A mouse event's position in frame pixels.

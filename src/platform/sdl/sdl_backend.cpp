@@ -41,8 +41,7 @@ class SdlBackend : public Backend {
   bool PointerButton() override;
   void SetCursorVisible(bool visible) override;
   void ShowMessageBox(const char* caption, const char* text) override;
-  void Present(const std::uint32_t* pixels, int width, int height,
-               const FrameChanges* changes) override;
+  void Present(const std::uint32_t* pixels, int width, int height) override;
   void PlayWave(int index, const std::uint8_t* image, std::size_t size) override;
   void Music(MusicCommand command, const std::string& path) override;
 
@@ -297,12 +296,12 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   audio_->SetPaused(false);
   SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
   pressLatched_ = false;
-  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_, nullptr);
+  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ShowPausedPicture() {
   if (!pausedPicture_.empty()) {
-    presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_, nullptr);
+    presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_);
   }
 }
 
@@ -353,12 +352,11 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
   SDL_FlushEvent(SDL_WINDOWEVENT);
 }
 
-void SdlBackend::Present(const std::uint32_t* pixels, int width, int height,
-                         const FrameChanges* changes) {
+void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
   lastPixels_ = pixels;
   lastWidth_ = width;
   lastHeight_ = height;
-  presenter_->Present(pixels, width, height, changes);
+  presenter_->Present(pixels, width, height);
 }
 
 void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {

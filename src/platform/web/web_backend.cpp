@@ -82,8 +82,7 @@ class WebBackend : public Backend {
   bool PointerButton() override { return tonkalo_page_button() != 0; }
   void SetCursorVisible(bool visible) override { tonkalo_page_cursor(visible ? 1 : 0); }
   void ShowMessageBox(const char* caption, const char* text) override;
-  void Present(const std::uint32_t* pixels, int width, int height,
-               const FrameChanges* changes) override;
+  void Present(const std::uint32_t* pixels, int width, int height) override;
   void PlayWave(int index, const std::uint8_t* image, std::size_t size) override;
   void Music(MusicCommand command, const std::string& path) override;
   RecordState ReadRecord(std::int32_t& value) override;
@@ -191,8 +190,7 @@ void WebBackend::ShowMessageBox(const char* caption, const char* text) {
 
 // Real time shows every frame as it comes. A scripted run shows only some of them, so it
 // keeps the last one as it came and converts it when it is shown.
-void WebBackend::Present(const std::uint32_t* pixels, int width, int height,
-                         const FrameChanges*) {
+void WebBackend::Present(const std::uint32_t* pixels, int width, int height) {
   if (realInput_) {
     Show(pixels, width, height);
     return;
