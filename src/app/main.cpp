@@ -30,6 +30,8 @@ void AnchorPaths(platform::Options& options) {
   };
   anchor(options.script);
   anchor(options.trace);
+  anchor(options.saveReplay);
+  anchor(options.replay);
   for (platform::Options::Shot& shot : options.shots) anchor(shot.file);
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/cli/options.h"
 #include "platform/files/files.h"
+#include "platform/files/replay.h"
 
 namespace platform {
 
@@ -70,6 +71,10 @@ std::string UsageText() {
          "                     folder when it holds BMP/, else the installed data)\n"
          "  --present PATH     how the window shows frames: auto (default: the GPU where\n"
          "                     there is one, else the window surface), gpu or surface\n"
+         "  --record FILE      save a replay of this game in FILE\n"
+         "  --replay FILE      play back a game saved with --record (at its pace in the\n"
+         "                     window; with --headless and --trace, its events again);\n"
+         "                     the record is left alone\n"
          "  --verbose          say on standard error what start-up decided\n"
          "  --version          print the version and exit\n"
          "  -h, --help         show this text and exit\n"
@@ -133,7 +138,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     const bool takesValue = name == "--tick" || name == "--scale" || name == "--volume" ||
                             name == "--start-tick" || name == "--frames" ||
                             name == "--script" || name == "--trace" || name == "--shot" ||
-                            name == "--data-dir" || name == "--present";
+                            name == "--data-dir" || name == "--present" ||
+                            name == "--record" || name == "--replay";
     if (!isFlag && !takesValue) {
       if (arg.rfind("-", 0) == 0) {
         error = "unknown option '" + arg + "' (see --help)";
@@ -218,6 +224,20 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         return false;
       }
       options.trace = value;
+    } else if (name == "--record") {
+      if (value.empty()) {
+        error = "--record wants a file name";
+        return false;
+      }
+      options.saveReplay = value;
+    } else if (name == "--replay") {
+      if (value.empty()) {
+        error = "--replay wants a file name";
+        return false;
+      }
+      ReplayFile replay;
+      if (!ReadReplay(value, replay, error)) return false;
+      options.replay = value;
     } else if (name == "--shot") {
       size_t colon = value.find(':');
       long long pass = 0;
@@ -252,6 +272,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
   }
   if (options.autoplay && !options.script.empty()) {
     error = "--autoplay and --script both drive the input; choose one";
+    return false;
+  }
+  if (!options.replay.empty() && (options.autoplay || !options.script.empty())) {
+    error = "--replay drives the input itself; it takes no --script or --autoplay";
     return false;
   }
   out = options;

@@ -30,6 +30,8 @@ struct Options {
   long long frames = -1;       // -1: run until the window is closed
   std::string script;          // headless input script
   std::string trace;           // JSON-lines event trace
+  std::string saveReplay;      // --record: where the replay of this run goes
+  std::string replay;          // --replay: the recorded run to play back
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads

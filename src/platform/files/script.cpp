@@ -1,5 +1,5 @@
-// Input scripts: "P move X Y", "P down", "P up", "P close", one a line; '#' starts a
-// comment, blank lines are skipped. Anything else stops start-up with the file and line.
+// Input scripts: "P move X Y", "P down", "P up", "P close" and the window's other
+// messages (files.h), one a line; '#' starts a comment, blank lines are skipped. Anything else stops start-up with the file and line.
 // The file is read whole; a folder, a pipe or a device is refused.
 #include <cerrno>
 #include <cstdlib>
@@ -23,6 +23,46 @@ bool ToInteger(const std::string& word, long long low, long long high, long long
   long long value = std::strtoll(word.c_str(), &end, 10);
   if (errno != 0 || *end != '\0' || value < low || value > high) return false;
   out = value;
+  return true;
+}
+
+// The commands beyond a player's hand (see ScriptCommand); false with `error` set when
+// `w` names one of them wrongly, and also when it names none (`error` then empty).
+bool ParseWindowCommand(const std::vector<std::string>& w, ScriptCommand& command,
+                        std::string& error) {
+  const std::string& verb = w[1];
+  long long a = 0;
+  long long b = 0;
+  if (verb == "click" || verb == "double-click" || verb == "size") {
+    if (w.size() != 4 || !ToInteger(w[2], -100000, 100000, a) ||
+        !ToInteger(w[3], -100000, 100000, b)) {
+      error = "'" + verb + "' wants two whole numbers and nothing more";
+      return false;
+    }
+    command.kind = verb == "click"          ? ScriptCommand::Click
+                   : verb == "double-click" ? ScriptCommand::DoubleClick
+                                            : ScriptCommand::Size;
+  } else if (verb == "button") {
+    if (w.size() != 3 || !ToInteger(w[2], 0, 1, a)) {
+      error = "'button' wants 1 (down) or 0 (up) and nothing more";
+      return false;
+    }
+    command.kind = ScriptCommand::Button;
+  } else if (verb == "tick") {
+    if (w.size() != 3 || !ToInteger(w[2], 0, 4294967295LL, a)) {
+      error = "'tick' wants a whole number from 0 to 4294967295 and nothing more";
+      return false;
+    }
+    command.kind = ScriptCommand::Tick;
+    command.tick = static_cast<std::uint32_t>(a);
+  } else if (verb == "music-end" && w.size() == 2) {
+    command.kind = ScriptCommand::MusicEnd;
+  } else {
+    error = verb == "music-end" ? "'music-end' takes nothing after it" : "";
+    return false;
+  }
+  command.x = static_cast<int>(a);
+  command.y = static_cast<int>(b);
   return true;
 }
 
@@ -67,11 +107,15 @@ bool ParseScript(const std::string& text, const std::string& path,
       command.kind = ScriptCommand::Up;
     } else if (verb == "close") {
       command.kind = ScriptCommand::Close;
-    } else {
-      error = where + "unknown command '" + verb + "' (move, down, up or close)";
+    } else if (std::string problem; verb.empty() || !ParseWindowCommand(w, command, problem)) {
+      error = where + (problem.empty() ? "unknown command '" + verb +
+                                             "' (move, down, up, close, button, click, "
+                                             "double-click, size, music-end or tick)"
+                                       : problem);
       return false;
     }
-    if (command.kind != ScriptCommand::Move && w.size() != 2) {
+    if (command.kind <= ScriptCommand::Close && command.kind != ScriptCommand::Move &&
+        w.size() != 2) {
       error = where + "'" + verb + "' takes nothing after it";
       return false;
     }
