@@ -376,7 +376,9 @@ bool Init(const Options& options, std::string& error) {
   if (options.headless) {
     s.backend = MakeHeadlessBackend(s.options);
   } else {
-    s.backend = MakeWindowBackend(s.options, !s.scripted, error);
+    // A replay shows and sounds as a game played there does, at its pace; its input is
+    // the file's alone (PeekMessage keeps only the window's close).
+    s.backend = MakeWindowBackend(s.options, !s.scripted || s.replaying, error);
     if (!s.backend) {
       s = State();
       return false;
@@ -592,6 +594,11 @@ void Music(MusicCommand command, const char* path) {
 }
 
 long long CurrentPass() { return S().pass; }
+
+std::string RecordedReplay() {
+  State& s = S();
+  return s.recorder ? s.recorder->SoFar(s.pass) : std::string();
+}
 
 PassTiming TimedPasses() { return S().timing; }
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/core/backend.h"
 #include "platform/files/replay.h"
@@ -139,6 +140,16 @@ void ReplayWriter::HighScore(RecordState state, std::int32_t value) {
   const std::string head = ReplayHeader(tickMs_, state, value) + "\n" + early_;
   std::fwrite(head.data(), 1, head.size(), file_);
   std::string().swap(early_);
+}
+
+std::string ReplayWriter::SoFar(long long pass) {
+  if (!file_) return std::string();
+  std::fflush(file_);
+  std::vector<std::uint8_t> bytes;
+  ReadWholeFile(path_.c_str(), std::size_t{1} << 30, bytes);
+  std::string text(bytes.begin(), bytes.end());
+  if (!headerWritten_) text = ReplayHeader(tickMs_, RecordState::Absent, 0) + "\n" + early_;
+  return text + std::to_string(pass) + " close\n";
 }
 
 bool ReplayWriter::Finish(std::string& error) {

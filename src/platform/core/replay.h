@@ -55,6 +55,8 @@ class ReplayWriter {
   void Received(long long pass, const Message& message);
   // The record as start-up read it; only the first reading counts.
   void HighScore(RecordState state, std::int32_t value);
+  // The replay so far, ending with a close in `pass`, as if the window closed now.
+  std::string SoFar(long long pass);
   // Writes what is left; false with a one-line reason when the file is incomplete.
   bool Finish(std::string& error);
 
@@ -71,5 +73,9 @@ class ReplayWriter {
   bool headerWritten_ = false;
   std::string early_;  // lines before the record was read, which the header must precede
 };
+
+// The replay being recorded (--record) as if the window closed in this pass: for the
+// page, which offers it for download while the game goes on. Empty when not recording.
+std::string RecordedReplay();
 
 }  // namespace platform
