@@ -21,8 +21,7 @@ bool TickModel::Expect(long long pass, std::uint32_t& tick) const {
 }
 
 void TickModel::Observe(long long pass, std::uint32_t tick) {
-  std::uint32_t expected = 0;
-  if (!Expect(pass, expected)) {
+  if (!known_) {
     Restart(pass, tick);
     return;
   }
@@ -35,15 +34,15 @@ void TickModel::Observe(long long pass, std::uint32_t tick) {
     high_ = high;
     return;
   }
-  // A wake-up a millisecond late now and then leaves the grid where it was; more often,
-  // or further off, the grid has moved.
-  const std::uint32_t off = tick - expected;
-  const bool near = off == 0 || off == 1 || off == 0xFFFFFFFFu;
-  if (near && (lastStray_ < 0 || pass - lastStray_ > 8)) {
-    lastStray_ = pass;
+  // A pass that woke late now and then leaves the grid where it was (the next wakes on
+  // it again); three off the grid within a few passes mean it has moved (a pause, a slow
+  // pass that missed a tick, a clock set).
+  if (strays_[1] >= 0 && pass - strays_[1] <= 8) {
+    Restart(pass, tick);
     return;
   }
-  Restart(pass, tick);
+  strays_[1] = strays_[0];
+  strays_[0] = pass;
 }
 
 void TickModel::Restart(long long pass, std::uint32_t tick) {
@@ -52,7 +51,8 @@ void TickModel::Restart(long long pass, std::uint32_t tick) {
   baseTick_ = tick;
   low_ = -1.0;
   high_ = 1.0;
-  lastStray_ = -1;
+  strays_[0] = -1;
+  strays_[1] = -1;
 }
 
 // --- the recorder ---

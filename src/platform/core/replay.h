@@ -35,7 +35,8 @@ class TickModel {
   // for an offset o in [low_, high_).
   double low_ = -1.0;
   double high_ = 1.0;
-  long long lastStray_ = -1;  // the last reading taken for a late wake-up
+  // The last two passes whose readings were left off the grid as late wake-ups.
+  long long strays_[2] = {-1, -1};
 };
 
 // Writes the replay of the run as it goes (files/replay.h): the pass of every change to
