@@ -87,7 +87,8 @@ Backend& B() {
 void HoldPassTick(const std::uint32_t* given) {
   State& s = S();
   if (s.replaying) {
-    std::uint32_t tick = s.options.startTick;
+    // Pass 0 always has its reading in the file (ReadReplay checks it).
+    std::uint32_t tick = 0;
     if (given) {
       tick = *given;
     } else {
@@ -155,8 +156,9 @@ void BeginPass() {
 }
 
 // How long a pass of a replay in the window sleeps, so that it keeps the recorded pace:
-// until the tick boundary nearest to the next pass's recorded reading, and never more
-// than a few seconds (a recorded clock may jump).
+// until the tick boundary where the next pass's recorded reading falls (a recorded pass
+// that missed a tick misses it again), and never more than a few seconds (a recorded
+// clock may jump).
 std::uint32_t ReplayPace(std::uint32_t ms) {
   State& s = S();
   std::uint32_t next = 0;
