@@ -31,6 +31,8 @@ void AnchorPaths(platform::Options& options) {
     if (!path.empty()) path = std::filesystem::absolute(path).string();
   };
   anchor(options.trace);
+  anchor(options.saveReplay);
+  anchor(options.replay);
   for (platform::Options::Shot& shot : options.shots) anchor(shot.file);
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/cli/options.h"
+#include "platform/files/replay.h"
 
 namespace platform {
 
@@ -96,6 +97,13 @@ bool SetScript(Options& o, const Value& v, std::string& error) {
   return true;
 }
 
+bool SetReplay(Options& o, const Value& v, std::string& error) {
+  ReplayFile replay;
+  if (!ReadReplay(v.text, replay, error)) return false;
+  o.replay = v.text;
+  return true;
+}
+
 // One row per option, in the order --help lists them.
 const OptionRow kOptions[] = {
     {"--scale", nullptr, "N", Kind::Whole, 1, 16, nullptr, Group::Playing,
@@ -131,6 +139,12 @@ const OptionRow kOptions[] = {
      "how the window shows each picture: gpu (through the graphics card), surface (drawn "
      "by the game itself) or auto",
      "auto, the graphics card where there is one", SetPresent},
+    {"--record", nullptr, "FILE", Kind::Text, 0, 0, nullptr, Group::Playing,
+     "save a replay of this game in FILE", nullptr,
+     [](Options& o, const Value& v, std::string&) { o.saveReplay = v.text; return true; }},
+    {"--replay", nullptr, "FILE", Kind::Text, 0, 0, nullptr, Group::Playing,
+     "play back a game saved with --record: at its pace in the window, or with --headless "
+     "and --trace its events again; the high score is left alone", nullptr, SetReplay},
     {"--verbose", nullptr, nullptr, Kind::Flag, 0, 0, nullptr, Group::Playing,
      "say on standard error what start-up chose: the data folder, the high score's file, "
      "the video and sound drivers", nullptr,
@@ -401,6 +415,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
   }
   if (options.autoplay && !options.scriptFile.empty()) {
     error = "--autoplay and --script both drive the input; choose one";
+    return false;
+  }
+  if (!options.replay.empty() && (options.autoplay || !options.scriptFile.empty())) {
+    error = "--replay drives the input itself; it takes no --script or --autoplay";
     return false;
   }
   out = std::move(options);

@@ -33,6 +33,8 @@ struct Options {
   std::string scriptFile;      // --script: the input replaces the mouse
   std::vector<ScriptCommand> script;  // its commands in pass order, read while parsing
   std::string trace;           // JSON-lines event trace
+  std::string saveReplay;      // --record: where the replay of this run goes
+  std::string replay;          // --replay: the recorded run to play back
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads

@@ -20,6 +20,8 @@
 
 #include "platform/core/backend.h"
 #include "platform/core/platform.h"
+#include "platform/core/replay.h"
+#include "platform/files/replay.h"
 
 namespace platform {
 
@@ -53,6 +55,25 @@ struct State {
   // directory, is never made again when it has gone.
   bool makeRecordFolder = false;
   bool outputLost = false;     // a shot or the trace could not be written
+  // What a script's "tick" line adds to the backend's clock from its pass on.
+  std::uint32_t clockShift = 0;
+  // While recording or replaying, the clock is read once a pass: this is the reading.
+  bool passTickHeld = false;
+  std::uint32_t passTick = 0;
+  // --record: the replay being written, and the pointer and button as this pass first
+  // read them.
+  std::unique_ptr<ReplayWriter> recorder;
+  long long pointerPass = -1;
+  int pointerX = 0;
+  int pointerY = 0;
+  long long buttonPass = -1;
+  bool buttonDown = false;
+  // --replay: the recorded run's record and the clock it read.
+  bool replaying = false;
+  RecordState replayRecord = RecordState::Read;
+  std::int32_t replayHighScore = 0;
+  bool replayDemo = false;  // the recorded run was the built-in player's
+  TickModel replayClock;
 };
 
 // Never destroyed: objects with static lifetime elsewhere may still call in while the
@@ -68,9 +89,35 @@ Backend& B() {
   return *s.backend;
 }
 
+// The clock's reading for the pass that begins now, given by a script's "tick" line
+// (`given`), by the replay, or read once from the backend while recording.
+void HoldPassTick(const std::uint32_t* given) {
+  State& s = S();
+  if (s.replaying) {
+    // Pass 0 always has its reading in the file (ReadReplay checks it).
+    std::uint32_t tick = 0;
+    if (given) {
+      tick = *given;
+    } else {
+      s.replayClock.Expect(s.pass, tick);
+    }
+    s.replayClock.Observe(s.pass, tick);
+    s.passTick = tick;
+    s.passTickHeld = true;
+    return;
+  }
+  if (given) s.clockShift = *given - B().Tick();
+  if (!s.recorder) return;
+  s.passTick = B().Tick() + s.clockShift;
+  s.passTickHeld = true;
+  s.recorder->Tick(s.pass, s.passTick);
+}
+
 // Script commands and the --frames close for the pass that begins now.
 void BeginPass() {
   State& s = S();
+  bool tickGiven = false;
+  std::uint32_t givenTick = 0;
   while (s.nextCommand < s.script.size() && s.script[s.nextCommand].pass <= s.pass) {
     const ScriptCommand& c = s.script[s.nextCommand++];
     switch (c.kind) {
@@ -88,11 +135,48 @@ void BeginPass() {
       case ScriptCommand::Close:
         s.queue.push_back({WM_CLOSE, 0, 0});
         break;
+      case ScriptCommand::Button:
+        s.input.down = c.x != 0;
+        break;
+      case ScriptCommand::Click:
+        s.queue.push_back({WM_LBUTTONDOWN, 1, PackPoint(c.x, c.y)});
+        break;
+      case ScriptCommand::DoubleClick:
+        s.queue.push_back({WM_LBUTTONDBLCLK, 1, PackPoint(c.x, c.y)});
+        break;
+      case ScriptCommand::Size:
+        s.queue.push_back({WM_SIZE, 0, PackPoint(c.x, c.y)});
+        break;
+      case ScriptCommand::MusicEnd:
+        s.queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
+        break;
+      case ScriptCommand::Tick:
+        tickGiven = true;
+        givenTick = c.tick;
+        break;
     }
   }
   if (s.options.frames >= 0 && s.pass == s.options.frames) {
     s.queue.push_back({WM_CLOSE, 0, 0});
   }
+  HoldPassTick(tickGiven ? &givenTick : nullptr);
+}
+
+// How long a pass of a replay in the window sleeps, so that it keeps the recorded pace:
+// until the tick boundary where the next pass's recorded reading falls (a recorded pass
+// that missed a tick misses it again), and never more than a few seconds (a recorded
+// clock may jump).
+std::uint32_t ReplayPace(std::uint32_t ms) {
+  State& s = S();
+  std::uint32_t next = 0;
+  if (!s.replayClock.Expect(s.pass + 1, next)) return ms;
+  for (size_t i = s.nextCommand; i < s.script.size() && s.script[i].pass == s.pass + 1; ++i) {
+    if (s.script[i].kind == ScriptCommand::Tick) next = s.script[i].tick;
+  }
+  const std::uint32_t gap = next - s.passTick;
+  const auto tick = static_cast<std::uint32_t>(s.options.tickMs);
+  if (gap <= tick || gap > 5000) return ms;
+  return std::max(ms, gap - tick + 1);
 }
 
 double Seconds(clockid_t clock) {
@@ -289,12 +373,26 @@ bool Init(Options options, std::string& error) {
     s.lastShotPass = std::max(s.lastShotPass, shot.pass);
   }
 
-  s.scripted = o.headless || !o.scriptFile.empty() || o.autoplay;
+  if (!o.replay.empty()) {
+    ReplayFile replay;
+    if (!ReadReplay(o.replay, replay, error)) return false;
+    s.script = std::move(replay.commands);
+    s.replaying = true;
+    s.replayRecord = replay.record;
+    s.replayHighScore = replay.highScore;
+    s.replayDemo = replay.demo;
+    s.replayClock = TickModel(replay.tickMs);
+    // The recorded pace, in the window too.
+    s.options.tickMs = replay.tickMs;
+  }
+  s.scripted = o.headless || !o.scriptFile.empty() || o.autoplay || s.replaying;
 
   if (o.headless) {
     s.backend = MakeHeadlessBackend(o);
   } else {
-    s.backend = MakeWindowBackend(o, !s.scripted, error);
+    // A replay shows and sounds as a game played there does, at its pace; its input is
+    // the file's alone (PeekMessage keeps only the window's close).
+    s.backend = MakeWindowBackend(o, !s.scripted || s.replaying, error);
     if (!s.backend) {
       s = State();
       return false;
@@ -310,6 +408,14 @@ bool Init(Options options, std::string& error) {
     }
     // A trace to a terminal (the browser's console is one) is read as it happens.
     std::setvbuf(s.trace, nullptr, isatty(fileno(s.trace)) ? _IOLBF : _IOFBF, 1 << 20);
+  }
+
+  if (!o.saveReplay.empty()) {
+    s.recorder = std::make_unique<ReplayWriter>();
+    if (!s.recorder->Open(o.saveReplay, s.options.tickMs, o.autoplay, error)) {
+      s = State();
+      return false;
+    }
   }
 
   s.initialised = true;
@@ -330,6 +436,13 @@ bool Shutdown() {
     }
   }
   if (s.options.timedemo) ReportTiming();
+  if (s.recorder) {
+    std::string error;
+    if (!s.recorder->Finish(error)) {
+      std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+      s.outputLost = true;
+    }
+  }
   s.backend.reset();
   if (s.trace) {
     // An error on an earlier write leaves only the stream's flag, not its errno.
@@ -347,12 +460,15 @@ bool Shutdown() {
   return complete;
 }
 
-std::uint32_t GetTickCount() { return B().Tick(); }
+std::uint32_t GetTickCount() {
+  State& s = S();
+  return s.passTickHeld ? s.passTick : B().Tick() + s.clockShift;
+}
 
 void Sleep(std::uint32_t ms) {
   State& s = S();
   TakeShots(s.pass);
-  B().SleepToBoundary(ms);
+  B().SleepToBoundary(s.replaying && !s.options.headless ? ReplayPace(ms) : ms);
   ++s.pass;
   TimePass();
   BeginPass();
@@ -360,7 +476,17 @@ void Sleep(std::uint32_t ms) {
 
 bool PeekMessage(Message& out) {
   State& s = S();
-  B().Pump(s.queue);
+  if (s.replaying) {
+    // The window still pauses and closes; what else it would say came from the
+    // recorded run.
+    std::deque<Message> pumped;
+    B().Pump(pumped);
+    for (const Message& m : pumped) {
+      if (m.message == WM_CLOSE) s.queue.push_back(m);
+    }
+  } else {
+    B().Pump(s.queue);
+  }
   if (QuitSignal() != 0 && !s.signalClosed) {
     s.signalClosed = true;
     s.queue.push_back(Message{WM_CLOSE, 0, 0});
@@ -368,16 +494,28 @@ bool PeekMessage(Message& out) {
   if (s.queue.empty()) return false;
   out = s.queue.front();
   s.queue.pop_front();
+  if (s.recorder) s.recorder->Received(s.pass, out);
   return true;
 }
 
 void GetCursorPos(int& x, int& y) {
   State& s = S();
+  if (s.recorder && s.pointerPass == s.pass) {
+    x = s.pointerX;
+    y = s.pointerY;
+    return;
+  }
   if (s.scripted) {
     x = s.input.x;
     y = s.input.y;
   } else {
     B().Pointer(x, y);
+  }
+  if (s.recorder) {
+    s.pointerPass = s.pass;
+    s.pointerX = x;
+    s.pointerY = y;
+    s.recorder->Pointer(s.pass, x, y);
   }
 }
 
@@ -391,7 +529,13 @@ void SetVirtualInput(int x, int y, bool down) {
 
 bool LeftButtonDown() {
   State& s = S();
-  return s.scripted ? s.input.down : B().PointerButton();
+  if (!s.recorder) return s.scripted ? s.input.down : B().PointerButton();
+  if (s.buttonPass != s.pass) {
+    s.buttonPass = s.pass;
+    s.buttonDown = s.scripted ? s.input.down : B().PointerButton();
+    s.recorder->Button(s.pass, s.buttonDown);
+  }
+  return s.buttonDown;
 }
 
 int ShowCursor(bool show) {
@@ -436,21 +580,38 @@ void PlayWave(int index, const std::uint8_t* image, std::size_t size) {
 }
 
 RecordState ReadRecord(std::int32_t& value) {
+  State& s = S();
   value = 0;
-  return B().ReadRecord(value);
+  RecordState state = RecordState::Absent;
+  if (s.replaying) {
+    state = s.replayRecord;
+    value = s.replayHighScore;
+  } else {
+    state = B().ReadRecord(value);
+  }
+  if (s.recorder) s.recorder->HighScore(state, value);
+  return state;
 }
 
 int EndingSignal() { return QuitSignal(); }
 
 // A demo (the built-in player) keeps its score to itself. Otherwise the store is read
 // again first: a game that runs at the same time may have saved more meanwhile, and a
-// record that has become unreadable is left alone (said by the read).
+// record that has become unreadable is left alone (said by the read). A replay writes
+// nothing but answers as the recorded run's store did, so that its trace is the same.
 RecordSave SaveRecord(std::int32_t value) {
-  if (S().options.autoplay) return RecordSave::AlreadyHeld;
+  State& s = S();
+  if (s.options.autoplay || s.replayDemo) return RecordSave::AlreadyHeld;
   std::int32_t stored = 0;
-  const RecordState state = B().ReadRecord(stored);
+  const RecordState state = s.replaying ? s.replayRecord : B().ReadRecord(stored);
+  if (s.replaying) stored = s.replayHighScore;
   if (state == RecordState::Unreadable) return RecordSave::Failed;
   if (state == RecordState::Read && stored >= value) return RecordSave::AlreadyHeld;
+  if (s.replaying) {
+    s.replayRecord = RecordState::Read;
+    s.replayHighScore = value;
+    return RecordSave::Written;
+  }
   return B().WriteRecord(value) ? RecordSave::Written : RecordSave::Failed;
 }
 
@@ -464,6 +625,11 @@ void Music(MusicCommand command, const char* path) {
 }
 
 long long CurrentPass() { return S().pass; }
+
+std::string RecordedReplay() {
+  State& s = S();
+  return s.recorder ? s.recorder->SoFar(s.pass) : std::string();
+}
 
 PassTiming TimedPasses() { return S().timing; }
 

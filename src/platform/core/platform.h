@@ -42,7 +42,8 @@ bool Shutdown();
 // then 128 + its number, as shells report a signal.
 int EndingSignal();
 
-// Milliseconds since an arbitrary start, unsigned 32-bit, wrapping.
+// Milliseconds since an arbitrary start, unsigned 32-bit, wrapping. While a run is
+// recorded or replayed it is read once a pass: every call in a pass gives that reading.
 std::uint32_t GetTickCount();
 // Sleeps at least `ms`, rounded up to the next multiple of the system tick; ends one
 // pass of the frame loop.

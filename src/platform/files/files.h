@@ -54,12 +54,18 @@ RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool make
 // The command line and the input scripts both read their numbers with it.
 bool ParseWholeNumber(const std::string& text, long long low, long long high, long long& out);
 
-// One command of an input script.
+// One command of an input script. Besides what a player's hand does (Move, Down, Up,
+// Close), a script can hold everything else a window delivers, which is what a recorded
+// game needs to replay exactly: the button as a pass samples it without a message
+// (Button, x: 1 down, 0 up), a press or double click at a point (Click, DoubleClick),
+// a resize (Size, x by y), the music's end notice (MusicEnd), and the clock's reading
+// at a pass (Tick, `tick`).
 struct ScriptCommand {
-  enum Kind { Move, Down, Up, Close } kind;
+  enum Kind { Move, Down, Up, Close, Button, Click, DoubleClick, Size, MusicEnd, Tick } kind;
   long long pass;
   int x = 0;
   int y = 0;
+  std::uint32_t tick = 0;
 };
 // Reads a script file as a stream, in pass order (lines of one pass keep their order);
 // false with "FILE:LINE: reason" on the first malformed line, or the file and why it

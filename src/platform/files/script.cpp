@@ -1,5 +1,5 @@
-// Input scripts: "P move X Y", "P down", "P up", "P close", one a line; '#' starts a
-// comment, blank lines are skipped. Anything else stops start-up with the file and line.
+// Input scripts: "P move X Y", "P down", "P up", "P close" and the window's other
+// messages (files.h), one a line; '#' starts a comment, blank lines are skipped. Anything else stops start-up with the file and line.
 // The file is read in pieces and never held whole: a long script of comments costs no
 // memory, and a word of any length is kept only as far as a message shows it. A folder,
 // a pipe or a device is refused.
@@ -78,6 +78,46 @@ class ScriptParser {
     return word.size() <= kWordShown && ParseWholeNumber(word, low, high, out);
   }
 
+  // The commands that replays add beyond a player's hand (see ScriptCommand); false
+  // with `problem` set when `w` names one of them wrongly, and also when it names none
+  // (`problem` then empty).
+  bool WindowCommand(const std::string* w, std::size_t count, ScriptCommand& command,
+                     std::string& problem) const {
+    const std::string& verb = w[1];
+    long long a = 0;
+    long long b = 0;
+    if (verb == "click" || verb == "double-click" || verb == "size") {
+      if (count != 4 || !Number(w[2], -100000, 100000, a) || !Number(w[3], -100000, 100000, b)) {
+        problem = "'" + verb + "' wants two whole numbers and nothing more";
+        return false;
+      }
+      command.kind = verb == "click"          ? ScriptCommand::Click
+                     : verb == "double-click" ? ScriptCommand::DoubleClick
+                                              : ScriptCommand::Size;
+    } else if (verb == "button") {
+      if (count != 3 || !Number(w[2], 0, 1, a)) {
+        problem = "'button' wants 1 (down) or 0 (up) and nothing more";
+        return false;
+      }
+      command.kind = ScriptCommand::Button;
+    } else if (verb == "tick") {
+      if (count != 3 || !Number(w[2], 0, 4294967295LL, a)) {
+        problem = "'tick' wants a whole number from 0 to 4294967295 and nothing more";
+        return false;
+      }
+      command.kind = ScriptCommand::Tick;
+      command.tick = static_cast<std::uint32_t>(a);
+    } else if (verb == "music-end" && count == 2) {
+      command.kind = ScriptCommand::MusicEnd;
+    } else {
+      if (verb == "music-end") problem = "'music-end' takes nothing after it";
+      return false;
+    }
+    command.x = static_cast<int>(a);
+    command.y = static_cast<int>(b);
+    return true;
+  }
+
   bool EndLine() {
     EndWord();
     ++lineNumber_;
@@ -112,8 +152,13 @@ class ScriptParser {
       command.kind = ScriptCommand::Up;
     } else if (verb == "close") {
       command.kind = ScriptCommand::Close;
+    } else if (std::string problem; WindowCommand(w, count, command, problem)) {
+      out_.push_back(command);
+      return true;
     } else {
-      error_ = where + "unknown command '" + Shown(verb) + "' (move, down, up or close)";
+      error_ = where + (problem.empty() ? "unknown command '" + Shown(verb) +
+                                              "' (move, down, up or close)"
+                                        : problem);
       return false;
     }
     if (command.kind != ScriptCommand::Move && count != 2) {

@@ -35,7 +35,7 @@ target_link_options(tonkalo PRIVATE
   -sEXIT_RUNTIME=1
   -sALLOW_MEMORY_GROWTH=1
   -sENVIRONMENT=web
-  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]
+  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString]
   "SHELL:--js-library ${WEB_DIR}/web_page.js"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/WAV@/data/WAV"

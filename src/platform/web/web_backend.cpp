@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/core/backend.h"
+#include "platform/core/replay.h"
 #include "platform/core/virtual_clock.h"
 
 extern "C" {
@@ -268,3 +269,11 @@ std::unique_ptr<Backend> MakeWindowBackend(const Options& options, bool realMous
 }
 
 }  // namespace platform
+
+// The page's "Save replay": the game so far as a replay, as if the page closed now;
+// empty when the page records none. The text stays until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* tonkalo_replay_so_far() {
+  static std::string text;
+  text = platform::RecordedReplay();
+  return text.c_str();
+}
