@@ -31,6 +31,13 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
 // value; false, with the line to say in `problem`, when it could not be kept.
 bool WriteRecordFile(const std::string& file, std::int32_t value, std::string& problem);
 
+// Replaces `path` with `bytes` so that a crash at any moment leaves the old file or the
+// new one: a private temporary file beside it (never opened through a link or a FIFO),
+// flushed, then renamed over it; the temporary file is removed on every failure. False
+// with the reason in `problem`.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string& problem);
+
 // One command of an input script.
 struct ScriptCommand {
   enum Kind { Move, Down, Up, Close } kind;
