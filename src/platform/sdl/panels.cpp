@@ -20,15 +20,19 @@ Lettering::Lettering() : bold({"sans-serif:bold"}), text({"sans-serif:lang=ja", 
 
 void DrawPausedPicture(Canvas& canvas, Typeface& bold) {
   canvas.Dim();
-  const int w = std::min(320, canvas.width);
-  const int h = std::min(112, canvas.height);
+  const int w = std::min(340, canvas.width);
+  const int h = std::min(140, canvas.height);
   const int left = (canvas.width - w) / 2;
   const int top = (canvas.height - h) / 2;
+  const int middle = canvas.width / 2;
   DrawPanel(canvas, left, top, w, h, kRadius);
   bold.SetSize(40);
-  Centred(canvas, bold, canvas.width / 2, top + 58, "PAUSED", kLetter, 2);
+  Centred(canvas, bold, middle, top + 58, "PAUSED", kLetter, 2);
   bold.SetSize(15);
-  Centred(canvas, bold, canvas.width / 2, top + 90, "click or press P to play on", kGold, 1);
+  Centred(canvas, bold, middle, top + 88, "click or press P to play on", kGold, 1);
+  canvas.Fill(left + 24, top + 100, w - 48, 2, kPanelRim);
+  bold.SetSize(12);
+  Centred(canvas, bold, middle, top + 122, "M music    S sound    - + volume", kLetter, 1);
 }
 
 void DrawKeyLabel(Canvas& canvas, Typeface& bold, const std::string& text) {

@@ -18,6 +18,7 @@
 #include "platform/sdl/panels.h"
 #include "platform/sdl/present.h"
 #include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/x11_pointer.h"
 
 namespace platform {
 
@@ -94,8 +95,8 @@ class SdlBackend : public Backend {
   int pressX_ = 0;
   int pressY_ = 0;
   int flickPasses_ = 0;
-  // The window moved or changed size since SDL last reported the pointer over it, so
-  // its report holds the pointer's place in the window as it was.
+  // Off X (where the server is asked, x11_pointer.h): the window moved or changed size since SDL last reported the pointer
+  // over it, so its report holds the pointer's place in the window as it was.
   bool pointerStale_ = false;
   // The window was closed while a message box was up: later boxes do not wait.
   bool closing_ = false;
@@ -216,9 +217,14 @@ std::uint32_t SdlBackend::Tick() {
 // Wakes at the first multiple of the tick, counted from start-up, that lies at least
 // `ms` ahead: the port's stand-in for a Sleep that rounds up to the system tick.
 void SdlBackend::SleepToBoundary(std::uint32_t ms) {
-  // A press the pass did not sample (the cursor was outside) is not kept for later.
+  // A press the pass did not sample (the cursor was outside) is not kept for later,
+  // nor is the place of a flick that was not struck.
+  if (pressLatched_) {
+    flickPasses_ = 0;
+  } else if (flickPasses_ > 0) {
+    --flickPasses_;
+  }
   pressLatched_ = false;
-  if (flickPasses_ > 0) --flickPasses_;
   using namespace std::chrono;
   const double tickNs = options_.tickMs * 1e6;
   const double elapsedNs =
@@ -283,7 +289,8 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
       if (!paused_ && pressLatched_) flickPasses_ = 2;
       return paused_ && resumeOnRelease_ ? PauseRequest::End : PauseRequest::None;
     case SDL_MOUSEMOTION:
-      pointerStale_ = false;
+      // Only a real move: after a change of the window SDL repeats the old place.
+      if (event.motion.xrel != 0 || event.motion.yrel != 0) pointerStale_ = false;
       return PauseRequest::None;
     case SDL_KEYDOWN:
       return HandleKey(event.key, queue);
@@ -429,10 +436,10 @@ void SdlBackend::ToggleFullscreen() {
   SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
-// In back-buffer pixels whatever the scale, HiDPI factor or letterbox. While the window
-// has the mouse its own report is used, unless the window changed since; otherwise the
-// desktop pointer relative to the window, so that a cursor beyond the edge reads as
-// outside.
+// In back-buffer pixels whatever the scale, HiDPI factor or letterbox. On X the server
+// is asked (see x11_pointer.h); elsewhere, while the window has the mouse and has not changed, SDL's
+// report is used, otherwise the desktop pointer relative to the window, so that a
+// cursor beyond the edge reads as outside.
 void SdlBackend::Pointer(int& x, int& y) {
   if (flickPasses_ > 0) {
     x = pressX_;
@@ -441,17 +448,19 @@ void SdlBackend::Pointer(int& x, int& y) {
   }
   int wx = 0;
   int wy = 0;
-  if (SDL_GetMouseFocus() == window_ && !pointerStale_) {
-    SDL_GetMouseState(&wx, &wy);
-  } else {
-    int gx = 0;
-    int gy = 0;
-    int left = 0;
-    int top = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_GetWindowPosition(window_, &left, &top);
-    wx = gx - left;
-    wy = gy - top;
+  if (!AskX11Pointer(window_, wx, wy)) {
+    if (SDL_GetMouseFocus() == window_ && !pointerStale_) {
+      SDL_GetMouseState(&wx, &wy);
+    } else {
+      int gx = 0;
+      int gy = 0;
+      int left = 0;
+      int top = 0;
+      SDL_GetGlobalMouseState(&gx, &gy);
+      SDL_GetWindowPosition(window_, &left, &top);
+      wx = gx - left;
+      wy = gy - top;
+    }
   }
   presenter_->WindowToFrame(wx, wy, x, y);
 }
