@@ -214,7 +214,7 @@ TEST_F(Window, AQuickFlickStrikesWhereItBeganAndTheWindowMovingMovesTheCursor) {
 }
 
 // Each key shows its label over the frame for a moment (the frame itself is not
-// drawn on) and is kept in the settings file beside the record.
+// drawn on) and is kept in the settings file beside the record when the game ends.
 TEST_F(Window, KeysShowALabelAndAreKeptBesideTheRecord) {
   Run("xdotool mousemove " + std::to_string(left_ + 600) + " " + std::to_string(top_ + 400) +
       " key minus minus equal m s");
@@ -223,6 +223,8 @@ TEST_F(Window, KeysShowALabelAndAreKeptBesideTheRecord) {
   EXPECT_EQ(frame_[30 * 640 + 320], 0x336699u);
   Pass(1600);
   EXPECT_EQ(Pixel(320, 30), 0x336699u);
+  EXPECT_FALSE(testsupport::FileExists(dir_ + "/settings.txt"));  // kept at the end
+  platform::Shutdown();
   EXPECT_EQ(testsupport::ReadFile(dir_ + "/settings.txt"), "music off\nsound off\nvolume 90\n");
 }
 

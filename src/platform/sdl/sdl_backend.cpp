@@ -108,6 +108,9 @@ class SdlBackend : public Backend {
   // The switches as the settings file keeps them; a key changes one and writes all.
   Settings settings_;
   std::string settingsFile_;
+  // Written when the game pauses or ends, not at the key: the write waits for the disk,
+  // and the game's clock would run on meanwhile.
+  bool settingsChanged_ = false;
 };
 
 bool LeftButtonHeld() {
@@ -115,6 +118,7 @@ bool LeftButtonHeld() {
 }
 
 SdlBackend::~SdlBackend() {
+  KeepSettings();
   audio_.reset();
   presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
@@ -189,6 +193,8 @@ void SdlBackend::LoadSettings() {
 }
 
 void SdlBackend::KeepSettings() {
+  if (!settingsChanged_) return;
+  settingsChanged_ = false;
   std::string problem;
   if (!WriteSettingsFile(settingsFile_, settings_, problem)) SayOnce(problem);
 }
@@ -325,13 +331,13 @@ PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Mess
     case SDLK_m:
       audio_->ToggleMusic();
       settings_.music = audio_->MusicOn();
-      KeepSettings();
+      settingsChanged_ = true;
       ShowLabel(settings_.music ? "MUSIC ON" : "MUSIC OFF");
       return PauseRequest::None;
     case SDLK_s:
       audio_->ToggleEffects();
       settings_.sound = audio_->EffectsOn();
-      KeepSettings();
+      settingsChanged_ = true;
       ShowLabel(settings_.sound ? "SOUND ON" : "SOUND OFF");
       return PauseRequest::None;
     case SDLK_MINUS:
@@ -358,7 +364,7 @@ void SdlBackend::ChangeVolume(int direction) {
                                  : (now + kVolumeStep - 1) / kVolumeStep * kVolumeStep - kVolumeStep;
   audio_->SetVolume(next);
   settings_.volume = audio_->Volume();
-  KeepSettings();
+  settingsChanged_ = true;
   ShowLabel("SOUND " + std::to_string(settings_.volume) + " %");
 }
 
@@ -391,6 +397,7 @@ void SdlBackend::Show(const std::uint32_t* pixels, int width, int height,
 // moves on by the time spent here, so the game's tick count resumes where it stopped.
 void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   const auto began = std::chrono::steady_clock::now();
+  KeepSettings();
   paused_ = true;
   resumeOnRelease_ = false;
   audio_->SetPaused(true);
