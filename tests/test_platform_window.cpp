@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,34 +25,20 @@ namespace {
 using platform::Settings;
 
 TEST(SettingsFile, OnlyWhatThisProgramWritesIsRead) {
-  const struct {
-    const char* text;
-    bool ok;
-    Settings want;
-  } cases[] = {
+  const struct { const char* text; bool ok; Settings want; } cases[] = {
       {"music off\nsound on\nvolume 60\n", true, {false, true, 60}},
-      {"volume 0\n\nsound off", true, {true, false, 0}},
-      {"", true, {}},
-      {"volume 101\n", false, {}},
-      {"volume -1\n", false, {}},
-      {"volume 6O\n", false, {}},
-      {"music maybe\n", false, {}},
-      {"music on\nmusic off\n", false, {}},
-      {"colour red\n", false, {}},
-      {"music on\r\n", false, {}},
+      {"volume 0\n\nsound off", true, {true, false, 0}}, {"", true, {}},
+      {"volume 101\n", false, {}}, {"volume -1\n", false, {}}, {"volume 6O\n", false, {}},
+      {"music maybe\n", false, {}}, {"music on\nmusic off\n", false, {}},
+      {"colour red\n", false, {}}, {"music on\r\n", false, {}},
   };
   for (const auto& c : cases) {
     Settings got{false, false, 33};
     std::string problem;
     EXPECT_EQ(platform::ParseSettings(c.text, got, problem), c.ok) << c.text;
     EXPECT_EQ(problem.empty(), c.ok) << c.text;
-    if (!c.ok) continue;
-    EXPECT_EQ(std::tie(got.music, got.sound, got.volume),
-              std::tie(c.want.music, c.want.sound, c.want.volume)) << c.text;
-    Settings again;
-    EXPECT_TRUE(platform::ParseSettings(platform::FormatSettings(got), again, problem));
-    EXPECT_EQ(std::tie(got.music, got.sound, got.volume),
-              std::tie(again.music, again.sound, again.volume));
+    const Settings want = c.ok ? c.want : Settings{false, false, 33};  // untouched
+    EXPECT_EQ(platform::FormatSettings(got), platform::FormatSettings(want)) << c.text;
   }
 }
 
@@ -73,7 +58,7 @@ TEST(SettingsFile, WrittenAtomicallyReadBackAndDamagedOnesSaid) {
   ASSERT_TRUE(platform::WriteSettingsFile(file, {false, true, 40}, problem)) << problem;
   EXPECT_EQ(testsupport::ReadFile(dir + "/elsewhere"), "keep me");
   ASSERT_TRUE(platform::ReadSettingsFile(file, read, problem));
-  EXPECT_EQ(std::tie(read.music, read.sound, read.volume), std::make_tuple(false, true, 40));
+  EXPECT_EQ(platform::FormatSettings(read), "music off\nsound on\nvolume 40\n");
 
   testsupport::WriteFile(file, "volume loud\n");
   EXPECT_FALSE(platform::ReadSettingsFile(file, read, problem));
@@ -81,16 +66,11 @@ TEST(SettingsFile, WrittenAtomicallyReadBackAndDamagedOnesSaid) {
 
   EXPECT_FALSE(platform::WriteSettingsFile(dir + "/none/settings.txt", {}, problem));
   EXPECT_NE(problem.find("No such file"), std::string::npos) << problem;
-  std::vector<std::string> left;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    left.push_back(entry.path().filename().string());
-  }
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"elsewhere", "settings.txt"}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no temporary
 }
 
-// Lines fit the width and lose nothing but the spaces they break at; every panel stays
-// inside any picture, however small.
+// Lines fit the width and lose nothing but the spaces they break at; the game's
+// Japanese messages have their glyphs; every panel stays inside any picture.
 TEST(Lettering, WrapsToTheWidthAndDrawsOnlyInsideThePicture) {
   platform::Lettering lettering;
   ASSERT_TRUE(lettering.text.Usable()) << "no font installed";
@@ -101,11 +81,16 @@ TEST(Lettering, WrapsToTheWidthAndDrawsOnlyInsideThePicture) {
     EXPECT_LE(lettering.text.Width(line), 160) << line;
     joined += line;
   }
-  std::string spaceless = text;
-  spaceless.erase(std::remove(spaceless.begin(), spaceless.end(), ' '), spaceless.end());
-  joined.erase(std::remove(joined.begin(), joined.end(), ' '), joined.end());
-  EXPECT_EQ(joined, spaceless);
+  const auto letters = [](std::string t) {
+    t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+    return t;
+  };
+  EXPECT_EQ(letters(joined), letters(text));
   EXPECT_EQ(lettering.text.Wrap("初期化に\n失敗", 400), (std::vector<std::string>{"初期化に", "失敗"}));
+  for (const char* message : {"初期化に失敗しました。", "TITLE.bmpが見つかりません", "WAVファイル読み込み失敗",
+                              "MP3プレイヤーの作成に失敗", "LoadTextureインデックスエラー"}) {
+    EXPECT_TRUE(lettering.text.Covers(message)) << message << ": install fonts-vlgothic";
+  }
 
   for (const auto& [w, h] : {std::pair(640, 480), std::pair(90, 40), std::pair(3, 2)}) {
     std::vector<std::uint32_t> pixels(w * h + 8, 0x80FF42);
@@ -114,17 +99,7 @@ TEST(Lettering, WrapsToTheWidthAndDrawsOnlyInsideThePicture) {
     platform::DrawPausedPicture(canvas, lettering.bold);
     platform::DrawKeyLabel(canvas, lettering.bold, "SOUND 60 %");
     for (int i = w * h; i < w * h + 8; ++i) ASSERT_EQ(pixels[i], 0x80FF42u) << w << "x" << h;
-    if (w == 640) {
-      EXPECT_TRUE(ok.Holds(320, ok.top + 1) && ok.top + ok.h < 480);
-    }
-  }
-}
-
-TEST(Lettering, JapaneseMessagesHaveTheirGlyphs) {
-  platform::Lettering lettering;
-  for (const char* text : {"初期化に失敗しました。", "TITLE.bmpが見つかりません", "WAVファイル読み込み失敗",
-                           "MP3プレイヤーの作成に失敗", "LoadTextureインデックスエラー"}) {
-    EXPECT_TRUE(lettering.text.Covers(text)) << text << ": install fonts-vlgothic";
+    EXPECT_TRUE(w < 640 || (ok.Holds(320, ok.top + 1) && ok.top + ok.h < 480));
   }
 }
 
@@ -137,7 +112,6 @@ class Window : public ::testing::Test {
     int display = -1;
     ASSERT_TRUE(xvfb_ && std::fscanf(xvfb_, "%d %d", &pid_, &display) == 2) << "no Xvfb";
     setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
-    unsetenv("SDL_VIDEODRIVER");
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     platform::Options options;
     options.scale = 1;
@@ -163,20 +137,15 @@ class Window : public ::testing::Test {
       platform::Sleep(1);
     }
   }
-  std::pair<int, int> Cursor() {
+  static std::pair<int, int> Cursor() {
     std::pair<int, int> at;
-    platform::GetCursorPos(at.first, at.second);
-    return at;
+    return platform::GetCursorPos(at.first, at.second), at;
   }
-  std::uint32_t Pixel(int x, int y) {
-    const std::string shot = dir_ + "/pixel.rgb";
+  // The window's pixel (x, y) as the X server shows it, as 3 bytes of RGB.
+  std::string Pixel(int x, int y) {
     Run("import -window root -crop 1x1+" + std::to_string(left_ + x) + "+" +
-        std::to_string(top_ + y) + " -depth 8 rgb:" + shot);
-    const std::string rgb = testsupport::ReadFile(shot);
-    return rgb.size() < 3 ? 0xFFFFFFFFu
-                          : static_cast<std::uint32_t>(static_cast<unsigned char>(rgb[0]) << 16 |
-                                                       static_cast<unsigned char>(rgb[1]) << 8 |
-                                                       static_cast<unsigned char>(rgb[2]));
+        std::to_string(top_ + y) + " -depth 8 rgb:" + dir_ + "/pixel.rgb");
+    return testsupport::ReadFile(dir_ + "/pixel.rgb");
   }
   static void Run(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -219,10 +188,11 @@ TEST_F(Window, KeysShowALabelAndAreKeptBesideTheRecord) {
   Run("xdotool mousemove " + std::to_string(left_ + 600) + " " + std::to_string(top_ + 400) +
       " key minus minus equal m s");
   Pass(300);
-  EXPECT_NE(Pixel(320, 30), 0x336699u);
+  const std::string frameColour("\x33\x66\x99", 3);
+  EXPECT_NE(Pixel(320, 30), frameColour);
   EXPECT_EQ(frame_[30 * 640 + 320], 0x336699u);
   Pass(1600);
-  EXPECT_EQ(Pixel(320, 30), 0x336699u);
+  EXPECT_EQ(Pixel(320, 30), frameColour);
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/settings.txt"));  // kept at the end
   platform::Shutdown();
   EXPECT_EQ(testsupport::ReadFile(dir_ + "/settings.txt"), "music off\nsound off\nvolume 90\n");

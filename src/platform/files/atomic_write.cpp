@@ -30,8 +30,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes,
-                         std::string& problem) {
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& problem) {
   const std::filesystem::path target(path);
   const std::filesystem::path folder = target.parent_path();
   // mkstemp makes the name with O_EXCL: it never follows a link or opens a FIFO that

@@ -58,7 +58,8 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& problem)
     if (key == "volume") ok = ParseVolume(value, read.volume);
     for (const std::string& earlier : seen) ok = ok && earlier != key;
     if (!ok) {
-      problem = "line " + std::to_string(number) + " is not a setting: '" + line.substr(0, 40) + "'";
+      problem =
+          "line " + std::to_string(number) + " is not a setting: '" + line.substr(0, 40) + "'";
       return false;
     }
     seen.push_back(key);

@@ -95,8 +95,9 @@ class SdlBackend : public Backend {
   int pressX_ = 0;
   int pressY_ = 0;
   int flickPasses_ = 0;
-  // Off X (where the server is asked, x11_pointer.h): the window moved or changed size since SDL last reported the pointer
-  // over it, so its report holds the pointer's place in the window as it was.
+  // Off X (where the server is asked, x11_pointer.h): the window moved or changed size
+  // since SDL last reported the pointer over it, so its report holds the pointer's place
+  // in the window as it was.
   bool pointerStale_ = false;
   // The window was closed while a message box was up: later boxes do not wait.
   bool closing_ = false;
@@ -190,6 +191,8 @@ void SdlBackend::LoadSettings() {
   }
   options_.music = options_.music && settings_.music;
   if (options_.volume == Options().volume) options_.volume = settings_.volume;
+  Verbose("settings from %s: music %s, sound %s, volume %d", settingsFile_.c_str(),
+          settings_.music ? "on" : "off", settings_.sound ? "on" : "off", settings_.volume);
 }
 
 void SdlBackend::KeepSettings() {
@@ -360,8 +363,9 @@ PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Mess
 // To the next whole step down or up, within 0 to 100.
 void SdlBackend::ChangeVolume(int direction) {
   const int now = audio_->Volume();
-  const int next = direction > 0 ? (now + kVolumeStep) / kVolumeStep * kVolumeStep
-                                 : (now + kVolumeStep - 1) / kVolumeStep * kVolumeStep - kVolumeStep;
+  const int next = direction > 0
+                       ? (now + kVolumeStep) / kVolumeStep * kVolumeStep
+                       : (now + kVolumeStep - 1) / kVolumeStep * kVolumeStep - kVolumeStep;
   audio_->SetVolume(next);
   settings_.volume = audio_->Volume();
   settingsChanged_ = true;
@@ -444,9 +448,9 @@ void SdlBackend::ToggleFullscreen() {
 }
 
 // In back-buffer pixels whatever the scale, HiDPI factor or letterbox. On X the server
-// is asked (see x11_pointer.h); elsewhere, while the window has the mouse and has not changed, SDL's
-// report is used, otherwise the desktop pointer relative to the window, so that a
-// cursor beyond the edge reads as outside.
+// is asked (see x11_pointer.h); elsewhere, while the window has the mouse and has not
+// changed, SDL's report is used, otherwise the desktop pointer relative to the window,
+// so that a cursor beyond the edge reads as outside. A flick reads where it was pressed.
 void SdlBackend::Pointer(int& x, int& y) {
   if (flickPasses_ > 0) {
     x = pressX_;

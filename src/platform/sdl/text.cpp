@@ -26,11 +26,11 @@ std::uint32_t Mix(std::uint32_t under, std::uint32_t over, int alpha) {
 char32_t NextCodePoint(const std::string& text, size_t& at) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);
-  const int extra = lead < 0x80          ? 0
-                    : (lead >> 5) == 6    ? 1
-                    : (lead >> 4) == 14   ? 2
-                    : (lead >> 3) == 30   ? 3
-                                          : -1;
+  const int extra = lead < 0x80         ? 0
+                    : (lead >> 5) == 6  ? 1
+                    : (lead >> 4) == 14 ? 2
+                    : (lead >> 3) == 30 ? 3
+                                        : -1;
   if (extra < 0 || at + extra >= text.size()) {
     ++at;
     return 0xFFFD;
@@ -92,7 +92,8 @@ void FillRounded(Canvas& canvas, int left, int top, int w, int h, int radius,
                  std::uint32_t topColour, std::uint32_t bottomColour) {
   const double r = std::max(0, std::min({radius, w / 2, h / 2}));
   for (int y = std::max(0, top); y < std::min(canvas.height, top + h); ++y) {
-    const std::uint32_t colour = Mix(topColour, bottomColour, h > 1 ? (y - top) * 255 / (h - 1) : 0);
+    const std::uint32_t colour =
+        Mix(topColour, bottomColour, h > 1 ? (y - top) * 255 / (h - 1) : 0);
     for (int x = std::max(0, left); x < std::min(canvas.width, left + w); ++x) {
       const double cx = std::clamp(x + 0.5, left + r, left + w - r);
       const double cy = std::clamp(y + 0.5, top + r, top + h - r);

@@ -59,8 +59,8 @@ class Typeface {
   bool Covers(const std::string& utf8);
   // Draws `utf8` with its baseline at y = baseline; `outline` > 0 first draws it in
   // kInkDark that many pixels around.
-  void Draw(Canvas& canvas, int x, int baseline, const std::string& utf8,
-            std::uint32_t colour, int outline = 0);
+  void Draw(Canvas& canvas, int x, int baseline, const std::string& utf8, std::uint32_t colour,
+            int outline = 0);
   // `utf8` cut into lines at most `maxWidth` wide: at its own line breaks, after
   // spaces where a line must break, anywhere within a word that is wider.
   std::vector<std::string> Wrap(const std::string& utf8, int maxWidth);

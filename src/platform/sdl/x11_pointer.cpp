@@ -14,8 +14,8 @@ bool AskX11Pointer(SDL_Window* window, int& wx, int& wy) {
   int rootX = 0;
   int rootY = 0;
   unsigned buttons = 0;
-  return XQueryPointer(wm.info.x11.display, wm.info.x11.window, &root, &child, &rootX, &rootY,
-                       &wx, &wy, &buttons) != 0;
+  return XQueryPointer(wm.info.x11.display, wm.info.x11.window, &root, &child, &rootX, &rootY, &wx,
+                       &wy, &buttons) != 0;
 }
 
 }  // namespace platform
