@@ -38,11 +38,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  const int fd = mkstemp(name.data());
   if (fd < 0) {
     problem = std::strerror(errno);
     return false;
   }
+  fcntl(fd, F_SETFD, FD_CLOEXEC);
   // mkstemp's file is private to the owner; the kept file is as readable as any other.
   fchmod(fd, 0644);
   const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
