@@ -106,11 +106,11 @@ class SdlBackend : public Backend {
   Uint32 labelUntil_ = 0;
   bool labelShown_ = false;  // the picture last presented carried the label
   std::vector<std::uint32_t> overlay_;
-  // The switches as the settings file keeps them; a key changes one and writes all.
+  // The switches as the settings file keeps them; a key changes one, and all are
+  // written when the game pauses or ends, not at the key: the write waits for the disk,
+  // and the game's clock would run on meanwhile.
   Settings settings_;
   std::string settingsFile_;
-  // Written when the game pauses or ends, not at the key: the write waits for the disk,
-  // and the game's clock would run on meanwhile.
   bool settingsChanged_ = false;
 };
 
