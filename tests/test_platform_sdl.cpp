@@ -19,7 +19,6 @@
 
 #include "platform/core/backend.h"
 #include "platform/core/platform.h"
-#include "platform/sdl/pause_picture.h"
 #include "platform/sdl/present.h"
 #include "support/test_support.h"
 
@@ -115,30 +114,6 @@ std::string ToneWav(double seconds, double hz) {
   return w;
 }
 
-// The paused picture: the frame at half brightness under a panel of the game's navy,
-// sky-blue rim and white letters, centred; at any size nothing else is drawn.
-TEST(PausedPicture, DimsTheFrameAndCentresThePanel) {
-  for (const auto& [w, h] : {std::pair(640, 480), std::pair(200, 30), std::pair(3, 2)}) {
-    std::vector<std::uint32_t> picture(w * h, 0x80FF42);
-    platform::DrawPausedPicture(picture, w, h);
-    ASSERT_EQ(picture.size(), static_cast<size_t>(w * h));
-    int inkLeft = w, inkRight = -1, dimmed = 0;
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const std::uint32_t p = picture[y * w + x];
-        dimmed += p == 0x407F21;
-        if (p == 0xFFFFFF) inkLeft = std::min(inkLeft, x), inkRight = std::max(inkRight, x);
-        ASSERT_TRUE(p == 0x407F21 || p == 0x1D2A4A || p == 0x6EC6FF || p == 0xFFFFFF)
-            << std::hex << p << " at " << std::dec << x << "," << y << " of " << w << "x" << h;
-      }
-    }
-    if (w == 640) {
-      EXPECT_GT(dimmed, 640 * 480 * 9 / 10);
-      EXPECT_LE(std::abs((inkLeft + inkRight) / 2 - 320), 2) << inkLeft << ".." << inkRight;
-    }
-  }
-}
-
 // Messages as (message, lParam).
 using Sent = std::vector<std::pair<unsigned, long>>;
 
@@ -168,6 +143,7 @@ class SdlBackend : public ::testing::Test {
                   platform::Options options = {}) {
     options.scale = scale;
     options.present = present;
+    options.recordFile = dir_ + "/highscore.dat";  // the settings file goes beside it
     std::string error;
     ASSERT_TRUE(platform::Init(options, error)) << error;
     opened_ = std::chrono::steady_clock::now();

@@ -327,6 +327,7 @@ std::string UsageText() {
       "  P, Space           pause; P, Space or a click goes on\n"
       "  M                  music on or off\n"
       "  S                  sound effects on or off\n"
+      "  -, = or +          volume down or up\n"
       "  F11, Alt+Enter     fullscreen on or off\n"
       "  Escape, Ctrl+Q     quit\n"
       "\n"

@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace platform {
@@ -60,7 +61,7 @@ SdlAudio::~SdlAudio() {
 }
 
 void SdlAudio::Open(const Options& options) {
-  volume_ = options.volume * MIX_MAX_VOLUME / 100;
+  SetVolume(options.volume);
   musicOn_ = options.music;
   if (!options.sound) {
     Verbose("no audio (--no-sound)");
@@ -113,8 +114,16 @@ void SdlAudio::ToggleMusic() {
   if (open_) ApplyVolumes();
 }
 
-void SdlAudio::ToggleEffects() {
-  effectsOn_ = !effectsOn_;
+void SdlAudio::ToggleEffects() { SetEffects(!effectsOn_); }
+
+void SdlAudio::SetEffects(bool on) {
+  effectsOn_ = on;
+  if (open_) ApplyVolumes();
+}
+
+void SdlAudio::SetVolume(int percent) {
+  percent_ = std::clamp(percent, 0, 100);
+  volume_ = percent_ * MIX_MAX_VOLUME / 100;
   if (open_) ApplyVolumes();
 }
 

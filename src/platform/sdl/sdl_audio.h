@@ -35,6 +35,12 @@ class SdlAudio {
   void SetPaused(bool paused);
   void ToggleMusic();
   void ToggleEffects();
+  void SetEffects(bool on);
+  // 0 to 100, for effects and music alike.
+  void SetVolume(int percent);
+  int Volume() const { return percent_; }
+  bool MusicOn() const { return musicOn_; }
+  bool EffectsOn() const { return effectsOn_; }
 
  private:
   struct CachedEffect {
@@ -47,7 +53,8 @@ class SdlAudio {
   void FreeMusic();
 
   bool open_ = false;
-  int volume_ = MIX_MAX_VOLUME;  // the --volume share of the mixer's full scale
+  int percent_ = 100;
+  int volume_ = MIX_MAX_VOLUME;  // percent_ of the mixer's full scale
   bool musicOn_ = true;
   bool effectsOn_ = true;
   // The effect played last, converted for the mixer. Only one effect ever sounds (see

@@ -1,19 +1,24 @@
 // The real window and mouse on SDL2, and what the platform does around the game there:
-// pause, the keys of its own (quit, fullscreen, music, effects), a resizable window with
-// sharp whole-number scaling. None of it reaches the game as anything but the window
-// messages it always had; a pause simply stops the passes and the clock together.
+// pause, the keys of its own (quit, fullscreen, music, effects, volume) with a label
+// that answers each, message boxes drawn in the window, a resizable window with sharp
+// whole-number scaling. None of it reaches the game as anything but the window messages
+// it always had; a pause simply stops the passes and the clock together.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/core/backend.h"
-#include "platform/sdl/pause_picture.h"
+#include "platform/files/settings.h"
+#include "platform/sdl/panels.h"
 #include "platform/sdl/present.h"
 #include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/x11_pointer.h"
 
 namespace platform {
 
@@ -23,6 +28,9 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 // Written by the asset generator into the data folder, which is the working directory.
 constexpr const char* kIconFile = "icons/tonkalo.bmp";
+// How long a key's label stays over the frame.
+constexpr Uint32 kLabelMs = 1500;
+constexpr int kVolumeStep = 10;
 
 enum class PauseRequest { None, Begin, End };
 
@@ -52,6 +60,13 @@ class SdlBackend : public Backend {
   PauseRequest HandleKey(const SDL_KeyboardEvent& key, std::deque<Message>& queue);
   void PauseUntilResumed(std::deque<Message>& queue);
   void ShowPausedPicture();
+  // Presents `pixels` with the key label over them while one is due.
+  void Show(const std::uint32_t* pixels, int width, int height);
+  void ShowLabel(const std::string& text);
+  bool LabelDue() const;
+  void LoadSettings();
+  void KeepSettings();
+  void ChangeVolume(int direction);
 
   Options options_;
   bool realMouse_;
@@ -72,6 +87,30 @@ class SdlBackend : public Backend {
   std::vector<std::uint32_t> pausedPicture_;
   // A left press seen since the button was last sampled (or since the pass began).
   bool pressLatched_ = false;
+  // Where the latched press was, in frame pixels, and for how many more passes the
+  // cursor reads there: a press released before the pass sampled it (a quick flick)
+  // strikes where it began, in the pass that samples it and the next, in which the
+  // game strikes.
+  int pressX_ = 0;
+  int pressY_ = 0;
+  int flickPasses_ = 0;
+  // Off X (where the server is asked, x11_pointer.h): the window moved or changed size
+  // since SDL last reported the pointer over it, so its report holds the pointer's place
+  // in the window as it was.
+  bool pointerStale_ = false;
+  // The window was closed while a message box was up: later boxes do not wait.
+  bool closing_ = false;
+  std::unique_ptr<Lettering> lettering_;
+  std::string label_;
+  Uint32 labelUntil_ = 0;
+  bool labelShown_ = false;  // the picture last presented carried the label
+  std::vector<std::uint32_t> overlay_;
+  // The switches as the settings file keeps them; a key changes one, and all are
+  // written when the game pauses or ends, not at the key: the write waits for the disk,
+  // and the game's clock would run on meanwhile.
+  Settings settings_;
+  std::string settingsFile_;
+  bool settingsChanged_ = false;
 };
 
 bool LeftButtonHeld() {
@@ -79,6 +118,7 @@ bool LeftButtonHeld() {
 }
 
 SdlBackend::~SdlBackend() {
+  KeepSettings();
   audio_.reset();
   presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
@@ -129,9 +169,36 @@ bool SdlBackend::Open(std::string& error) {
   if (!presenter_) return false;
   Verbose("present: %s", presenter_->Description().c_str());
 
+  lettering_ = std::make_unique<Lettering>();
+  LoadSettings();
   audio_ = std::make_unique<SdlAudio>();
   audio_->Open(options_);
+  audio_->SetEffects(settings_.sound);
   return true;
+}
+
+// The settings file sets the switches and the volume; an option given on the command
+// line (--no-music, a --volume other than the full one) wins for this run and leaves
+// the file as it is.
+void SdlBackend::LoadSettings() {
+  settingsFile_ = SettingsFileFor(options_.recordFile);
+  std::string problem;
+  if (!ReadSettingsFile(settingsFile_, settings_, problem)) {
+    if (!problem.empty()) SayOnce(problem);
+    settings_ = Settings();
+    return;
+  }
+  options_.music = options_.music && settings_.music;
+  if (options_.volume == Options().volume) options_.volume = settings_.volume;
+  Verbose("settings from %s: music %s, sound %s, volume %d", settingsFile_.c_str(),
+          settings_.music ? "on" : "off", settings_.sound ? "on" : "off", settings_.volume);
+}
+
+void SdlBackend::KeepSettings() {
+  if (!settingsChanged_) return;
+  settingsChanged_ = false;
+  std::string problem;
+  if (!WriteSettingsFile(settingsFile_, settings_, problem)) SayOnce(problem);
 }
 
 int SdlBackend::DefaultScale() const {
@@ -158,7 +225,13 @@ std::uint32_t SdlBackend::Tick() {
 // Wakes at the first multiple of the tick, counted from start-up, that lies at least
 // `ms` ahead: the port's stand-in for a Sleep that rounds up to the system tick.
 void SdlBackend::SleepToBoundary(std::uint32_t ms) {
-  // A press the pass did not sample (the cursor was outside) is not kept for later.
+  // A press the pass did not sample (the cursor was outside) is not kept for later,
+  // nor is the place of a flick that was not struck.
+  if (pressLatched_) {
+    flickPasses_ = 0;
+  } else if (flickPasses_ > 0) {
+    --flickPasses_;
+  }
   pressLatched_ = false;
   using namespace std::chrono;
   const double tickNs = options_.tickMs * 1e6;
@@ -185,7 +258,11 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
       return paused_ ? PauseRequest::End : PauseRequest::None;
     case SDL_WINDOWEVENT:
       switch (event.window.event) {
+        case SDL_WINDOWEVENT_MOVED:
+          pointerStale_ = true;
+          break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          pointerStale_ = true;
           queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
           [[fallthrough]];
         case SDL_WINDOWEVENT_EXPOSED:
@@ -211,16 +288,18 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
         pressLatched_ = true;
         const unsigned message = event.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK
                                                                : WM_LBUTTONDOWN;
-        int x = 0;
-        int y = 0;
-        presenter_->EventToFrame(event.button.x, event.button.y, x, y);
-        queue.push_back({message, 1, PackPoint(x, y)});
+        presenter_->EventToFrame(event.button.x, event.button.y, pressX_, pressY_);
+        queue.push_back({message, 1, PackPoint(pressX_, pressY_)});
       }
       return PauseRequest::None;
     case SDL_MOUSEBUTTONUP:
-      return paused_ && resumeOnRelease_ && event.button.button == SDL_BUTTON_LEFT
-                 ? PauseRequest::End
-                 : PauseRequest::None;
+      if (event.button.button != SDL_BUTTON_LEFT) return PauseRequest::None;
+      if (!paused_ && pressLatched_) flickPasses_ = 2;
+      return paused_ && resumeOnRelease_ ? PauseRequest::End : PauseRequest::None;
+    case SDL_MOUSEMOTION:
+      // Only a real move: after a change of the window SDL repeats the old place.
+      if (event.motion.xrel != 0 || event.motion.yrel != 0) pointerStale_ = false;
+      return PauseRequest::None;
     case SDL_KEYDOWN:
       return HandleKey(event.key, queue);
     default:
@@ -233,7 +312,8 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
 }
 
 // Escape and Ctrl+Q close the window; F11 and Alt+Enter toggle fullscreen; M and S
-// switch music and effects; P and Space pause and resume.
+// switch music and effects; - and = (or +) turn the volume down and up; P and Space
+// pause and resume.
 PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Message>& queue) {
   if (key.repeat) return PauseRequest::None;
   const SDL_Keycode sym = key.keysym.sym;
@@ -252,9 +332,24 @@ PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Mess
   switch (sym) {
     case SDLK_m:
       audio_->ToggleMusic();
+      settings_.music = audio_->MusicOn();
+      settingsChanged_ = true;
+      ShowLabel(settings_.music ? "MUSIC ON" : "MUSIC OFF");
       return PauseRequest::None;
     case SDLK_s:
       audio_->ToggleEffects();
+      settings_.sound = audio_->EffectsOn();
+      settingsChanged_ = true;
+      ShowLabel(settings_.sound ? "SOUND ON" : "SOUND OFF");
+      return PauseRequest::None;
+    case SDLK_MINUS:
+    case SDLK_KP_MINUS:
+      ChangeVolume(-1);
+      return PauseRequest::None;
+    case SDLK_EQUALS:
+    case SDLK_PLUS:
+    case SDLK_KP_PLUS:
+      ChangeVolume(1);
       return PauseRequest::None;
     case SDLK_p:
     case SDLK_SPACE:
@@ -264,10 +359,46 @@ PauseRequest SdlBackend::HandleKey(const SDL_KeyboardEvent& key, std::deque<Mess
   }
 }
 
+// To the next whole step down or up, within 0 to 100.
+void SdlBackend::ChangeVolume(int direction) {
+  const int now = audio_->Volume();
+  const int next = direction > 0
+                       ? (now + kVolumeStep) / kVolumeStep * kVolumeStep
+                       : (now + kVolumeStep - 1) / kVolumeStep * kVolumeStep - kVolumeStep;
+  audio_->SetVolume(next);
+  settings_.volume = audio_->Volume();
+  settingsChanged_ = true;
+  ShowLabel("SOUND " + std::to_string(settings_.volume) + " %");
+}
+
+void SdlBackend::ShowLabel(const std::string& text) {
+  label_ = text;
+  labelUntil_ = SDL_GetTicks() + kLabelMs;
+  if (paused_) ShowPausedPicture();
+}
+
+bool SdlBackend::LabelDue() const {
+  return !label_.empty() && !SDL_TICKS_PASSED(SDL_GetTicks(), labelUntil_);
+}
+
+// The label is drawn over a copy of the frame: the game's own frame stays as it drew it.
+void SdlBackend::Show(const std::uint32_t* pixels, int width, int height) {
+  labelShown_ = LabelDue();
+  if (!labelShown_) {
+    presenter_->Present(pixels, width, height);
+    return;
+  }
+  overlay_.assign(pixels, pixels + static_cast<size_t>(width) * height);
+  Canvas canvas{overlay_.data(), width, height};
+  DrawKeyLabel(canvas, lettering_->bold, label_);
+  presenter_->Present(overlay_.data(), width, height);
+}
+
 // Runs inside the pass's message pump: no pass runs until it returns. The clock's start
 // moves on by the time spent here, so the game's tick count resumes where it stopped.
 void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   const auto began = std::chrono::steady_clock::now();
+  KeepSettings();
   paused_ = true;
   resumeOnRelease_ = false;
   audio_->SetPaused(true);
@@ -279,7 +410,8 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
     lastHeight_ = kHeight;
     pausedPicture_.assign(static_cast<size_t>(kWidth) * kHeight, 0);
   }
-  DrawPausedPicture(pausedPicture_, lastWidth_, lastHeight_);
+  Canvas canvas{pausedPicture_.data(), lastWidth_, lastHeight_};
+  DrawPausedPicture(canvas, lettering_->bold);
   ShowPausedPicture();
 
   while (paused_) {
@@ -287,8 +419,11 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
     if (SDL_WaitEventTimeout(&event, 100) && Handle(event, queue) == PauseRequest::End) {
       paused_ = false;
     }
+    if (labelShown_ && !LabelDue()) ShowPausedPicture();
     // A release outside the window (or one SDL did not report) still ends the click.
     if (paused_ && resumeOnRelease_ && !LeftButtonHeld()) paused_ = false;
+    // SIGTERM and the like end the pause; the queue then closes the game.
+    if (QuitSignal() != 0) paused_ = false;
   }
 
   std::vector<std::uint32_t>().swap(pausedPicture_);
@@ -296,37 +431,44 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   audio_->SetPaused(false);
   SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
   pressLatched_ = false;
-  if (lastPixels_) presenter_->Present(lastPixels_, lastWidth_, lastHeight_);
+  if (lastPixels_) Show(lastPixels_, lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ShowPausedPicture() {
-  if (!pausedPicture_.empty()) {
-    presenter_->Present(pausedPicture_.data(), lastWidth_, lastHeight_);
-  }
+  if (!pausedPicture_.empty()) Show(pausedPicture_.data(), lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ToggleFullscreen() {
   fullscreen_ = !fullscreen_;
+  pointerStale_ = true;
   SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
-// In back-buffer pixels whatever the scale, HiDPI factor or letterbox. While the window
-// has the mouse its own report is used; otherwise the desktop pointer relative to the
-// window, so that a cursor beyond the edge reads as outside.
+// In back-buffer pixels whatever the scale, HiDPI factor or letterbox. On X the server
+// is asked (see x11_pointer.h); elsewhere, while the window has the mouse and has not
+// changed, SDL's report is used, otherwise the desktop pointer relative to the window,
+// so that a cursor beyond the edge reads as outside. A flick reads where it was pressed.
 void SdlBackend::Pointer(int& x, int& y) {
+  if (flickPasses_ > 0) {
+    x = pressX_;
+    y = pressY_;
+    return;
+  }
   int wx = 0;
   int wy = 0;
-  if (SDL_GetMouseFocus() == window_) {
-    SDL_GetMouseState(&wx, &wy);
-  } else {
-    int gx = 0;
-    int gy = 0;
-    int left = 0;
-    int top = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_GetWindowPosition(window_, &left, &top);
-    wx = gx - left;
-    wy = gy - top;
+  if (!AskX11Pointer(window_, wx, wy)) {
+    if (SDL_GetMouseFocus() == window_ && !pointerStale_) {
+      SDL_GetMouseState(&wx, &wy);
+    } else {
+      int gx = 0;
+      int gy = 0;
+      int left = 0;
+      int top = 0;
+      SDL_GetGlobalMouseState(&gx, &gy);
+      SDL_GetWindowPosition(window_, &left, &top);
+      wx = gx - left;
+      wy = gy - top;
+    }
   }
   presenter_->WindowToFrame(wx, wy, x, y);
 }
@@ -345,18 +487,86 @@ void SdlBackend::SetCursorVisible(bool visible) {
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
+// Drawn in the window over the dimmed frame, with the desktop's fonts: SDL's own box
+// falls back on X to core fonts without Japanese glyphs, and waits in a loop of its
+// own that no signal ends. This one polls for a signal, and the window's close ends it
+// as it ends the game.
 void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, window_);
-  // The box took the focus for a moment; that is not the player leaving the game.
-  SDL_PumpEvents();
-  SDL_FlushEvent(SDL_WINDOWEVENT);
+  if (closing_ || QuitSignal() != 0) return;
+  std::vector<std::uint32_t> picture;
+  if (lastPixels_) {
+    picture.assign(lastPixels_, lastPixels_ + static_cast<size_t>(lastWidth_) * lastHeight_);
+  } else {
+    picture.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  }
+  const int width = lastPixels_ ? lastWidth_ : kWidth;
+  const int height = lastPixels_ ? lastHeight_ : kHeight;
+  Canvas canvas{picture.data(), width, height};
+  const Button ok = DrawMessageBox(canvas, *lettering_, caption, text);
+  if (!lettering_->text.Covers(text)) {
+    SayOnce("no font here has every letter of the message boxes (install fonts-vlgothic)");
+  }
+  SDL_ShowCursor(SDL_ENABLE);
+  presenter_->Present(picture.data(), width, height);
+
+  bool pressedOk = false;
+  for (bool waiting = true; waiting && QuitSignal() == 0;) {
+    SDL_Event event;
+    if (!SDL_WaitEventTimeout(&event, 100)) continue;
+    int x = 0;
+    int y = 0;
+    switch (event.type) {
+      case SDL_QUIT:
+        closing_ = true;
+        QueueMessage({WM_CLOSE, 0, 0});
+        waiting = false;
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+          pointerStale_ = true;
+          presenter_->Invalidate();
+          presenter_->Present(picture.data(), width, height);
+        }
+        break;
+      case SDL_KEYDOWN:
+        waiting = !(event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER ||
+                    event.key.keysym.sym == SDLK_SPACE || event.key.keysym.sym == SDLK_ESCAPE);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        if (event.button.button != SDL_BUTTON_LEFT) break;
+        presenter_->EventToFrame(event.button.x, event.button.y, x, y);
+        if (event.type == SDL_MOUSEBUTTONDOWN) {
+          pressedOk = ok.Holds(x, y);
+        } else {
+          waiting = !(pressedOk && ok.Holds(x, y));
+          pressedOk = false;
+        }
+        break;
+      default:
+        if (event.type == audio_->FinishedEvent() &&
+            event.user.code == SdlAudio::CurrentGeneration()) {
+          QueueMessage({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
+        }
+        break;
+    }
+  }
+  SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
+  pressLatched_ = false;
+  if (lastPixels_) {
+    Show(lastPixels_, lastWidth_, lastHeight_);
+  } else {
+    std::fill(picture.begin(), picture.end(), 0);
+    presenter_->Present(picture.data(), width, height);
+  }
 }
 
 void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
   lastPixels_ = pixels;
   lastWidth_ = width;
   lastHeight_ = height;
-  presenter_->Present(pixels, width, height);
+  Show(pixels, width, height);
 }
 
 void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
