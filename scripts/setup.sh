@@ -19,6 +19,7 @@ test_packages=(
   xvfb xdotool x11-utils imagemagick bc openbox
   desktop-file-utils appstream man-db
   emscripten chromium nodejs npm
+  firefox-esr webkit2gtk-driver
   clang libclang-rt-14-dev
 )
 package_packages=(

@@ -84,6 +84,21 @@ export async function playOneHit(page, { strike, beforeEnd } = {}) {
   return { spawn, hit, results };
 }
 
+// The time, in ms, that the page's clock ran on while the game's stood still (summed over
+// gaps between trace events of more than 100 ms): what a hidden or paused page leaves out
+// of the game's time. A page too busy to wake in time loses passes, not time, so it
+// does not count here.
+export async function standstill(page) {
+  const [lines, times] = await page.evaluate(() => [window.tonkaloTrace, window.tonkaloTraceMs]);
+  const events = lines.map((line) => JSON.parse(line));
+  let total = 0;
+  for (let i = 1; i < events.length; ++i) {
+    const gap = times[i] - times[i - 1] - (events[i].tick - events[i - 1].tick);
+    if (gap > 100) total += gap;
+  }
+  return total;
+}
+
 export const storedRecord = (page) =>
   page.evaluate(() => window.localStorage.getItem('tonkalo.highscore'));
 

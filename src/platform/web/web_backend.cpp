@@ -36,6 +36,7 @@ int tonkalo_page_box_open();
 void tonkalo_page_effect(int index, const std::uint8_t* image, std::size_t size);
 void tonkalo_page_music(int command, const char* path);
 int tonkalo_page_stopped();
+double tonkalo_page_stopped_ms();
 void tonkalo_page_pause_audio(int paused);
 int tonkalo_page_record_read(std::int32_t* value);
 int tonkalo_page_record_write(std::int32_t value);
@@ -82,8 +83,9 @@ class WebBackend : public Backend {
   bool WriteRecord(std::int32_t value) override;
 
  private:
-  // Real time: milliseconds since start-up, less the time the page spent hidden or paused.
-  double Elapsed() const { return emscripten_get_now() - start_ - stoppedMs_; }
+  // Real time: milliseconds since start-up, less the time the page stood still (hidden or
+  // paused).
+  double Elapsed() const { return emscripten_get_now() - start_ - tonkalo_page_stopped_ms(); }
   void WaitWhileStopped();
   // The kept frame of a scripted run, if it has not been shown yet.
   void ShowFrame();
@@ -94,7 +96,6 @@ class WebBackend : public Backend {
   bool realInput_;
   VirtualClock clock_;
   double start_;
-  double stoppedMs_ = 0.0;
   double lastYield_;
   std::vector<std::uint32_t> frame_;  // a scripted run's last frame, 0x00RRGGBB
   std::vector<std::uint32_t> shown_;  // the frame the canvas holds, 0x00RRGGBB
@@ -122,11 +123,9 @@ std::uint32_t WebBackend::Tick() {
 // sees no time pass, and the sound waits with it.
 void WebBackend::WaitWhileStopped() {
   if (!tonkalo_page_stopped()) return;
-  const double stoppedAt = emscripten_get_now();
   tonkalo_page_pause_audio(1);
   while (tonkalo_page_stopped()) emscripten_sleep(kStoppedPollMs);
   tonkalo_page_pause_audio(0);
-  stoppedMs_ += emscripten_get_now() - stoppedAt;
 }
 
 // Real time wakes at the first multiple of the tick, counted from start-up, at least `ms`

@@ -22,6 +22,11 @@ mergeInto(LibraryManager.library, {
     // Port conveniences: the pause stops the passes and the clock (web_backend.cpp waits
     // while it holds); music and effects are switched at their own gain.
     paused: false,
+    // The time the page has stood still (hidden or paused), which the game's clock leaves
+    // out; counted here from the browser's events, since a pass asleep in a hidden page
+    // may wake only after it is shown again.
+    stoppedMs: 0,
+    stoppedSince: null,
     settings: { music: true, effects: true },
     settingsKey: 'tonkalo.settings',
     musicGain: null,
@@ -215,10 +220,22 @@ mergeInto(LibraryManager.library, {
       }
     },
 
+    countStopped: function() {
+      var page = TonkaloPage;
+      var stopped = document.hidden || page.paused;
+      var now = performance.now();
+      if (stopped && page.stoppedSince === null) page.stoppedSince = now;
+      if (!stopped && page.stoppedSince !== null) {
+        page.stoppedMs += now - page.stoppedSince;
+        page.stoppedSince = null;
+      }
+    },
+
     setPaused: function(paused) {
       var page = TonkaloPage;
       if (page.paused === paused || !page.realInput) return;
       page.paused = paused;
+      page.countStopped();
       page.pending = null;
       page.down = false;
       document.body.classList.toggle('paused', paused);
@@ -414,6 +431,8 @@ mergeInto(LibraryManager.library, {
     document.documentElement.addEventListener('pointerleave', page.onPointerLeave);
     window.addEventListener('keydown', page.onKeyDown, true);
     window.addEventListener('storage', page.onStorage);
+    document.addEventListener('visibilitychange', page.countStopped);
+    page.countStopped();
     if (page.realInput) page.loadSettings();
     page.wireControls();
     page.applySettings();
@@ -543,6 +562,12 @@ mergeInto(LibraryManager.library, {
   tonkalo_page_stopped__deps: ['$TonkaloPage'],
   tonkalo_page_stopped: function() {
     return document.hidden || TonkaloPage.paused ? 1 : 0;
+  },
+
+  tonkalo_page_stopped_ms__deps: ['$TonkaloPage'],
+  tonkalo_page_stopped_ms: function() {
+    var page = TonkaloPage;
+    return page.stoppedMs + (page.stoppedSince === null ? 0 : performance.now() - page.stoppedSince);
   },
 
   tonkalo_page_pause_audio__deps: ['$TonkaloPage'],
