@@ -66,8 +66,9 @@ mergeInto(LibraryManager.library, {
 
     // The largest 4:3 box the page holds beside the controls, which go to the side
     // where they cost the picture less. A whole number of device pixels per game pixel
-    // when that loses less than 15 % of the box; otherwise fractional (nearest-neighbour
-    // either way), which cannot be seen at two or more device pixels to a CSS pixel.
+    // when that loses less than 15 % of the box's area; otherwise fractional
+    // (nearest-neighbour either way), which cannot be seen at two or more device pixels
+    // to a CSS pixel.
     fit: function() {
       var canvas = TonkaloPage.canvas;
       var stage = document.getElementById('stage') || canvas.parentElement;
@@ -82,7 +83,7 @@ mergeInto(LibraryManager.library, {
       var below = scale(w, h - strip);
       var k = Math.max(side, below);
       var whole = Math.floor(k);
-      if (whole >= 1 && whole / k >= 0.85) k = whole;
+      if (whole >= 1 && (whole * whole) / (k * k) >= 0.85) k = whole;
       stage.classList.toggle('beside', side >= below);
       canvas.style.width = (Math.round(canvas.width * k) / ratio) + 'px';
       canvas.style.height = (Math.round(canvas.height * k) / ratio) + 'px';
