@@ -111,6 +111,13 @@ async function startPlay(page) {
   await page.waitForFunction(() => window.tonkaloFirstFrameMs !== undefined);
   await sleep(1000);
   console.log(`reload: ${bytes} bytes over the wire`);
+  await cdp.send('Network.setBypassServiceWorker', { bypass: true });
+  bytes = 0;
+  await page.reload({ waitUntil: 'domcontentloaded' });
+  await page.waitForFunction(() => window.tonkaloFirstFrameMs !== undefined);
+  await sleep(1000);
+  console.log(`reload past the service worker (validators): ${bytes} bytes over the wire`);
+  await cdp.send('Network.setBypassServiceWorker', { bypass: false });
   const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
   console.log(`installability errors: ${JSON.stringify(installabilityErrors)}`);
   await page.setOfflineMode(true);

@@ -68,7 +68,7 @@ test('the canvas in the middle of play equals the native shot of the same pass',
   assert.deepEqual(record.problems, []);
 });
 
-test('a stored record that cannot be read, and storage switched off, are said beside the picture and on the console', async () => {
+test('a stored record that cannot be read, a full storage and one switched off are said beside the picture and on the console', async () => {
   const warnings = [];
   record.page.on('console', (message) => {
     if (message.type() === 'warn') warnings.push(message.text());
@@ -79,6 +79,14 @@ test('a stored record that cannot be read, and storage switched off, are said be
     .test(document.getElementById('note').textContent), { timeout: 30000 });
   assert.equal(await record.page.evaluate(() => localStorage.getItem('tonkalo.highscore')),
     'not a record');
+
+  // A full storage refuses the write, and the page says so (the page's own write call).
+  assert.equal(await record.page.evaluate(() => {
+    localStorage.removeItem('tonkalo.highscore');
+    Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };
+    return window._tonkalo_page_record_write(77);
+  }), 0);
+  assert.match(await record.page.$eval('#note', (n) => n.textContent), /storage is full/);
 
   const off = await browser.newPage();
   await off.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {

@@ -1,4 +1,4 @@
-// A small static file server for the site: `node serve.mjs DIR [PORT]` serves DIR on
+// A small static file server for the site: `node serve_site.mjs DIR [PORT]` serves DIR on
 // http://127.0.0.1:PORT/ (default 8000; 0 picks a free port). The browser tests start
 // it on a free port through startServer. Every file carries validators (ETag and
 // Last-Modified) so that a reload costs a 304 for what did not change, and is sent
@@ -101,7 +101,7 @@ export function startServer(root, port = 0, files = {}) {
 if (process.argv[1] === fileURLToPath(import.meta.url)) {
   const [root, port] = process.argv.slice(2);
   if (!root) {
-    console.error('usage: node serve.mjs DIR [PORT]');
+    console.error('usage: node serve_site.mjs DIR [PORT]');
     process.exit(2);
   }
   const { url } = await startServer(root, port === undefined ? 8000 : Number(port));
