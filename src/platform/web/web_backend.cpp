@@ -100,6 +100,7 @@ class WebBackend : public Backend {
   std::vector<std::uint32_t> frame_;  // a scripted run's last frame, 0x00RRGGBB
   std::vector<std::uint32_t> shown_;  // the frame the canvas holds, 0x00RRGGBB
   std::vector<std::uint32_t> rgba_;   // the same as the canvas wants its bytes
+  int shownWidth_ = 0;
   int frameWidth_ = 0;
   int frameHeight_ = 0;
   bool frameShown_ = true;
@@ -211,7 +212,7 @@ void WebBackend::Show(const std::uint32_t* pixels, int width, int height) {
   const std::size_t count = w * static_cast<std::size_t>(height);
   int top = 0;
   int bottom = height;
-  if (shown_.size() == count) {
+  if (shown_.size() == count && shownWidth_ == width) {
     while (top < bottom &&
            std::equal(pixels + top * w, pixels + (top + 1) * w, shown_.data() + top * w)) {
       ++top;
@@ -223,6 +224,7 @@ void WebBackend::Show(const std::uint32_t* pixels, int width, int height) {
     if (top == bottom) return;
   }
   shown_.assign(pixels, pixels + count);
+  shownWidth_ = width;
   rgba_.resize(count);
   // 0x00RRGGBB to the bytes R, G, B, 255 (a little-endian 0xFFBBGGRR).
   for (std::size_t i = top * w; i < bottom * w; ++i) {

@@ -262,21 +262,19 @@ mergeInto(LibraryManager.library, {
       var box = document.getElementById('box');
       if (box && box.open) return;
       var key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
+      if (['F11', 'p', ' ', 'm', 's'].indexOf(key) < 0) return;
+      event.preventDefault();
+      event.stopPropagation();
+      if (event.repeat) return;
       if (key === 'F11') {
         page.toggleFullscreen();
-      } else if (event.repeat) {
-        if (key !== 'p' && key !== ' ' && key !== 'm' && key !== 's') return;
       } else if (key === 'p' || key === ' ') {
         page.setPaused(!page.paused);
       } else if (key === 'm') {
         page.toggle('music');
       } else if (key === 's') {
         page.toggle('effects');
-      } else {
-        return;
       }
-      event.preventDefault();
-      event.stopPropagation();
     },
 
     // The buttons beside the picture do what the keys do and never take the focus.
