@@ -9,14 +9,14 @@ mergeInto(LibraryManager.library, {
     image: null,
     realInput: false,
     opened: false,
-    // The pointer in game pixels, the button, and a press not yet sampled: a tap whose
-    // press and release both fall between two passes still reads as down once.
+    // The pointer in game pixels and the button.
     x: -10000,
     y: -10000,
     down: false,
     // A press not yet sampled ([x, y] where it was pressed), and the one the last sample
-    // took: the pass after a press reads the cursor where it was pressed, so a quick
-    // flick strikes where it began.
+    // took: a tap whose press and release both fall between two passes still reads as
+    // down once, and the pass after a press reads the cursor where it was pressed, so a
+    // quick flick strikes where it began.
     pending: null,
     sampled: null,
     // Port conveniences: the pause stops the passes and the clock (web_backend.cpp waits
