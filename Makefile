@@ -60,7 +60,7 @@ web: configured
 	@$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD)
 
 serve-web: web
-	node tests/web/serve.mjs $(SITE) 8000
+	node tools/serve_site.mjs $(SITE) 8000
 
 # puppeteer-core for the browser tests, at the version the lock file pins.
 $(WEB_TEST_DEPS): tests/web/package.json tests/web/package-lock.json

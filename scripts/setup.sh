@@ -20,6 +20,7 @@ test_packages=(
   xvfb xdotool x11-utils imagemagick bc openbox
   desktop-file-utils appstream man-db libgtk-3-bin
   emscripten chromium nodejs npm
+  firefox-esr webkit2gtk-driver
   clang libclang-rt-14-dev
 )
 package_packages=(

@@ -420,8 +420,8 @@ TEST(AssetGenerator, TwoRunsGiveIdenticalBytes) {
     EXPECT_TRUE(testsupport::ReadFile(entry.path()) == testsupport::ReadFile(b + "/" + rel)) << rel;
     ++compared;
   }
-  EXPECT_EQ(compared, FilesIn(Data("BMP")).size() + 10 + 2 + 6 + 5)
-      << "pictures, sounds, music, sheets, icons";
+  EXPECT_EQ(compared, FilesIn(Data("BMP")).size() + 10 + 2 + 6 + 9 + 2)
+      << "pictures, sounds, music, sheets, icons, the page's music";
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
-// The page in real time (index.html?trace): the browser's own mouse and touch events,
-// the 64-a-second pace, the whole-number scale and the fullscreen button.
+// The page in real time in Chromium (index.html?trace): the picture's box beside the
+// controls, the browser's own mouse and touch events, a quick flick, the 64-a-second pace
+// and a clock that stands still while the page is hidden or paused, the record merged
+// with another tab's and kept over a reload, and the fullscreen button.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
+import { setTimeout as sleep } from 'node:timers/promises';
 
+import {
+  load, pagePoint, playOneHit, recordText, standstill, storedRecord, waitFor,
+  waitForEvent,
+} from './flows.mjs';
 import { launchBrowser, openPage, removeTempDirs, startSite } from './support.mjs';
 
 let site;
@@ -19,82 +26,104 @@ after(async () => {
   removeTempDirs();
 });
 
-// The first trace event that `match` accepts, waiting for it as the game runs.
-async function waitForEvent(record, match, timeout = 10000) {
-  const end = Date.now() + timeout;
-  for (;;) {
-    const found = record.trace.map((line) => JSON.parse(line)).find(match);
-    if (found) return found;
-    if (Date.now() > end) throw new Error(`no such event within ${timeout} ms`);
-    await new Promise((resolve) => setTimeout(resolve, 20));
-  }
-}
+// The picture's and the controls' boxes in CSS pixels.
+const boxes = (page) => page.evaluate(() => ['screen', 'controls'].map((id) => {
+  const r = document.getElementById(id).getBoundingClientRect();
+  return { x: r.left, y: r.top, width: r.width, height: r.height };
+}));
+const apart = (a, b) => a.x + a.width <= b.x || b.x + b.width <= a.x ||
+  a.y + a.height <= b.y || b.y + b.height <= a.y;
 
-async function canvasBox(page) {
-  return page.evaluate(() => {
-    const r = document.getElementById('screen').getBoundingClientRect();
-    return { x: r.left, y: r.top, width: r.width, height: r.height };
-  });
-}
-
-// The middle of game pixel (x, y) in page coordinates, at whatever scale the page shows.
-async function pagePoint(page, x, y) {
-  const box = await canvasBox(page);
-  return [box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480];
-}
-
-// Where a click strikes the token of cell (row, col), whatever its height.
-const cellPoint = (spawn) => [70 * spawn.col + 55, 70 * spawn.row + 60];
-
-test('a mouse click starts the countdown at 64 passes a second, and a click and a tap on risen tokens are hits', async () => {
+test('a real game: the box fills the page, a flick hits, the clock stops while hidden or paused, the record merges across tabs and survives a reload', async () => {
   const record = await openPage(browser, { width: 1400, height: 1000, hasTouch: true });
   const { page } = record;
-  await page.goto(site.url + 'index.html?trace');
-  await page.waitForFunction(() => window.tonkaloFirstFrameMs !== undefined, { timeout: 30000 });
-  // 1400 x 1000 holds the picture twice over, centred.
-  assert.deepEqual(await canvasBox(page), { x: 60, y: 20, width: 1280, height: 960 });
+  await load(page, site.url + 'index.html?trace');
+  // Twice over fits beside the controls (a whole number of pixels loses 4 %).
+  let [screen, controls] = await boxes(page);
+  assert.deepEqual([screen.width, screen.height], [1280, 960]);
+  assert.ok(apart(screen, controls) && controls.x + controls.width <= 1400);
 
-  await page.mouse.click(...(await pagePoint(page, 320, 240)));
-  const countdown = await waitForEvent(record, (e) => e.state === 'countdown');
-  const play = await waitForEvent(record, (e) => e.state === 'play', 40000);
+  let hiddenFor = 0;
+  const { spawn, hit, results } = await playOneHit(page, {
+    // Pressed, released and moved away at once: the strike lands where it was pressed.
+    strike: async (point) => {
+      await page.mouse.move(...point);
+      await page.mouse.down();
+      await page.mouse.up();
+      await page.mouse.move(1, 1);
+    },
+    beforeEnd: async () => {
+      // Paused by its key, then hidden behind another tab: no pass runs and the game's
+      // clock stands still.
+      const other = await browser.newPage();
+      await page.bringToFront();
+      await page.keyboard.press('p');
+      const began = Date.now();
+      await sleep(700);
+      await page.keyboard.press('p');
+      await other.bringToFront();
+      await waitFor(page, () => document.hidden);
+      // Meanwhile another tab keeps a larger record: this one must not write less.
+      await other.goto(site.url + 'manifest.webmanifest');
+      await other.evaluate((text) => localStorage.setItem('tonkalo.highscore', text),
+        recordText(5000));
+      await sleep(700);
+      await page.bringToFront();
+      await other.close();
+      hiddenFor = Date.now() - began;
+    },
+  });
+  assert.deepEqual([hit.row, hit.col], [spawn.row, spawn.col]);
+  // The results measure the score against the record as stored then, the other tab's.
+  assert.ok(!results.newRecord && results.score > 0 && results.highScore === 5000,
+    JSON.stringify(results));
+  assert.equal(await storedRecord(page), recordText(5000));
 
-  // Three times over now: the pointer still lands on the game pixel under it.
-  await page.setViewport({ width: 2000, height: 1500, hasTouch: true });
-  // The page refits on its resize event, which may come a moment after the viewport.
-  await page.waitForFunction(
-    () => document.getElementById('screen').getBoundingClientRect().width !== 1280,
-    { timeout: 5000 });
-  assert.equal((await canvasBox(page)).width, 1920);
-  const first = await waitForEvent(record, (e) => e.event === 'spawn');
-  await page.mouse.click(...(await pagePoint(page, ...cellPoint(first))));
-  const hit = await waitForEvent(record, (e) => e.event === 'hit');
-  assert.deepEqual([hit.row, hit.col, hit.kind], [first.row, first.col, first.kind]);
-
-  const second = await waitForEvent(record, (e) => e.event === 'spawn' && e.pass > hit.pass);
-  await page.touchscreen.tap(...(await pagePoint(page, ...cellPoint(second))));
-  const tapped = await waitForEvent(record, (e) => e.event === 'hit' && e.pass > hit.pass);
-  assert.deepEqual([tapped.row, tapped.col], [second.row, second.col]);
-  assert.deepEqual(record.trace.map((line) => JSON.parse(line)).filter((e) => e.event === 'miss'),
-    []);
-  assert.deepEqual(record.problems, []);
-  await page.close();
-
-  // The countdown counts 1080 passes, 1079 ticks of 15.625 ms apart. (A machine too busy
-  // to wake the page in time loses passes, as it does for the windowed program.)
-  const rate = ((play.pass - countdown.pass) * 1000) / (play.tick - countdown.tick);
+  // 64 passes a second on the tick, and the game's clock stood still while the page was
+  // paused and hidden (1.4 s).
+  const first = await waitForEvent(page, (e) => e.state === 'countdown');
+  const rate = ((results.pass - first.pass) * 1000) / (results.tick - first.tick);
   assert.ok(rate >= 61 && rate <= 67, `${rate.toFixed(2)} passes a second`);
+  const still = await standstill(page);
+  assert.ok(hiddenFor >= 1400 && still >= 1100, `stood still ${still} of ${hiddenFor} ms`);
+
+  await load(page, site.url + 'index.html?trace');
+  await sleep(300);
+  assert.equal(await storedRecord(page), recordText(5000));
+  assert.deepEqual(record.problems, []);
+
+  // Three times over after a resize; a tap on the picture starts the countdown.
+  await page.setViewport({ width: 2000, height: 1500, hasTouch: true });
+  await waitFor(page, () => document.getElementById('screen').getBoundingClientRect().width !== 1280);
+  [screen, controls] = await boxes(page);
+  assert.equal(screen.width, 1920);
+  assert.ok(apart(screen, controls));
+  await page.touchscreen.tap(...(await pagePoint(page, 320, 240)));
+  await waitForEvent(page, (e) => e.state === 'countdown');
+  await page.close();
 });
 
-test('the fullscreen button puts the picture on the whole screen at a whole-number scale', async () => {
-  const record = await openPage(browser, { width: 800, height: 600 });
+test('a phone in portrait gets the full width, the buttons never keep the keys, and fullscreen is a 4:3 box', async () => {
+  const record = await openPage(browser,
+    { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
   const { page } = record;
-  await page.goto(site.url + 'index.html');
-  await page.waitForFunction(() => window.tonkaloFirstFrameMs !== undefined, { timeout: 30000 });
+  await load(page, site.url + 'index.html');
+  let [screen, controls] = await boxes(page);
+  // Fractional: a whole number of device pixels would lose half the width.
+  assert.ok(screen.width === 390 && Math.abs(screen.height - 292.5) < 0.5, `${screen.height}`);
+  assert.ok(apart(screen, controls));
+  assert.match(await page.$eval('#note', (n) => n.textContent), /sideways/);
+
+  await page.setViewport({ width: 800, height: 600 });
   await page.click('#fullscreen');
-  await page.waitForFunction(() => document.fullscreenElement?.id === 'stage');
-  const { width, height } = await canvasBox(page);
-  assert.equal(width % 640, 0);
-  assert.equal(width * 3, height * 4);
+  await waitFor(page, () => document.fullscreenElement?.id === 'stage');
+  assert.equal(await page.evaluate(() => document.activeElement.tagName), 'BODY');
+  await page.keyboard.press('Space');
+  assert.ok(await page.evaluate(() => document.body.classList.contains('paused') &&
+    document.fullscreenElement !== null));
+  [screen, controls] = await boxes(page);
+  assert.equal(screen.width * 3, screen.height * 4);
+  assert.ok(apart(screen, controls));
   assert.deepEqual(record.problems, []);
   await page.close();
 });

@@ -1,6 +1,7 @@
 // The page run by a script (index.html?script=FILE&trace) against the native headless
-// program with the same script: the same trace event for event, the same pictures pixel
-// for pixel, and the record kept in the browser's storage by the same rules.
+// program with the same script: the same trace event for event and the same pictures
+// pixel for pixel; a scripted page keeps its record to itself, and the page says when the
+// stored record cannot be read or kept.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -12,17 +13,12 @@ import {
 } from './support.mjs';
 
 const GAME = fs.readFileSync(new URL('./game.script', import.meta.url), 'utf8');
-// Ten misses end a game at once: the finish screen, then the results.
-const MISSES = ['10 move 320 240', '10 down', '12 up', '1100 move 600 470',
-  ...Array.from({ length: 10 }, (_, i) => `${1189 + 10 * i} down\n${1191 + 10 * i} up`),
-  '2200 close', ''].join('\n');
-
 let site;
 let browser;
 let record;
 
 before(async () => {
-  site = await startSite({ 'game.script': GAME, 'misses.script': MISSES });
+  site = await startSite({ 'game.script': GAME });
   browser = await launchBrowser();
   record = await openPage(browser);
 });
@@ -38,8 +34,14 @@ test('two scripted games trace in the page exactly as in the headless program, a
   const close = Number(GAME.match(/^(\d+) close$/m)[1]);
   const native = runNative(dir, GAME, ['--shot', `${close - 1}:last.bmp`]);
 
+  // A player's record in the storage: the demo neither reads it nor writes over it.
+  assert.equal(await runToExit(record, site.url, '?script=game.script&frames=1'), 0);
+  await record.page.evaluate(() => localStorage.setItem('tonkalo.highscore', '07000000'));
   assert.equal(await runToExit(record, site.url, '?trace&script=game.script'), 0);
   assert.deepEqual(record.trace, native);
+  assert.ok(events(native, 'highscore-write').length > 0);
+  assert.equal(await record.page.evaluate(() => localStorage.getItem('tonkalo.highscore')),
+    '07000000');
 
   // What the script is there to show: a long run, hits of several kinds, both ends of a
   // game (time out and ten misses) and the results.
@@ -66,30 +68,42 @@ test('the canvas in the middle of play equals the native shot of the same pass',
   assert.deepEqual(record.problems, []);
 });
 
-test('the record survives a reload, and a record that cannot be read is never written over', async () => {
-  // The first test left the record of its games in this browser profile's storage; each
-  // run is a new load of the page.
-  const dir = nativeDir('record');
-  runNative(dir, GAME);
-  const native = runNative(dir, MISSES);
-  const results = events(native, 'results')[0];
-  assert.ok(results.highScore > 0);
-  assert.equal(results.newRecord, false);
-
-  assert.equal(await runToExit(record, site.url, '?trace&script=misses.script'), 0);
-  assert.deepEqual(record.trace, native);
-
+test('a stored record that cannot be read, a full storage and one switched off are said beside the picture and on the console', async () => {
+  const warnings = [];
+  record.page.on('console', (message) => {
+    if (message.type() === 'warn') warnings.push(message.text());
+  });
   await record.page.evaluate(() => localStorage.setItem('tonkalo.highscore', 'not a record'));
-  assert.equal(await runToExit(record, site.url, '?trace&script=misses.script'), 0);
-  assert.deepEqual(events(record.trace, 'highscore-write'), []);
-  assert.equal(events(record.trace, 'results')[0].highScore, 0);
+  await record.page.goto(site.url + 'index.html');
+  await record.page.waitForFunction(() => /cannot read the high score/
+    .test(document.getElementById('note').textContent), { timeout: 30000 });
   assert.equal(await record.page.evaluate(() => localStorage.getItem('tonkalo.highscore')),
     'not a record');
+
+  // A full storage refuses the write, and the page says so (the page's own write call).
+  assert.equal(await record.page.evaluate(() => {
+    localStorage.removeItem('tonkalo.highscore');
+    Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };
+    return window._tonkalo_page_record_write(77);
+  }), 0);
+  assert.match(await record.page.$eval('#note', (n) => n.textContent), /storage is full/);
+
+  const off = await browser.newPage();
+  await off.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {
+    get() { throw new DOMException('storage is off', 'SecurityError'); },
+  }));
+  await off.goto(site.url + 'index.html');
+  await off.waitForFunction(() => /switched off/.test(document.getElementById('note').textContent),
+    { timeout: 30000 });
+  await off.close();
+  assert.ok(warnings.some((w) => /^tonkalo: cannot read the high score .*not a record/.test(w)),
+    warnings.join('\n'));
   assert.deepEqual(record.problems, []);
 });
 
 test('the page loads nothing but the site and the scripts beside it', () => {
-  const allowed = ['/index.html', '/tonkalo.js', '/tonkalo.wasm', '/tonkalo.data',
-    '/game.script', '/misses.script'];
+  const allowed = ['/index.html', '/tonkalo.js', '/tonkalo.wasm', '/tonkalo.data', '/sw.js',
+    '/manifest.webmanifest', '/game.script', '/icons/tonkalo-32.png',
+    '/icons/tonkalo-192.png', '/icons/tonkalo-512.png', '/icons/tonkalo-maskable-512.png'];
   assert.deepEqual([...new Set(site.requests)].filter((p) => !allowed.includes(p)), []);
 });

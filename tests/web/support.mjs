@@ -8,7 +8,7 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-import { startServer } from './serve.mjs';
+import { startServer } from '../../tools/serve_site.mjs';
 
 export const BIN = process.env.TONKALO_BIN || 'build/tonkalo';
 export const DATA_DIR = process.env.TONKALO_DATA_DIR || 'build/data';

@@ -26,7 +26,8 @@ std::vector<SoundEffect> MakeSoundEffects();
 
 struct MusicTrack {
   std::string name;  // file name under MP3/
-  std::vector<std::uint8_t> mp3;
+  std::vector<std::uint8_t> mp3;     // 160 kbit/s, the game's own
+  std::vector<std::uint8_t> webMp3;  // 96 kbit/s, under web/MP3/ for the browser page
   double seconds = 0;  // length of one loop
 };
 

@@ -66,12 +66,20 @@ void DrawIcon(cairo_t* cr) {
   cairo_restore(cr);
 }
 
-// The drawing at `size` pixels on a transparent ARGB surface.
-cairo_surface_t* RenderIcon(int size) {
+// The drawing at `size` pixels on a transparent ARGB surface. A maskable icon (one the
+// phone cuts to its own shape) fills the square with the sky and keeps the drawing inside
+// the middle 80 %, the part every shape keeps.
+cairo_surface_t* RenderIcon(int size, bool maskable = false) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
   cairo_t* cr = cairo_create(surface);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
   cairo_scale(cr, size / kDesign, size / kDesign);
+  if (maskable) {
+    SetVerticalGradient(cr, 0, kDesign, pal::kSkyLight, pal::kSkyDark);
+    cairo_paint(cr);
+    cairo_translate(cr, kDesign * 0.1, kDesign * 0.1);
+    cairo_scale(cr, 0.8, 0.8);
+  }
   DrawIcon(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
@@ -119,11 +127,15 @@ bool WriteSvg(const std::string& path) {
 
 bool WriteIcons(const std::string& folder) {
   bool ok = true;
-  for (int size : {48, 128, 256}) {
+  // The desktop's sizes, the page's favicon (32) and what a web app manifest asks for.
+  for (int size : {32, 48, 128, 192, 256, 512}) {
     cairo_surface_t* surface = RenderIcon(size);
     ok = SavePng(surface, folder + "/tonkalo-" + std::to_string(size) + ".png") && ok;
     cairo_surface_destroy(surface);
   }
+  cairo_surface_t* maskable = RenderIcon(512, true);
+  ok = SavePng(maskable, folder + "/tonkalo-maskable-512.png") && ok;
+  cairo_surface_destroy(maskable);
   cairo_surface_t* window = RenderIcon(64);
   ok = WriteBytes(folder + "/tonkalo.bmp", EncodeBmpWithAlpha(64, 64, StraightArgb(window))) && ok;
   cairo_surface_destroy(window);

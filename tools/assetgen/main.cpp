@@ -1,5 +1,6 @@
 // tonkalo-assetgen OUT: writes every picture (OUT/BMP), sound effect (OUT/WAV) and music
-// loop (OUT/MP3) of the game, plus review sheets (OUT/contact-sheet.png, OUT/preview-*.png).
+// loop (OUT/MP3) of the game, its icons (OUT/icons), the browser page's lighter music
+// (OUT/web/MP3), plus review sheets (OUT/contact-sheet.png, OUT/preview-*.png).
 // The output depends on nothing but this program: two runs give identical bytes.
 #include <chrono>
 #include <cstdio>
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
   }
   const auto started = std::chrono::steady_clock::now();
   const std::string out = argv[1];
-  for (const char* sub : {"/BMP", "/WAV", "/MP3", "/icons"}) {
+  for (const char* sub : {"/BMP", "/WAV", "/MP3", "/icons", "/web", "/web/MP3"}) {
     if (!MakeFolder(out + sub)) return 1;
   }
 
@@ -47,7 +48,10 @@ int main(int argc, char** argv) {
 
   music.join();
   ok = ok && musicOk;
-  for (const MusicTrack& t : tracks) ok = WriteBytes(out + "/MP3/" + t.name, t.mp3) && ok;
+  for (const MusicTrack& t : tracks) {
+    ok = WriteBytes(out + "/MP3/" + t.name, t.mp3) && ok;
+    ok = WriteBytes(out + "/web/MP3/" + t.name, t.webMp3) && ok;
+  }
   if (!ok) return 1;
 
   const double seconds =

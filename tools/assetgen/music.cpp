@@ -654,14 +654,14 @@ void RenderSong(const Song& song, Signal& outLeft, Signal& outRight) {
 
 // ---------------------------------------------------------------- encoding
 
-bool EncodeMp3(const Signal& left, const Signal& right, std::vector<std::uint8_t>& out) {
+bool EncodeMp3(const Signal& left, const Signal& right, int kbps, std::vector<std::uint8_t>& out) {
   lame_global_flags* lame = lame_init();
   if (!lame) return false;
   lame_set_in_samplerate(lame, kSampleRate);
   lame_set_out_samplerate(lame, kSampleRate);
   lame_set_num_channels(lame, 2);
   lame_set_mode(lame, JOINT_STEREO);
-  lame_set_brate(lame, 160);
+  lame_set_brate(lame, kbps);
   lame_set_quality(lame, 5);
   lame_set_bWriteVbrTag(lame, 1);
   lame_set_write_id3tag_automatic(lame, 0);
@@ -718,7 +718,8 @@ bool MakeMusic(std::vector<MusicTrack>& out) {
     MusicTrack track;
     track.name = song.name;
     track.seconds = static_cast<double>(left.size()) / kSampleRate;
-    if (!EncodeMp3(left, right, track.mp3)) {
+    // The browser page sends its music over the network: a lighter encode for it.
+    if (!EncodeMp3(left, right, 160, track.mp3) || !EncodeMp3(left, right, 96, track.webMp3)) {
       std::fprintf(stderr, "tonkalo-assetgen: the MP3 encoder failed on %s\n", song.name.c_str());
       return false;
     }

@@ -1,6 +1,8 @@
 # The game for the browser, built with Emscripten (emcmake cmake; `make web`). The site
 # is index.html beside tonkalo.js, tonkalo.wasm and tonkalo.data, the last holding the
-# generated pictures, sounds and music, preloaded before the game starts.
+# generated pictures, sounds and music (the generator's lighter encode of it, web/MP3),
+# preloaded before the game starts; and what makes it an installable, offline app: the
+# web app manifest, the icons and the service worker sw.js.
 set(TONKALO_DATA_DIR "${CMAKE_SOURCE_DIR}/build/data" CACHE PATH
   "the native build's generated data (BMP/, WAV/, MP3/), packed into the site")
 set(TONKALO_SITE_DIR "${CMAKE_BINARY_DIR}/site" CACHE PATH "where the site is written")
@@ -39,12 +41,26 @@ target_link_options(tonkalo PRIVATE
   "SHELL:--js-library ${WEB_DIR}/web_page.js"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/WAV@/data/WAV"
-  "SHELL:--preload-file ${TONKALO_DATA_DIR}/MP3@/data/MP3")
+  "SHELL:--preload-file ${TONKALO_DATA_DIR}/web/MP3@/data/MP3")
 set_target_properties(tonkalo PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${TONKALO_SITE_DIR}
   LINK_DEPENDS "${WEB_DIR}/web_page.js;${TONKALO_DATA_DIR}/.stamp")
 
-add_custom_command(OUTPUT ${TONKALO_SITE_DIR}/index.html
-  COMMAND ${CMAKE_COMMAND} -E copy ${WEB_DIR}/index.html ${TONKALO_SITE_DIR}/index.html
-  DEPENDS ${WEB_DIR}/index.html)
-add_custom_target(tonkalo_page ALL DEPENDS ${TONKALO_SITE_DIR}/index.html)
+set(SITE_ICONS tonkalo-32.png tonkalo-192.png tonkalo-512.png tonkalo-maskable-512.png)
+set(SITE_FILES index.html manifest.webmanifest tonkalo.js tonkalo.wasm tonkalo.data)
+foreach(icon ${SITE_ICONS})
+  list(APPEND SITE_FILES icons/${icon})
+  list(APPEND SITE_ICON_SOURCES ${TONKALO_DATA_DIR}/icons/${icon})
+endforeach()
+# The worker's version is a digest of every other file, so it is written last.
+add_custom_command(OUTPUT ${TONKALO_SITE_DIR}/sw.js
+  COMMAND ${CMAKE_COMMAND} -E copy ${WEB_DIR}/index.html ${WEB_DIR}/manifest.webmanifest
+    ${TONKALO_SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TONKALO_SITE_DIR}/icons
+  COMMAND ${CMAKE_COMMAND} -E copy ${SITE_ICON_SOURCES} ${TONKALO_SITE_DIR}/icons
+  COMMAND ${CMAKE_COMMAND} -DSITE=${TONKALO_SITE_DIR} -DTEMPLATE=${WEB_DIR}/sw.js
+    "-DFILES=${SITE_FILES}" -P ${WEB_DIR}/site_version.cmake
+  DEPENDS tonkalo $<TARGET_FILE:tonkalo> ${WEB_DIR}/index.html ${WEB_DIR}/manifest.webmanifest
+    ${WEB_DIR}/sw.js ${WEB_DIR}/site_version.cmake ${TONKALO_DATA_DIR}/.stamp
+  VERBATIM)
+add_custom_target(tonkalo_page ALL DEPENDS ${TONKALO_SITE_DIR}/sw.js)

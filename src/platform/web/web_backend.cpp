@@ -1,6 +1,7 @@
 // The browser page as the window: the canvas shows each frame, pointer and touch events
 // are the mouse, Web Audio plays the effects and the music, a dialog in the page is the
-// message box, and the browser's local storage keeps the record. The page side lives in
+// message box, and the browser's local storage keeps the record (a scripted run keeps
+// its own in memory, so a demo never touches the player's). The page side lives in
 // web_page.js; this file decides what the game sees.
 //
 // The frame loop stays the loop it is: each Sleep hands the thread back to the browser
@@ -10,6 +11,7 @@
 // handing back now and then so that the page stays alive.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -28,15 +30,17 @@ int tonkalo_page_next_event(int* event);
 void tonkalo_page_pointer(int* x, int* y);
 int tonkalo_page_button();
 void tonkalo_page_cursor(int visible);
-void tonkalo_page_present(const std::uint32_t* rgba, int width, int height);
+void tonkalo_page_present(const std::uint32_t* rgba, int width, int height, int top,
+                          int bottom);
 void tonkalo_page_show_box(const char* caption, const char* text);
 int tonkalo_page_box_open();
 void tonkalo_page_effect(int index, const std::uint8_t* image, std::size_t size);
 void tonkalo_page_music(int command, const char* path);
-int tonkalo_page_hidden();
+int tonkalo_page_stopped();
+double tonkalo_page_stopped_ms();
 void tonkalo_page_pause_audio(int paused);
-int tonkalo_page_record_read(char* out, int size);
-int tonkalo_page_record_write(const char* text);
+int tonkalo_page_record_read(std::int32_t* value);
+int tonkalo_page_record_write(std::int32_t value);
 }
 
 namespace platform {
@@ -47,22 +51,11 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 // A scripted run hands the thread back to the browser after this much work.
 constexpr double kScriptedSliceMs = 100.0;
-// How often a hidden page looks whether it is shown again.
-constexpr unsigned kHiddenPollMs = 100;
+// How often a hidden or paused page looks whether it goes on.
+constexpr unsigned kStoppedPollMs = 100;
 constexpr unsigned kBoxPollMs = 30;
 
 enum PageEvent { kPress = 1, kSecondPress = 2, kTrackEnded = 3, kResized = 4 };
-
-// The record is eight hex digits, the four bytes in little-endian order ("39300000" is
-// 12345), so that it means what highscore.dat means.
-constexpr char kHexDigits[] = "0123456789abcdef";
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 class WebBackend : public Backend {
  public:
@@ -90,9 +83,10 @@ class WebBackend : public Backend {
   bool WriteRecord(std::int32_t value) override;
 
  private:
-  // Real time: milliseconds since start-up, less the time the page spent hidden.
-  double Elapsed() const { return emscripten_get_now() - start_ - hiddenMs_; }
-  void WaitWhileHidden();
+  // Real time: milliseconds since start-up, less the time the page stood still (hidden or
+  // paused).
+  double Elapsed() const { return emscripten_get_now() - start_ - tonkalo_page_stopped_ms(); }
+  void WaitWhileStopped();
   // The kept frame of a scripted run, if it has not been shown yet.
   void ShowFrame();
   void Show(const std::uint32_t* pixels, int width, int height);
@@ -102,13 +96,17 @@ class WebBackend : public Backend {
   bool realInput_;
   VirtualClock clock_;
   double start_;
-  double hiddenMs_ = 0.0;
   double lastYield_;
   std::vector<std::uint32_t> frame_;  // a scripted run's last frame, 0x00RRGGBB
-  std::vector<std::uint32_t> rgba_;   // a frame as the canvas wants its bytes
+  std::vector<std::uint32_t> shown_;  // the frame the canvas holds, 0x00RRGGBB
+  std::vector<std::uint32_t> rgba_;   // the same as the canvas wants its bytes
+  int shownWidth_ = 0;
   int frameWidth_ = 0;
   int frameHeight_ = 0;
   bool frameShown_ = true;
+  // A scripted run's record: a demo keeps its score to itself.
+  std::int32_t scriptedRecord_ = 0;
+  bool scriptedRecordSet_ = false;
 };
 
 WebBackend::~WebBackend() {
@@ -122,15 +120,13 @@ std::uint32_t WebBackend::Tick() {
   return options_.startTick + static_cast<std::uint32_t>(static_cast<std::uint64_t>(Elapsed()));
 }
 
-// A hidden page stops the passes and the clock together, as a pause does: the game sees
-// no time pass, and the music waits with it.
-void WebBackend::WaitWhileHidden() {
-  if (!tonkalo_page_hidden()) return;
-  const double hiddenAt = emscripten_get_now();
+// A hidden page and the player's pause stop the passes and the clock together: the game
+// sees no time pass, and the sound waits with it.
+void WebBackend::WaitWhileStopped() {
+  if (!tonkalo_page_stopped()) return;
   tonkalo_page_pause_audio(1);
-  while (tonkalo_page_hidden()) emscripten_sleep(kHiddenPollMs);
+  while (tonkalo_page_stopped()) emscripten_sleep(kStoppedPollMs);
   tonkalo_page_pause_audio(0);
-  hiddenMs_ += emscripten_get_now() - hiddenAt;
 }
 
 // Real time wakes at the first multiple of the tick, counted from start-up, at least `ms`
@@ -146,7 +142,7 @@ void WebBackend::SleepToBoundary(std::uint32_t ms) {
     }
     return;
   }
-  WaitWhileHidden();
+  WaitWhileStopped();
   const double tick = options_.tickMs;
   const double boundary = std::ceil((Elapsed() + ms) / tick) * tick;
   for (double now = Elapsed(); now < boundary; now = Elapsed()) {
@@ -208,15 +204,33 @@ void WebBackend::ShowFrame() {
   frameShown_ = true;
 }
 
+// Only the rows that differ from the frame the canvas holds are converted and sent, and
+// nothing when nothing changed: an idle title costs a compare a pass.
 void WebBackend::Show(const std::uint32_t* pixels, int width, int height) {
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const std::size_t w = static_cast<std::size_t>(width);
+  const std::size_t count = w * static_cast<std::size_t>(height);
+  int top = 0;
+  int bottom = height;
+  if (shown_.size() == count && shownWidth_ == width) {
+    while (top < bottom &&
+           std::equal(pixels + top * w, pixels + (top + 1) * w, shown_.data() + top * w)) {
+      ++top;
+    }
+    while (bottom > top && std::equal(pixels + (bottom - 1) * w, pixels + bottom * w,
+                                      shown_.data() + (bottom - 1) * w)) {
+      --bottom;
+    }
+    if (top == bottom) return;
+  }
+  shown_.assign(pixels, pixels + count);
+  shownWidth_ = width;
   rgba_.resize(count);
   // 0x00RRGGBB to the bytes R, G, B, 255 (a little-endian 0xFFBBGGRR).
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = top * w; i < bottom * w; ++i) {
     const std::uint32_t p = pixels[i];
     rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
   }
-  tonkalo_page_present(rgba_.data(), width, height);
+  tonkalo_page_present(rgba_.data(), width, height, top, bottom);
 }
 
 void WebBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
@@ -229,36 +243,31 @@ void WebBackend::Music(MusicCommand command, const std::string& path) {
   tonkalo_page_music(static_cast<int>(command), path.c_str());
 }
 
-// Storage that throws (switched off, or a private window that refuses it) is a record
-// that could not be read, and so is a value that is not hex digits: the game then never
-// writes over it. Fewer than four bytes' worth count as no record, as a short file does.
+// The page's storage merges, says what goes wrong and never writes over a value that is
+// not a record (web_page.js). A scripted run starts with none and keeps its own.
 RecordState WebBackend::ReadRecord(std::int32_t& value) {
   value = 0;
-  char text[64] = {};
-  if (tonkalo_page_record_read(text, sizeof(text)) < 0) return RecordState::Unreadable;
-  std::uint32_t v = 0;
-  for (int i = 0; i < 8; ++i) {
-    if (text[i] == '\0') return RecordState::Absent;
-    if (HexValue(text[i]) < 0) return RecordState::Unreadable;
+  if (!realInput_) {
+    value = scriptedRecord_;
+    return scriptedRecordSet_ ? RecordState::Read : RecordState::Absent;
   }
-  for (int byte = 0; byte < 4; ++byte) {
-    const int b = HexValue(text[2 * byte]) * 16 + HexValue(text[2 * byte + 1]);
-    v |= static_cast<std::uint32_t>(b) << (8 * byte);
+  switch (tonkalo_page_record_read(&value)) {
+    case 0:
+      return RecordState::Absent;
+    case 1:
+      return RecordState::Read;
+    default:
+      return RecordState::Unreadable;
   }
-  value = static_cast<std::int32_t>(v);
-  return RecordState::Read;
 }
 
 bool WebBackend::WriteRecord(std::int32_t value) {
-  const std::uint32_t v = static_cast<std::uint32_t>(value);
-  char text[9];
-  for (int byte = 0; byte < 4; ++byte) {
-    const unsigned b = (v >> (8 * byte)) & 0xFFu;
-    text[2 * byte] = kHexDigits[b >> 4];
-    text[2 * byte + 1] = kHexDigits[b & 0xF];
+  if (!realInput_) {
+    scriptedRecord_ = value;
+    scriptedRecordSet_ = true;
+    return true;
   }
-  text[8] = '\0';
-  return tonkalo_page_record_write(text) != 0;
+  return tonkalo_page_record_write(value) != 0;
 }
 
 }  // namespace
