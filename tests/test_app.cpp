@@ -1,6 +1,6 @@
 // The application shell's own services: the interval timer, the play-bounds test,
 // mouse sampling, the debug box, the window with its message queue, and where the data
-// and the high score are found.
+// and the high score are found. (The window surface's frames, FrameIdentity checks.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,7 +11,6 @@
 
 #include "app/data_places.h"
 #include "app/frame_loop.h"
-#include "platform/raster/gdi.h"
 #include "platform/headless/control.h"
 #include "services/debug.h"
 #include "services/message_queue.h"
@@ -105,24 +104,6 @@ TEST_F(AppTest, DebugBoxIsCaptionedAndCutTo255BytesNeverInHalfACharacter) {
     EXPECT_EQ(headless::MessageBoxes()[i].caption, "DEBUG");
     EXPECT_EQ(headless::MessageBoxes()[i].text, want[i]);
   }
-}
-
-TEST_F(AppTest, WindowSurfaceIs640By480AndReleasingItPresents) {
-  gdi::HDC dc = GetDC(nullptr);
-  int width = 0, height = 0, x = 0, y = 0;
-  ASSERT_NE(gdi::ColourBits(gdi::CurrentBitmap(dc), &width, &height), nullptr);
-  EXPECT_EQ(std::pair(width, height), std::pair(640, 480));
-  const gdi::HGDIOBJ old = gdi::SelectObject(dc, gdi::CreatePen(gdi::PS_SOLID, 1, 0xFFFFFF));
-  gdi::Rectangle(dc, 10, 20, 30, 40);
-  gdi::DeleteObject(gdi::SelectObject(dc, old));
-  EXPECT_TRUE(headless::LastFrame().empty());
-  ReleaseDC(nullptr, dc);
-  ASSERT_EQ(headless::LastFrame().size(), 640u * 480u);
-  EXPECT_EQ(headless::LastFrame()[20 * 640 + 10], 0xFFFFFFu);
-  EXPECT_EQ(headless::LastFrame()[21 * 640 + 11], 0u);
-  headless::SetCursor(-7, 600);
-  GetClientCursorPos(MainWindow(), x, y);
-  EXPECT_EQ(std::pair(x, y), std::pair(-7, 600));
 }
 
 std::vector<unsigned> received;
