@@ -72,7 +72,10 @@ TEST(HeadlessProgram, ATerminatedRunLeavesThroughTheNormalExitWithStatus143) {
   const std::string dir = MakeGameDir("e2e-signal");
   const int pid = Spawn(dir, {"--headless", "--tick", "1000", "--trace", "t.jsonl"},
                         dir + "/err.txt");
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // The trace is opened once the handler is in place.
+  for (int i = 0; i < 600 && !FileExists(dir + "/t.jsonl"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   kill(pid, SIGTERM);
   EXPECT_EQ(Wait(pid), 128 + SIGTERM) << ReadFile(dir + "/err.txt");
   EXPECT_EQ(Events(ReadTrace(dir + "/t.jsonl"), "highscore-write").size(), 1u);
