@@ -2,7 +2,7 @@
 // title, drawn pixel for pixel as it was when the list of frames was recorded: the raster
 // layer may get faster, but never different. After a deliberate change to the pictures,
 // record the list again with TONKALO_RECORD_FRAMES=1 (ctest -R FrameIdentity) from a
-// build you trust. And the title's START pulse and the high-score guard.
+// build you trust. And the title's START pulse, the high-score guard and the music loop.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -158,5 +158,25 @@ TEST(HighScoreGuard, ShutdownWithoutStartUpLeavesTheRecordAlone) {
   }
   EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(12345));
   EXPECT_FALSE(testsupport::FileExists(dir + "/highscore.dat.tmp"));
+  platform::Shutdown();
+}
+
+// The title's music loops: the notice that a track played to its end starts it again.
+TEST(TitleMusic, ATrackThatPlayedToItsEndStartsAgain) {
+  platform::Options options;
+  options.frames = 2;
+  testsupport::StartHeadless(options);
+  testsupport::InFolder in(testsupport::MakeGameDir("music_loop"));
+  headless::FinishMusicTrack();
+  {
+    ProgramObjects objects;
+    int module = 0;
+    TonkaloMain(&module);
+  }
+  std::string replays;
+  for (const headless::MusicRecord& r : headless::MusicCommands()) {
+    if (r.command == "replay") replays += r.path + ";";
+  }
+  EXPECT_EQ(replays, "MP3/tw014b.mp3;");
   platform::Shutdown();
 }

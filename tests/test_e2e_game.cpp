@@ -233,13 +233,11 @@ std::vector<std::string> MessageTexts(const std::vector<TraceLine>& trace) {
 }  // namespace
 
 TEST(EndToEnd, MissingTestedPictureStopsStartUpWithItsMessagesAndStatusOne) {
+  // The box's check names the wrong file, as it always did. (That each of the six
+  // stops start-up, the damaged-asset games show.)
   const std::pair<std::string, std::string> cases[] = {
       {"TITLE.bmp", "TITLE.bmpが見つかりません"},
-      {"HIGHSCORE.bmp", "HIGHSCORE.bmpが見つかりません"},
-      {"START.bmp", "START.bmpが見つかりません"},
-      {"HIGHSCORE_NUM.bmp", "HIGHSCORE_NUM.bmpが見つかりません"},
       {"BoxTimer.bmp", "HIGHSCORE_NUM.bmpが見つかりません"},
-      {"MSG.bmp", "MSG.bmpが見つかりません"},
   };
   for (const auto& [file, message] : cases) {
     SCOPED_TRACE(file);

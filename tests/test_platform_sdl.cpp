@@ -371,29 +371,6 @@ TEST_F(SdlBackend, TheWindowSurfaceShowsEachFrameWhole) {
   EXPECT_EQ(WindowPixels({{5, 5}, {9, 9}}), (std::vector<std::uint32_t>{0x102030, 0x336699}));
 }
 
-// A window resized by hand keeps the largest whole scale, centred between black bars,
-// and the pointer still lands on back-buffer pixels: on both present paths.
-TEST_F(SdlBackend, AResizedWindowKeepsAWholeScaleCentredAndThePointerFollows) {
-  using platform::PresentMode;
-  for (PresentMode present : {PresentMode::Surface, PresentMode::Gpu}) {
-    SCOPED_TRACE(present == PresentMode::Gpu ? "gpu" : "surface");
-    OpenWindow(1, present);
-    Xdotool("search --name '^Tonkalo$' windowmove --sync 100 100 windowsize --sync 1500 1100");
-    left_ = top_ = 100;
-    Messages(300);
-    platform::Present(frame_.data(), 640, 480);  // as the next pass would
-    Messages(200);
-    // 1500 x 1100 holds scale 2 (1280 x 960) with bars of 110 and 70.
-    EXPECT_EQ(PointAt(100, 50, 2, 110, 70), std::pair(100, 50));
-    EXPECT_EQ(PointAt(639, 479, 2, 110, 70), std::pair(639, 479));
-    EXPECT_EQ(PointAt(0, 0, 2, 110, 70), std::pair(0, 0));
-    EXPECT_EQ(WindowPixels({{50, 30}, {110, 70}, {110 + 1279, 70 + 959}, {110 + 1280, 70 + 959}}),
-              (std::vector<std::uint32_t>{0, 0x336699, 0x336699, 0}));
-    platform::Shutdown();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  }
-}
-
 // A machine whose sound card is missing: the game plays silently and says nothing about
 // it (alsa-lib would print its whole search), except as a --verbose line.
 TEST_F(SdlBackend, WithoutASoundCardTheGamePlaysSilentlyAndSaysNothing) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The windowed program keeps the pace of the system tick: 64 passes of the frame loop a
-# second by default, several hundred with --tick 1. Measured from the program's own
+# second. (How many --tick 1 allows is the window benchmark's figure.) Measured from the program's own
 # trace under a virtual X server: from the last event of pass 0 (start-up is done) to
 # the first event of pass N (the exit path begins after N sleeps).
 #
@@ -56,8 +56,4 @@ check_rate() {
 
 failed=0
 check_rate default 192 'r >= 61 && r <= 67'
-# With a 1 ms tick the frame's own work sets the pace: several hundred passes a second
-# on an idle machine, fewer on a busy one (each frame presents 640 x 480 through the X
-# server). More than twice the default pace shows that the 15.625 ms tick is gone.
-check_rate fast 1000 'r > 128 && r <= 1010' --tick 1
 exit "$failed"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A real game in a real window: Xvfb, clicks from xdotool, audio on SDL's disk driver.
-# Title -> countdown -> hits on the first four tokens -> ten misses -> finish ->
-# results -> back to the title. Checks the trace, a screenshot and the audio written.
+# A real game in a real window: Xvfb, clicks from xdotool. Title -> countdown -> hits on
+# the first four tokens -> ten misses -> finish -> results -> back to the title. Checks
+# the trace and a screenshot. (What reaches the sound device, test_platform_sdl checks.)
 # Then the built-in player (the attract mode) in the window, on the fast tick so that
 # it is quick: it clicks the title, plays and strikes tokens.
 # Usage: window_game.sh TONKALO DATA_DIR WORK_DIR
@@ -12,8 +12,7 @@ prepare_work "$work" "$data"
 start_xvfb "$work"
 trap 'kill "$xvfb_pid" ${game:-} 2>/dev/null || true' EXIT
 
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
-t_start=$(date +%s.%N)
+export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$bin" --scale 1 --trace trace.jsonl) 2>"$work/stderr.log" &
 game=$!
 wid=$(xdotool search --sync --onlyvisible --name '^Tonkalo$' | head -n 1)
@@ -77,17 +76,7 @@ differ=$(compare -metric AE "$work/title-again.png[200x120+0+0]" \
 echo "pixels differing from the headless title: $differ"
 [ "$differ" = 0 ] || fail "the window does not show the title"
 
-# Audio during play: 16-bit stereo at 44.1 kHz, so one second is 176400 bytes. Look at
-# the three seconds after play began (the stream starts with the program).
-bytes=$(stat -c %s "$work/audio.raw")
-offset=$(echo "($play_at - $t_start + 1.5) * 176400 / 4 * 4" | bc)
-[ "$bytes" -gt $((offset + 3 * 176400)) ] || fail "audio stream too short ($bytes bytes)"
-loud=$(od -An -t d2 -v -j "$offset" -N $((3 * 176400)) "$work/audio.raw" |
-  tr -s ' ' '\n' | awk '$1 > 300 || $1 < -300 { n++ } END { print n + 0 }')
-echo "audio samples above the noise floor during play: $loud"
-[ "$loud" -gt 1000 ] || fail "play was silent"
-
-export SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software
+export SDL_RENDER_DRIVER=software
 (cd "$work" && exec "$bin" --autoplay --scale 1 --tick 1 --frames 4000 \
   --trace autoplay.jsonl --shot 3999:last.png) 2>"$work/stderr.log" ||
   fail "autoplay: exit status $?: $(cat "$work/stderr.log")"
