@@ -1,7 +1,6 @@
-// The board: deck, spawns, movement and difficulty ramp, clicks and their effects, the
-// explosion queue and the hammer, and its trace lines, driven with the headless clock
-// and the generated pictures when the data folder is there. (How a whole game's frames
-// look, the busy game's frame fingerprints hold.)
+// The board: deck and spawns, movement and difficulty ramp, clicks and their effects,
+// explosions and the hammer, and its trace lines, on the headless clock with the
+// generated pictures when the data folder is there.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -30,34 +29,23 @@ struct BoardTestAccess {
 
 namespace {
 
-using Sounds = std::vector<int>;
+using Ints = std::vector<int>;
 
 std::string traceDir;
 bool havePictures = false;
 
-// Once per program: a folder for the trace, the headless platform, and the data folder
-// as the working directory when there is one, so that the board's pictures load.
-bool StartOnce() {
-  traceDir = testsupport::MakeTempDir("board-trace");
-  testsupport::StartHeadless();
-  havePictures = chdir(TONKALO_DATA_DIR) == 0;
-  return true;
-}
-
 // The deck every game deals from after srand(100): 2-point items but in these slots.
-std::vector<int> DeckOfSeed100() {
-  std::vector<int> deck(CBoard::kDeckSize, ITEM_2POINT);
+Ints DeckOfSeed100() {
+  Ints deck(CBoard::kDeckSize, ITEM_2POINT);
   for (int s : {7, 8, 13, 23, 30, 33, 39, 48, 50, 54}) deck[s] = ITEM_1POINT;
   for (int s : {28, 42, 53}) deck[s] = ITEM_5POINT;
-  for (int s : {43, 49}) deck[s] = ITEM_MINUS_TIMER;
+  deck[43] = deck[49] = ITEM_MINUS_TIMER;
   deck[51] = ITEM_PLUS_TIMER;
   deck[56] = ITEM_10POINT;
   return deck;
 }
 
-std::vector<int> Deck(const CBoard& b) {
-  return std::vector<int>(b.GetDeck(), b.GetDeck() + CBoard::kDeckSize);
-}
+Ints Deck(const CBoard& b) { return Ints(b.GetDeck(), b.GetDeck() + CBoard::kDeckSize); }
 
 void LetGo() {
   headless::SetButton(false);
@@ -73,10 +61,15 @@ void PressAt(int x, int y) {
 }
 
 // A board straight after the game's start: module state fresh, seeded with 100, reset.
+// The data folder is the working directory when there is one, so the pictures load.
 class BoardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    [[maybe_unused]] static const bool started = StartOnce();
+    [[maybe_unused]] static const bool started = [] {
+      traceDir = testsupport::MakeTempDir("board-trace");
+      testsupport::StartHeadless();
+      return havePictures = chdir(TONKALO_DATA_DIR) == 0;
+    }();
     ResetBoardModuleState();
     ResetMouseState();
     headless::SetTick(1000);
@@ -89,11 +82,16 @@ class BoardTest : public ::testing::Test {
   void Place(int row, int col, std::int32_t state, int kind, float height) {
     BoardTestAccess::Place(*board, row, col, state, kind, height);
   }
+  void Ramp(int hits) {
+    BoardTestAccess::SetHitCount(*board, hits);
+    board->Update();
+  }
   int Count(std::int32_t state, int kind) const {
     int n = 0;
-    for (int r = 0; r < 5; ++r)
-      for (int col = 0; col < 5; ++col)
-        n += Hole(r, col).state == state && Hole(r, col).kind == kind;
+    for (int i = 0; i < 25; ++i) {
+      const CHole& h = Hole(i / 5, i % 5);
+      n += h.state == state && h.kind == kind;
+    }
     return n;
   }
   // One pass of the play layout, canvas first; the button is sampled up after it.
@@ -106,15 +104,13 @@ class BoardTest : public ::testing::Test {
     PressAt(x, y);
     Pass();
   }
-  // A pass at `tick` into a cleared buffer without the canvas, so that only what the
-  // pass itself drew shows.
+  // A pass at `tick` into a cleared buffer without the canvas: only what it drew shows.
   void BarePassAt(std::uint32_t tick) {
     headless::SetTick(tick);
     back.Clear();
     board->DrawAndHit(back.dc, 1, score, time, stars, misses, flags);
     LetGo();
   }
-  // Cell (row, col) of the window holds exactly the canvas.
   bool CellIsCanvas(int row, int col) const {
     const gdi::HBITMAP canvas = gdi::CurrentBitmap(board->GetCanvas().GetMemDC());
     for (int y = 70 * row; y < 70 * row + 70; ++y)
@@ -129,16 +125,13 @@ class BoardTest : public ::testing::Test {
   int flags[4] = {0, 0, 0, 0};
 };
 
-// --- deck and spawns ----------------------------------------------------------------
-
 TEST_F(BoardTest, Seed100DealsItsKnownDeckAndSpawnsAndALaterGameDealsOn) {
   crt::srand(100);
   std::uint64_t before = crt::RandCallCount();
   board->Reset();
   EXPECT_EQ(crt::RandCallCount() - before, 331u);
   EXPECT_EQ(Deck(*board), DeckOfSeed100());
-  const int first[4][2] = {{0, 1}, {1, 2}, {1, 0}, {1, 4}};
-  for (const auto& hole : first) {
+  for (const auto& hole : {Ints{0, 1}, Ints{1, 2}, Ints{1, 0}, Ints{1, 4}}) {
     before = crt::RandCallCount();
     board->Spawn();
     EXPECT_EQ(crt::RandCallCount() - before, 2u) << "one attempt each";
@@ -155,8 +148,7 @@ TEST_F(BoardTest, Seed100DealsItsKnownDeckAndSpawnsAndALaterGameDealsOn) {
 }
 
 TEST_F(BoardTest, AFullBoardSpawnUses60002NumbersAndChangesNothing) {
-  for (int r = 0; r < 5; ++r)
-    for (int col = 0; col < 5; ++col) Place(r, col, HOLE_RISING, ITEM_2POINT, 12.0f);
+  for (int r = 0; r < 25; ++r) Place(r / 5, r % 5, HOLE_RISING, ITEM_2POINT, 12.0f);
   // Gone holes, one hit and one sunk with its kind, are not empty before a draw.
   Place(3, 3, HOLE_GONE, ITEM_NONE, 0.0f);
   Place(4, 0, HOLE_GONE, ITEM_5POINT, -0.4f);
@@ -185,52 +177,37 @@ TEST_F(BoardTest, DealingSlot56ReshufflesInTheSameSpawn) {
   EXPECT_EQ(Deck(*board), Deck(reference));
 }
 
-// --- difficulty ramp ----------------------------------------------------------------
-
 TEST_F(BoardTest, RampFollowsItsTableOnEveryFifthHitAndHoldsItsFloors) {
-  struct Row { int hits; float speed; std::int32_t wait; std::uint32_t spawn; };
-  const Row table[] = {
-      {5, 0.8f, 1000, 1079}, {10, 0.9f, 949, 971}, {15, 0.9f, 949, 873}, {20, 1.0f, 901, 785},
-      {25, 1.0f, 901, 706},  {30, 1.1f, 855, 635}, {35, 1.1f, 855, 571}, {40, 1.2f, 812, 513},
-      {45, 1.2f, 812, 461},  {50, 1.3f, 771, 414}, {55, 1.3f, 771, 400}, {60, 1.4f, 732, 400},
-      {65, 1.4f, 732, 400},  {70, 1.5f, 695, 400}, {75, 1.5f, 695, 400}, {80, 1.6f, 660, 400},
-      {85, 1.6f, 660, 400},  {90, 1.7f, 626, 400}, {95, 1.7f, 626, 400}, {100, 1.8f, 600, 400},
-  };
-  for (const Row& row : table) {
-    BoardTestAccess::SetHitCount(*board, row.hits);
-    board->Update();
-    EXPECT_NEAR(board->GetSpeed(), row.speed, 0.001f) << row.hits << " hits";
-    EXPECT_EQ(board->GetWaitTime(), row.wait) << row.hits << " hits";
-    EXPECT_EQ(board->GetSpawnInterval(), row.spawn) << row.hits << " hits";
+  // Speed, wait and spawn interval after 5, 10, ... 100 hits.
+  const float speed[20] = {0.8f, 0.9f, 0.9f, 1.0f, 1.0f, 1.1f, 1.1f, 1.2f, 1.2f, 1.3f,
+                           1.3f, 1.4f, 1.4f, 1.5f, 1.5f, 1.6f, 1.6f, 1.7f, 1.7f, 1.8f};
+  const int wait[20] = {1000, 949, 949, 901, 901, 855, 855, 812, 812, 771,
+                        771,  732, 732, 695, 695, 660, 660, 626, 626, 600};
+  const std::uint32_t spawn[20] = {1079, 971, 873, 785, 706, 635, 571, 513, 461, 414};
+  for (int i = 0; i < 20; ++i) {
+    Ramp(5 * i + 5);
+    EXPECT_NEAR(board->GetSpeed(), speed[i], 0.001f) << 5 * i + 5 << " hits";
+    EXPECT_EQ(board->GetWaitTime(), wait[i]) << 5 * i + 5 << " hits";
+    EXPECT_EQ(board->GetSpawnInterval(), i < 10 ? spawn[i] : 400u) << 5 * i + 5 << " hits";
   }
-  for (int hits = 105; hits <= 600; hits += 5) {
-    BoardTestAccess::SetHitCount(*board, hits);
-    board->Update();
-  }
+  for (int hits = 105; hits <= 600; hits += 5) Ramp(hits);
   EXPECT_EQ(board->GetWaitTime(), 600);
   EXPECT_EQ(board->GetSpawnInterval(), 400u);
   EXPECT_NEAR(board->GetSpeed(), 0.8f + 60 * 0.1f, 0.01f) << "speed has no bound";
-
   // A jump from 9 hits to 11 skips the ramp of 10.
   SetUp();
-  for (int hits : {5, 9, 11}) {
-    BoardTestAccess::SetHitCount(*board, hits);
-    board->Update();
-  }
+  for (int hits : {5, 9, 11}) Ramp(hits);
   EXPECT_EQ(board->GetRampedAt(), 5);
   EXPECT_EQ(board->GetWaitTime(), 1000);
 }
-
-// --- movement -----------------------------------------------------------------------
 
 // Updates 11 ms apart; the program's first update only starts the step timer. Spawns
 // into other holes leave the watched hole (2, 2) alone.
 int StepsWhile(CBoard& board, std::int32_t state) {
   int steps = 0;
-  while (board.GetHole(2, 2).state == state && steps < 1000) {
+  for (; board.GetHole(2, 2).state == state && steps < 1000; ++steps) {
     headless::AdvanceTick(11);
     board.Update();
-    ++steps;
   }
   return steps;
 }
@@ -243,13 +220,11 @@ TEST_F(BoardTest, ItemsRiseWaitAndSinkInTheirStepCountsOneStepPerUpdate) {
   EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 64);
   EXPECT_EQ(Hole(2, 2).state, HOLE_GONE);
   EXPECT_EQ(Hole(2, 2).kind, ITEM_2POINT) << "the kind stays until a draw";
-
   BoardTestAccess::SetHitCount(*board, 10);
   Place(2, 2, HOLE_RISING, ITEM_5POINT, 0.0f);
   EXPECT_EQ(StepsWhile(*board, HOLE_RISING), 56) << "speed 0.9";
   Place(2, 2, HOLE_SINKING, ITEM_5POINT, Hole(2, 2).height);
   EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 56);
-
   // Exactly 50 starts the wait; exactly 0 is gone.
   BoardTestAccess::SetSpeed(*board, 0.5f);
   Place(2, 2, HOLE_RISING, ITEM_1POINT, 49.0f);
@@ -258,7 +233,6 @@ TEST_F(BoardTest, ItemsRiseWaitAndSinkInTheirStepCountsOneStepPerUpdate) {
   Place(2, 2, HOLE_SINKING, ITEM_1POINT, 1.0f);
   EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 2);
   EXPECT_EQ(Hole(2, 2).height, 0.0f);
-
   // Updates 100 ms apart make one step each; one in the same millisecond makes none.
   Place(2, 2, HOLE_RISING, ITEM_1POINT, 0.0f);
   for (std::uint32_t ms : {100u, 100u, 0u}) {
@@ -267,8 +241,6 @@ TEST_F(BoardTest, ItemsRiseWaitAndSinkInTheirStepCountsOneStepPerUpdate) {
   }
   EXPECT_EQ(Hole(2, 2).height, 1.0f);
 }
-
-// --- clicks -------------------------------------------------------------------------
 
 TEST_F(BoardTest, HitBoxEdgesAreInclusiveAndSigned) {
   // Hole (2, 3) at height 40: item box x 249..281, top 190, 32 deep; the hammer box
@@ -303,31 +275,28 @@ TEST_F(BoardTest, GoneAndEmptyHolesAreNotHitAndMissesSoundFourUntilTheTenth) {
     headless::ClearRecords();
     ClickPass(i <= 3 ? 55 + 70 * i : 500, 225);  // holes (2, 1) to (2, 3), then the panel
     EXPECT_EQ(misses, i);
-    EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, i < 10 ? 4 : 9})) << "miss " << i;
+    EXPECT_EQ(headless::PlayedSounds(), (Ints{3, i < 10 ? 4 : 9})) << "miss " << i;
   }
   EXPECT_EQ(board->GetHitCount(), 0);
   EXPECT_EQ(Hole(2, 2).state, HOLE_EMPTY);
 }
 
 TEST_F(BoardTest, EachKindHasItsEffectAndSound) {
-  struct Case { int kind, score, time, stars, flag, sound; };
-  const Case cases[] = {
-      {ITEM_1POINT, 1, 0, 1, 3, 0},         {ITEM_2POINT, 2, 0, 0, 1, 0},
-      {ITEM_5POINT, 5, 0, 0, 2, 0},         {ITEM_10POINT, 10, 0, 0, 0, 0},
-      {ITEM_MINUS_TIMER, 0, -30, 0, -1, 4}, {ITEM_PLUS_TIMER, 0, 30, 0, -1, 7},
-  };
-  for (const Case& k : cases) {
+  // Kind, then score, time, stars, the gauge flag raised (-1 none) and the sound.
+  const Ints cases[] = {{ITEM_1POINT, 1, 0, 1, 3, 0},         {ITEM_2POINT, 2, 0, 0, 1, 0},
+                        {ITEM_5POINT, 5, 0, 0, 2, 0},         {ITEM_10POINT, 10, 0, 0, 0, 0},
+                        {ITEM_MINUS_TIMER, 0, -30, 0, -1, 4}, {ITEM_PLUS_TIMER, 0, 30, 0, -1, 7}};
+  for (const Ints& k : cases) {
     score = time = stars = misses = 0;
     std::fill(flags, flags + 4, 0);
     headless::ClearRecords();
     const int hits = board->GetHitCount();
-    Place(3, 1, HOLE_WAITING, k.kind, 50.4f);
+    Place(3, 1, HOLE_WAITING, k[0], 50.4f);
     ClickPass(125, 260);
-    EXPECT_EQ(board->GetHitCount(), hits + 1) << "kind " << k.kind;
-    EXPECT_EQ(std::vector<int>({score, time, stars, misses}),
-              std::vector<int>({k.score, k.time, k.stars, 0})) << "kind " << k.kind;
-    for (int g = 0; g < 4; ++g) EXPECT_EQ(flags[g], g == k.flag ? 1 : 0) << k.kind;
-    EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, k.sound})) << "kind " << k.kind;
+    EXPECT_EQ(board->GetHitCount(), hits + 1) << "kind " << k[0];
+    EXPECT_EQ((Ints{score, time, stars, misses}), (Ints{k[1], k[2], k[3], 0})) << "kind " << k[0];
+    for (int g = 0; g < 4; ++g) EXPECT_EQ(flags[g], g == k[4] ? 1 : 0) << "kind " << k[0];
+    EXPECT_EQ(headless::PlayedSounds(), (Ints{3, k[5]})) << "kind " << k[0];
     Pass();
   }
   // Two items of one kind hit by one click raise their gauge's flag once.
@@ -337,8 +306,6 @@ TEST_F(BoardTest, EachKindHasItsEffectAndSound) {
   EXPECT_EQ(stars, 2);
   EXPECT_EQ(flags[3], 1);
 }
-
-// --- explosions and the hammer ------------------------------------------------------
 
 // Explosions of 5 frames of 80 ms: a draw more than 80 ms after the frame began moves
 // on, and the draw of frame 4 that finds its time over ends it.
@@ -351,8 +318,8 @@ TEST_F(BoardTest, OneClickHitsTwoInAColumnEndedExplosionsLeaveTheQueueInOrderAnd
   BarePassAt(1000);
   EXPECT_EQ(board->GetHitCount(), 2);
   EXPECT_EQ(score, 7);
-  EXPECT_EQ(std::vector<int>(flags, flags + 4), (std::vector<int>{0, 1, 1, 0}));
-  EXPECT_EQ(headless::PlayedSounds(), (Sounds{3, 0, 0}));
+  EXPECT_EQ(Ints(flags, flags + 4), (Ints{0, 1, 1, 0}));
+  EXPECT_EQ(headless::PlayedSounds(), (Ints{3, 0, 0}));
   BarePassAt(1081);
   // C (hole 0, 4) starts at 1100.
   Place(0, 4, HOLE_WAITING, ITEM_2POINT, 40.0f);
@@ -410,8 +377,6 @@ TEST_F(BoardTest, ASwingShowsSixFramesThenSevenEmptyOnesAndIgnoresClicks) {
   EXPECT_EQ(misses, 2);
 }
 
-// --- trace --------------------------------------------------------------------------
-
 TEST_F(BoardTest, TheTraceReportsDealsHitsMissesAndRamps) {
   platform::Options options;
   options.trace = traceDir + "/trace.jsonl";
@@ -423,10 +388,8 @@ TEST_F(BoardTest, TheTraceReportsDealsHitsMissesAndRamps) {
   // Hole (0, 1) at height 0 is the line y = 90: a hit, then a miss in the emptied hole.
   ClickPass(125, 80);
   ClickPass(125, 80);
-  BoardTestAccess::SetHitCount(*board, 5);
-  board->Update();
+  Ramp(5);
   testsupport::StartHeadless();  // writes the trace out
-
   const auto trace = testsupport::ReadTrace(options.trace);
   // The named fields of the first line of `event`, joined by spaces.
   const auto fields = [&trace](const char* event, std::initializer_list<const char*> names) {
