@@ -141,26 +141,19 @@ TEST(MaskSprite, DrawsLeaveOutTheKeyAndTakeZeroAsTheFullSize) {
 // 128; a smaller size blends only its part of the sprite.
 TEST(MaskSprite, AlphaDrawBlendsOnlyOpaquePixelsWithTheLowByteOfAlpha) {
   CDrawMaskBMP sprite(WriteBmp("sprite6x4", 6, 4, Sprite6x4).c_str(), kWhite);
-  const auto drawn = [&sprite](int alpha, int cx, int cy) {
-    Canvas canvas(24, 24);
-    sprite.DrawAlpha(canvas.dc(), 9, 11, cx, cy, alpha);
-    std::vector<std::uint32_t> px;
-    for (int i = 0; i < 24 * 24; ++i) px.push_back(canvas.At(i % 24, i / 24));
-    return px;
-  };
-  const auto none = drawn(0, 0, 0), plain = drawn(255, 0, 0), half = drawn(128, 0, 0);
+  const Canvas none(24, 24), wrapped(24, 24), plain(24, 24), half(24, 24), part(24, 24);
+  const std::tuple<const Canvas*, int, int, int> draws[] = {{&none, 0, 0, 0}, {&wrapped, 256, 0, 0},
+      {&plain, 255, 0, 0}, {&half, 128, 0, 0}, {&part, 384, 3, 2}};
+  for (const auto& [c, alpha, cx, cy] : draws) sprite.DrawAlpha(c->dc(), 9, 11, cx, cy, alpha);
   const PixelFn opaque = Placed(Sprite6x4, 9, 11, 6, 4);
-  std::vector<std::uint32_t> bg, cut = half;
+  ExpectCanvas(none, Solid(kBg));
+  ExpectCanvas(wrapped, Solid(kBg));
+  ExpectCanvas(plain, opaque);
+  ExpectCanvas(part, [&half](int x, int y) { return x < 12 && y < 13 ? half.At(x, y) : kBg; });
   for (int i = 0; i < 24 * 24; ++i) {
     const int x = i % 24, y = i / 24;
-    bg.push_back(Background(x, y));
-    if (x >= 12 || y >= 13) cut[i] = bg[i];
-    ASSERT_EQ(plain[i], opaque(x, y) == kBg ? bg[i] : opaque(x, y)) << x << "," << y;
-    ASSERT_EQ(half[i] != bg[i], opaque(x, y) != kBg) << x << "," << y;
+    ASSERT_EQ(half.At(x, y) != Background(x, y), opaque(x, y) != kBg) << x << "," << y;
   }
-  EXPECT_EQ(none, bg);
-  EXPECT_EQ(drawn(256, 0, 0), bg);
-  EXPECT_EQ(drawn(384, 3, 2), cut);
 }
 
 // A strip of glyphs w x 3, glyph g GlyphColour(g) but for its column 1 and row 1, which

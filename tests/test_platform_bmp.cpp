@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,14 +21,13 @@ using testsupport::BmpFile;
 using testsupport::BuildBmp;
 using Pixels = std::vector<std::uint32_t>;
 
+// The fields of a file, little-endian as are the machines this runs on.
 std::uint32_t Get32(const std::string& s, size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(s[at + i]);
+  std::uint32_t v;
+  std::memcpy(&v, &s[at], 4);
   return v;
 }
-void Set32(std::string& s, size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
-}
+void Set32(std::string& s, size_t at, std::uint32_t v) { std::memcpy(&s[at], &v, 4); }
 std::string Bytes(const std::vector<int>& v) { return std::string(v.begin(), v.end()); }
 
 bool Decode(const std::string& bytes, DecodedBmp& out, size_t size = std::string::npos) {
@@ -106,8 +106,7 @@ TEST(BmpDecoder, ImageMagickFilesOfEveryDepthAndHeader) {
       {kEight, v5 + "RGB555", "BMP", 124, 16, 3},
       {kEight, alpha + "-define bmp:subtype=ARGB4444", "BMP", 124, 16, 3},
       {kEight, alpha, "BMP", 124, 32, 3},
-      {kEight, alpha + "-define bmp3:alpha=true", "BMP3", 40, 32, 0},
-  };
+      {kEight, alpha + "-define bmp3:alpha=true", "BMP3", 40, 32, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.format + " " + c.options);
     const std::string f = Convert(c.picture, c.options, c.format);
@@ -191,8 +190,7 @@ TEST(BmpDecoder, RefusesHugeAndInconsistentHeaders) {
       {{kCompression, 1}}, {{kCompression, 3}},  // RLE8 or bit fields of 24 bits
       {{kOffset, 59}}, {{kOffset, 0xFFFFFFFFu}},  // pixels past the end of the file
       {{kOffset, 20}},                             // pixels inside the header
-      {{0, Get32(good, 0) + 1}},                   // "CM" for "BM"
-  };
+      {{0, Get32(good, 0) + 1}}};                  // "CM" for "BM"
   for (const auto& edit : edits) {
     std::string f = good;
     for (const auto& [at, value] : edit) Set32(f, at, value);
@@ -247,8 +245,7 @@ TEST(BmpDecoder, RefusesRleOverrunsAndColoursOutOfRange) {
       {8, {0, 3, 1, 1}}, {8, {0, 3, 1, 1, 1}}, {8, {0, 2, 1}},  // literal, padding, skip cut
       {8, {5, 1, 0}}, {8, {}},                                   // file ends mid-picture
       {4, {9, 0x12, 0, 1}}, {4, {0, 9, 0x12, 0x12, 0x12, 0x12, 0x10, 0, 0, 1}},
-      {8, {2, 4, 0, 1}}, {4, {2, 0x34, 0, 1}},  // colours past the palette
-  };
+      {8, {2, 4, 0, 1}}, {4, {2, 0x34, 0, 1}}};  // colours past the palette
   ASSERT_FALSE(Refused(BuildBmp(Rle(8, 5, 2, {8, 1, 0, 0, 8, 2, 0, 1}))));
   ASSERT_FALSE(Refused(BuildBmp(Rle(4, 3, 1, {8, 0x12, 0, 1}))));
   for (const auto& c : cases) {

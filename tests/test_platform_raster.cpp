@@ -51,8 +51,7 @@ TEST(RasterOps, TruthTableOnColourAndMonochrome) {
   const std::pair<DWORD, Px> cases[] = {
       {SRCCOPY, {0, W, 0, W, 0x0FFF3C}},   {SRCAND, {0, 0, 0, W, 0x02F018}},
       {SRCPAINT, {0, W, W, W, 0x1FFF7E}},  {SRCERASE_NOT, {0, 0, W, 0, 0x100042}},
-      {0x00330008, {0, 0, W, W, 0x12F05A}},
-  };
+      {0x00330008, {0, 0, W, W, 0x12F05A}}};
   const Canvas src(5, 1, s), monoSrc(4, 1, s, kMono);
   for (const auto& [rop, expected] : cases) {
     SCOPED_TRACE(rop);
@@ -123,11 +122,9 @@ TEST(Stretch, EachDestinationPixelTakesOrAndsItsSourcePixels) {
   // land together (4 to 3: pixels 1 and 2 on the middle one; 3 to 2: 0 and 1 on the
   // first). Each row is stretched as a row and, transposed, as a column.
   const std::pair<std::vector<std::uint32_t>, Px> cases[] = {
-      {{0xA, 0xB}, {0xA, 0xA, 0xB}},
-      {{0xA, 0xB, 0xC}, {0xA, 0xB, 0xB, 0xC}},
+      {{0xA, 0xB}, {0xA, 0xA, 0xB}}, {{0xA, 0xB, 0xC}, {0xA, 0xB, 0xB, 0xC}},
       {{0x0000FF, 0xFF00FF, 0x00FFFF, 0xF0F0F0}, {0x0000FF, 0x0000FF, 0xF0F0F0}},
-      {{0xFF00FF, 0x00FFFF, 0x123456}, {0x0000FF, 0x123456}},
-  };
+      {{0xFF00FF, 0x00FFFF, 0x123456}, {0x0000FF, 0x123456}}};
   for (const auto& [from, expected] : cases) {
     const int n = static_cast<int>(from.size()), to = static_cast<int>(expected.size());
     const Canvas row(n, 1, from), column(1, n, from), wide(to, 1), tall(1, to);
