@@ -46,8 +46,7 @@ struct Canvas {
 TEST(RasterOps, TruthTableOnColourAndMonochrome) {
   // Every pair of destination and source bits, in each channel and in monochrome, and
   // a colour whose channels differ. An unknown operation draws nothing.
-  const std::vector<std::uint32_t> d = {0, 0, W, W, 0x12F05A};
-  const std::vector<std::uint32_t> s = {0, W, 0, W, 0x0FFF3C};
+  const std::vector<std::uint32_t> d = {0, 0, W, W, 0x12F05A}, s = {0, W, 0, W, 0x0FFF3C};
   const std::pair<DWORD, Px> cases[] = {
       {SRCCOPY, {0, W, 0, W, 0x0FFF3C}},   {SRCAND, {0, 0, 0, W, 0x02F018}},
       {SRCPAINT, {0, W, W, W, 0x1FFF7E}},  {SRCERASE_NOT, {0, 0, W, 0, 0x100042}},
