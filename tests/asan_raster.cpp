@@ -6,11 +6,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
-#include <cstdint>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "platform/raster/bmp.h"
 #include "platform/raster/gdi.h"
@@ -117,14 +113,11 @@ TEST(RandomDraws, NeverFaultAndNeverLeak) {
 std::vector<std::uint64_t> SharingScene(bool halves) {
   Dice dice{std::mt19937(8086)};
   constexpr int kW = 24, kH = 16;
-  const HDC zeros = CreateCompatibleDC(0);
-  const HBITMAP zerosBmp = CreateBitmap(kW, kH, 1, 1, nullptr);
-  SelectObject(zeros, zerosBmp);
-  // Four colour bitmaps and a mask, all of one size.
-  std::vector<HDC> dcs(5);
-  std::vector<HBITMAP> bmps(5);
+  // Four colour bitmaps, a mask and a monochrome block of zeros, all of one size.
+  std::vector<HDC> dcs(6);
+  std::vector<HBITMAP> bmps(6);
   for (size_t k = 0; k < dcs.size(); ++k) {
-    bmps[k] = k == 4 ? CreateBitmap(kW, kH, 1, 1, nullptr) : CreateCompatibleBitmap(0, kW, kH);
+    bmps[k] = k >= 4 ? CreateBitmap(kW, kH, 1, 1, nullptr) : CreateCompatibleBitmap(0, kW, kH);
     SelectObject(dcs[k] = CreateCompatibleDC(0), bmps[k]);
   }
   const auto colour = [&]() { return dcs[static_cast<size_t>(dice.Below(4))]; };
@@ -135,7 +128,7 @@ std::vector<std::uint64_t> SharingScene(bool halves) {
     switch (dice.Below(6)) {
       case 0:  // a block of ink
         SetTextColor(d, dice.rng());
-        BitBlt(d, x, y, 1 + dice.Below(12), 1 + dice.Below(8), zeros, 0, 0, SRCCOPY);
+        BitBlt(d, x, y, 1 + dice.Below(12), 1 + dice.Below(8), dcs[5], 0, 0, SRCCOPY);
         break;
       case 1:  // a sprite through the mask
         BitBlt(d, x, y, kW, kH, dcs[4], 0, 0, SRCAND);
@@ -150,28 +143,19 @@ std::vector<std::uint64_t> SharingScene(bool halves) {
       default: {  // a whole copy, among the colour bitmaps or onto the mask
         const HDC to = dice.Chance(80) ? d : dcs[4];
         const HDC from = dice.Chance(80) ? colour() : to;
-        if (halves) {
-          BitBlt(to, 0, 0, kW, kH / 2, from, 0, 0, SRCCOPY);
-          BitBlt(to, 0, kH / 2, kW, kH - kH / 2, from, 0, kH / 2, SRCCOPY);
-        } else {
-          BitBlt(to, 0, 0, kW, kH, from, 0, 0, SRCCOPY);
-        }
+        BitBlt(to, 0, 0, kW, halves ? kH / 2 : kH, from, 0, 0, SRCCOPY);
+        if (halves) BitBlt(to, 0, kH / 2, kW, kH - kH / 2, from, 0, kH / 2, SRCCOPY);
       }
     }
     std::uint64_t hash = 0xcbf29ce484222325u;
-    for (HBITMAP b : bmps) {
-      for (int p = 0; p < kW * kH; ++p) {
-        hash = (hash ^ static_cast<std::uint64_t>(PixelAt(b, p % kW, p / kW))) * 0x100000001b3u;
-      }
+    for (int p = 0; p < 5 * kW * kH; ++p) {
+      const std::int64_t c = PixelAt(bmps[p / (kW * kH)], p % kW, p / kW % kH);
+      hash = (hash ^ static_cast<std::uint64_t>(c)) * 0x100000001b3u;
     }
     out.push_back(hash);
   }
-  for (size_t k = 0; k < dcs.size(); ++k) {
-    DeleteDC(dcs[k]);
-    DeleteObject(bmps[k]);
-  }
-  DeleteDC(zeros);
-  DeleteObject(zerosBmp);
+  for (HDC dc : dcs) DeleteDC(dc);
+  for (HBITMAP b : bmps) DeleteObject(b);
   return out;
 }
 
@@ -225,12 +209,12 @@ std::string Seed(std::uint32_t header, std::uint32_t bpp, std::uint32_t compress
 TEST(HostileBmp, MutatedFilesNeverFault) {
   Dice dice{std::mt19937(4242)};
   const std::vector<std::string> seeds = {
-      Seed(40, 24, 0, 5, 3, dice.Noise(48)),   Seed(40, 32, 0, 4, 4, dice.Noise(64)),
-      Seed(40, 32, 3, 4, 2, dice.Noise(32)),   Seed(40, 16, 3, 3, 3, dice.Noise(24)),
-      Seed(108, 16, 3, 3, 3, dice.Noise(24)),  Seed(124, 16, 0, 3, 3, dice.Noise(24)),
-      Seed(56, 32, 3, 2, 2, dice.Noise(16)),   Seed(52, 24, 0, 2, 2, dice.Noise(16)),
-      Seed(40, 8, 0, 7, 3, dice.Noise(24)),    Seed(40, 4, 0, 9, 2, dice.Noise(16)),
-      Seed(40, 1, 0, 33, 2, dice.Noise(16)),   Seed(12, 8, 0, 7, 3, dice.Noise(24)),
+      Seed(40, 24, 0, 5, 3, dice.Noise(48)),  Seed(40, 32, 0, 4, 4, dice.Noise(64)),
+      Seed(40, 32, 3, 4, 2, dice.Noise(32)),  Seed(40, 16, 3, 3, 3, dice.Noise(24)),
+      Seed(108, 16, 3, 3, 3, dice.Noise(24)), Seed(124, 16, 0, 3, 3, dice.Noise(24)),
+      Seed(56, 32, 3, 2, 2, dice.Noise(16)),  Seed(52, 24, 0, 2, 2, dice.Noise(16)),
+      Seed(40, 8, 0, 7, 3, dice.Noise(24)),   Seed(40, 4, 0, 9, 2, dice.Noise(16)),
+      Seed(40, 1, 0, 33, 2, dice.Noise(16)),  Seed(12, 8, 0, 7, 3, dice.Noise(24)),
       Seed(12, 1, 0, 5, 2, dice.Noise(8)),
       Seed(40, 8, 1, 6, 3, std::string("\3\5\0\3\1\2\3\0\0\0\0\2\1\1\2\7\0\0\0\1", 20)),
       Seed(40, 4, 2, 6, 3, std::string("\5\x12\0\0\0\5\x32\x11\x20\0\0\2\0\1\1\x30\0\1", 18)),
@@ -273,8 +257,8 @@ TEST(HostileBmp, MutatedFilesNeverFault) {
       continue;
     }
     ++decoded;
-    ASSERT_TRUE(out.width >= 1 && out.width <= kMaxPictureSide);
-    ASSERT_TRUE(out.height >= 1 && out.height <= kMaxPictureSide);
+    ASSERT_TRUE(out.width >= 1 && out.width <= kMaxPictureSide && out.height >= 1 &&
+                out.height <= kMaxPictureSide);
     ASSERT_EQ(out.pixels.size(), static_cast<size_t>(out.width) * out.height);
     for (std::uint32_t p : out.pixels) ASSERT_EQ(p >> 24, 0u);
   }
