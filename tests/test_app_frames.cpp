@@ -2,7 +2,7 @@
 // title, drawn pixel for pixel as it was when the list of frames was recorded: the raster
 // layer may get faster, but never different. After a deliberate change to the pictures,
 // record the list again with TONKALO_RECORD_FRAMES=1 (ctest -R FrameIdentity) from a
-// build you trust. And the title's START pulse, the high-score guard and the music loop.
+// build you trust. And the title's START pulse and the music loop.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -49,14 +48,9 @@ std::uint64_t PicturesFingerprint(const std::string& dir) {
 
 // The --frames the script's header asks for.
 long long FramesOf(const std::string& script) {
-  std::ifstream in(script);
-  std::string line;
-  long long frames = 0;
-  while (std::getline(in, line)) {
-    const std::size_t at = line.find("--frames ");
-    if (at != std::string::npos) frames = std::atoll(line.c_str() + at + 9);
-  }
-  return frames;
+  const std::string text = testsupport::ReadFile(script);
+  const std::size_t at = text.find("--frames ");
+  return at == std::string::npos ? 0 : std::atoll(text.c_str() + at + 9);
 }
 
 std::string Hex(std::uint64_t v) {
@@ -142,22 +136,6 @@ TEST(TitlePulse, StartPulseClimbsClampsAndFalls) {
        std::map<int, int>{{1, 4}, {63, 252}, {64, 255}, {65, 251}, {127, 3}, {128, 0}, {129, 4}}) {
     EXPECT_EQ(seen[frame], alpha) << "frame " << frame;
   }
-  platform::Shutdown();
-}
-
-// A game object whose start-up never read highscore.dat must not replace a stored
-// record with its 0 when it is destroyed.
-TEST(HighScoreGuard, ShutdownWithoutStartUpLeavesTheRecordAlone) {
-  testsupport::StartHeadless();
-  const std::string dir = testsupport::MakeTempDir("no_init");
-  testsupport::WriteFile(dir + "/highscore.dat", testsupport::RecordBytes(12345));
-  {
-    testsupport::InFolder in(dir);
-    ProgramObjects objects;
-    objects.game.Shutdown();
-  }
-  EXPECT_EQ(testsupport::ReadFile(dir + "/highscore.dat"), testsupport::RecordBytes(12345));
-  EXPECT_FALSE(testsupport::FileExists(dir + "/highscore.dat.tmp"));
   platform::Shutdown();
 }
 

@@ -91,7 +91,6 @@ std::uint32_t KeyOf(const std::string& name) {
   for (const PictureGroup& g : kPictures) {
     if (std::count(g.names.begin(), g.names.end(), name)) return g.key;
   }
-  ADD_FAILURE() << name << " is not a picture of the game";
   return kNoKey;
 }
 
@@ -106,33 +105,15 @@ int Ink(const Image& img, std::uint32_t key, int x0, int y0, int x1, int y1) {
 
 std::uint32_t Le(const std::string& b, size_t at, int bytes) {
   std::uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i)
-    v |= std::uint32_t(static_cast<unsigned char>(b[at + i])) << 8 * i;
+  for (int i = 0; i < bytes; ++i) v |= std::uint32_t(std::uint8_t(b[at + i])) << 8 * i;
   return v;
 }
 
-TEST(AssetPictures, EveryFileIsA24BitBottomUpBmpOfItsSize) {
-  std::set<std::string> expected;
-  for (const PictureGroup& g : kPictures) {
-    for (const std::string& name : g.names) {
-      SCOPED_TRACE(name);
-      expected.insert(name + ".bmp");
-      const std::string bytes = testsupport::ReadFile(Data("BMP/" + name + ".bmp"));
-      ASSERT_GE(bytes.size(), 54u);
-      EXPECT_EQ(Le(bytes, 28, 2), 24u);
-      EXPECT_EQ(static_cast<std::int32_t>(Le(bytes, 22, 4)), g.height) << "positive: bottom-up";
-      const Image img = Load(name);
-      EXPECT_EQ(img.width, g.width);
-      EXPECT_EQ(img.height, g.height);
-    }
-  }
-  EXPECT_EQ(FilesIn(Data("BMP")), expected) << "file names, case included";
-}
-
-TEST(AssetPictures, KeyShowsAroundTheArtAndNeverInsideIt) {
-  // Windows that must stay key so that what lies behind shows (ink 0), and art that
-  // must cover at least `ink` percent of its area; a row applies to every picture whose
-  // name starts with its own.
+// Each a 24-bit bottom-up BMP of its size whose corners show the key (the title's field
+// runs off its lower left) and whose art does not. Windows that must stay key so that
+// what lies behind shows (ink 0), and art that must cover at least `ink` percent of its
+// area; a row applies to every picture whose name starts with its own.
+TEST(AssetPictures, EveryFileIsA24BitBmpOfItsSizeWithKeyAroundTheArtAndNeverInsideIt) {
   const struct {
     const char* prefix;
     int x, y, w, h, ink;
@@ -143,20 +124,23 @@ TEST(AssetPictures, KeyShowsAroundTheArtAndNeverInsideIt) {
       {"GaugeNakami", 3, 3, 111, 18, 100},  // a fill is cut to any length
       {"BoxTimer", 8, 23, 120, 36, 100},    // the time is copied opaque
   };
+  std::set<std::string> expected;
   for (const PictureGroup& g : kPictures) {
     for (const std::string& name : g.names) {
-      if (g.key == kNoKey) continue;
       SCOPED_TRACE(name);
+      expected.insert(name + ".bmp");
+      const std::string bytes = testsupport::ReadFile(Data("BMP/" + name + ".bmp"));
+      ASSERT_GE(bytes.size(), 54u);
+      EXPECT_EQ(Le(bytes, 28, 2), 24u);
+      EXPECT_EQ(static_cast<std::int32_t>(Le(bytes, 22, 4)), g.height) << "positive: bottom-up";
       const Image img = Load(name);
       ASSERT_TRUE(img.width == g.width && img.height == g.height);
+      if (g.key == kNoKey) continue;
       EXPECT_NE(img.At(g.artX, g.artY), g.key);
-      // Corners show the background; the title's field runs off its lower left.
       EXPECT_EQ(img.At(0, 0), g.key);
       EXPECT_EQ(img.At(g.width - 1, 0), g.key);
       EXPECT_EQ(img.At(g.width - 1, g.height - 1), g.key);
-      if (name != "TITLE") {
-        EXPECT_EQ(img.At(0, g.height - 1), g.key);
-      }
+      EXPECT_TRUE(name == "TITLE" || img.At(0, g.height - 1) == g.key);
       for (const auto& a : areas) {
         if (name.rfind(a.prefix, 0) != 0) continue;
         const int ink = Ink(img, g.key, a.x, a.y, a.x + a.w, a.y + a.h);
@@ -165,6 +149,11 @@ TEST(AssetPictures, KeyShowsAroundTheArtAndNeverInsideIt) {
       }
     }
   }
+  EXPECT_EQ(FilesIn(Data("BMP")), expected) << "file names, case included";
+  // The gauge frames copy their background from the wall's rows 396..530 and must match
+  // the screen there: every row from 340 down is one colour.
+  const Image wall = Load("wall");
+  EXPECT_EQ(Ink(wall, wall.At(0, 340), 0, 340, wall.width, wall.height), 0);
 }
 
 TEST(AssetPictures, EveryGlyphCellHasInkThatStaysInsideIt) {
@@ -193,36 +182,22 @@ TEST(AssetPictures, EveryGlyphCellHasInkThatStaysInsideIt) {
   }
 }
 
+// Every frame keeps the head over the cursor's hit box, (10..40, 15..45) of the frame,
+// in the same columns as the blow (Hammer13): the cursor does not jump on a click.
 TEST(AssetPictures, TheHammerHeadStrikesWhereItRests) {
-  // Every frame keeps the head over the cursor's hit box, (10..40, 15..45) of the frame,
-  // in the same columns as the blow (Hammer13): the cursor does not jump on a click.
   auto headColumn = [](const Image& img) {
     double sum = 0;
-    int n = 0;
     for (int y = 15; y <= 45; ++y) {
-      for (int x = 10; x <= 40; ++x) {
-        if (img.At(x, y) == kWhite) continue;
-        sum += x;
-        ++n;
-      }
+      for (int x = 10; x <= 40; ++x) sum += img.At(x, y) != kWhite ? x : 0;
     }
-    return n ? sum / n : 0.0;
+    return sum / std::max(1, Ink(img, kWhite, 10, 15, 41, 46));
   };
   const double strike = headColumn(Load("Hammer13"));
   for (const char* name : {"Hammer1", "Hammer5", "Hammer9", "Hammer13", "Hammer17", "Hammer21"}) {
-    SCOPED_TRACE(name);
     const Image img = Load(name);
-    EXPECT_GE(Ink(img, kWhite, 10, 15, 41, 46) * 2, 31 * 31);
-    EXPECT_NEAR(headColumn(img), strike, 2.5);
+    EXPECT_GE(Ink(img, kWhite, 10, 15, 41, 46) * 2, 31 * 31) << name;
+    EXPECT_NEAR(headColumn(img), strike, 2.5) << name;
   }
-}
-
-TEST(AssetPictures, WallIsPlainWhereGaugeBackgroundsAreSampled) {
-  // The gauge frames copy their background from rows 396..530 and must match the
-  // screen there: every row from 340 down is one colour.
-  const Image wall = Load("wall");
-  ASSERT_EQ(wall.height, 531);
-  EXPECT_EQ(Ink(wall, wall.At(0, 340), 0, 340, wall.width, wall.height), 0);
 }
 
 // The window's icon as SDL loads it: 64 x 64 with its alpha kept (see-through corners, an
@@ -242,18 +217,13 @@ TEST(AssetIcons, WindowIconKeepsItsAlphaAndDesktopIconsHaveTheirSizes) {
   EXPECT_EQ(alpha(32, 40), 255u);
   SDL_FreeSurface(icon);
 
-  for (int size : {48, 128, 256}) {
+  for (const int size : {48, 128, 256}) {
     // A PNG's width and height are big-endian at bytes 16 and 20 of its IHDR chunk.
     const std::string png =
         testsupport::ReadFile(Data("icons/tonkalo-" + std::to_string(size) + ".png"));
-    ASSERT_GT(png.size(), 24u) << size;
-    auto be32 = [&png](size_t at) {
-      return (static_cast<std::uint32_t>(png[at] & 0xFF) << 24) | ((png[at + 1] & 0xFF) << 16) |
-             ((png[at + 2] & 0xFF) << 8) | (png[at + 3] & 0xFF);
-    };
-    EXPECT_EQ(png.compare(1, 3, "PNG"), 0);
-    EXPECT_EQ(be32(16), static_cast<std::uint32_t>(size));
-    EXPECT_EQ(be32(20), static_cast<std::uint32_t>(size));
+    const char side[] = {0, 0, static_cast<char>(size >> 8), static_cast<char>(size)};
+    EXPECT_EQ(png.substr(0, 4), "\x89PNG") << size;
+    EXPECT_EQ(png.substr(16, 8), std::string(side, 4) + std::string(side, 4)) << size;
   }
   EXPECT_NE(testsupport::ReadFile(Data("icons/tonkalo.svg")).find("<svg"), std::string::npos);
 }
@@ -268,72 +238,21 @@ const struct {
   double seconds;
 } kTracks[] = {{"tw014b.mp3", 64 * 60.0 / 90}, {"tw065.mp3", 128 * 60.0 / 140}};
 
-struct Pcm {
-  SDL_AudioSpec spec{};
-  std::vector<std::int16_t> samples;  // interleaved
-};
-
-Pcm LoadEffect(const std::string& name) {
-  Pcm pcm;
-  Uint8* buffer = nullptr;
-  Uint32 length = 0;
-  if (!SDL_LoadWAV(Data("WAV/" + name).c_str(), &pcm.spec, &buffer, &length)) {
-    ADD_FAILURE() << name << ": " << SDL_GetError();
-    return pcm;
-  }
-  pcm.samples.resize(length / 2);
-  std::memcpy(pcm.samples.data(), buffer, pcm.samples.size() * 2);
-  SDL_FreeWAV(buffer);
-  return pcm;
-}
-
 int Peak(const std::vector<std::int16_t>& s) {
   int peak = 0;
   for (std::int16_t v : s) peak = std::max(peak, std::abs(static_cast<int>(v)));
   return peak;
 }
 
-// Level in dB of full scale of the mean square over `frames` frames from `from`.
+// Level in dB of full scale of the mean square over `count` samples from `from`.
 double RmsDb(const std::vector<std::int16_t>& s, size_t from, size_t count) {
   double sum = 0;
   for (size_t i = from; i < from + count; ++i) sum += double(s[i]) * s[i];
   return 10 * std::log10(sum / count / (32768.0 * 32768.0) + 1e-20);
 }
 
-// The loudest 50 ms of a mono effect.
-double LoudestDb(const std::vector<std::int16_t>& s) {
-  const size_t window = 2205;
-  double loudest = -200;
-  for (size_t at = 0; at + window <= s.size(); at += 441) {
-    loudest = std::max(loudest, RmsDb(s, at, window));
-  }
-  return loudest;
-}
-
-TEST(AssetSounds, TenEffectsAreShortCleanPcm) {
-  std::set<std::string> expected;
-  for (const char* name : kEffects) {
-    SCOPED_TRACE(name);
-    expected.insert(name);
-    const Pcm pcm = LoadEffect(name);
-    const std::vector<std::int16_t>& s = pcm.samples;
-    EXPECT_EQ(pcm.spec.format, AUDIO_S16LSB);
-    EXPECT_EQ(pcm.spec.freq, 44100);
-    EXPECT_EQ(pcm.spec.channels, 1);
-    ASSERT_FALSE(s.empty());
-    const double seconds = static_cast<double>(s.size()) / pcm.spec.freq;
-    EXPECT_GE(seconds, 0.05);
-    EXPECT_LE(seconds, 1.5);
-    EXPECT_GE(Peak(s), 8192) << "quieter than -12 dBFS";
-    // Faded in and out: starting an effect or cutting it off never clicks.
-    EXPECT_LE(std::abs(s.front()), 100);
-    EXPECT_LE(std::abs(s.back()), 100);
-  }
-  EXPECT_EQ(FilesIn(Data("WAV")), expected);
-}
-
-// Decodes the tracks with SDL_mixer, the decoder the game plays them with.
-class AssetMusic : public ::testing::Test {
+// Decodes with SDL and SDL_mixer, as the game plays its sounds and music.
+class AssetSounds : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -346,7 +265,7 @@ class AssetMusic : public ::testing::Test {
     Mix_Quit();
     SDL_Quit();
   }
-  // The whole track as interleaved stereo samples; empty if it does not decode.
+  // A whole track as interleaved stereo samples; empty if it does not decode.
   static std::vector<std::int16_t> Decode(const std::string& name) {
     Mix_Chunk* chunk = Mix_LoadWAV(Data("MP3/" + name).c_str());
     EXPECT_NE(chunk, nullptr) << name << ": " << Mix_GetError();
@@ -358,7 +277,49 @@ class AssetMusic : public ::testing::Test {
   }
 };
 
-TEST_F(AssetMusic, LoopsDecodeToTheirLengthAndJoinWithoutAClick) {
+// Ten short effects, mono 16-bit PCM, faded in and out so that starting or cutting one
+// off never clicks. The mixer adds the one effect channel to the music, both at full
+// volume: the two peaks together stay more than 0.1 dB under full scale, and the music
+// sits at least 6 dB under the loudest 50 ms of every effect.
+TEST_F(AssetSounds, TenEffectsAreShortCleanPcmThatStandsOverTheMusicWithoutClipping) {
+  std::set<std::string> expected;
+  int effectPeak = 0;
+  double quietestEffect = 0;
+  for (const char* name : kEffects) {
+    SCOPED_TRACE(name);
+    expected.insert(name);
+    SDL_AudioSpec spec{};
+    Uint8* buffer = nullptr;
+    Uint32 length = 0;
+    ASSERT_NE(SDL_LoadWAV(Data(std::string("WAV/") + name).c_str(), &spec, &buffer, &length),
+              nullptr) << SDL_GetError();
+    std::vector<std::int16_t> s(length / 2);
+    std::memcpy(s.data(), buffer, s.size() * 2);
+    SDL_FreeWAV(buffer);
+    EXPECT_TRUE(spec.format == AUDIO_S16LSB && spec.freq == 44100 && spec.channels == 1);
+    ASSERT_FALSE(s.empty());
+    EXPECT_GE(s.size(), 0.05 * 44100);
+    EXPECT_LE(s.size(), 1.5 * 44100);
+    EXPECT_GE(Peak(s), 8192) << "quieter than -12 dBFS";
+    EXPECT_LE(std::abs(s.front()), 100);
+    EXPECT_LE(std::abs(s.back()), 100);
+    effectPeak = std::max(effectPeak, Peak(s));
+    double loudest = -200;
+    for (size_t at = 0; at + 2205 <= s.size(); at += 441) {
+      loudest = std::max(loudest, RmsDb(s, at, 2205));
+    }
+    quietestEffect = std::min(quietestEffect, loudest);
+  }
+  EXPECT_EQ(FilesIn(Data("WAV")), expected);
+  for (const auto& t : kTracks) {
+    const std::vector<std::int16_t> s = Decode(t.name);
+    ASSERT_FALSE(s.empty());
+    EXPECT_LT(effectPeak + Peak(s), 32393) << t.name << " with an effect peak of " << effectPeak;
+    EXPECT_LE(RmsDb(s, 0, s.size()), quietestEffect - 6) << t.name;
+  }
+}
+
+TEST_F(AssetSounds, LoopsDecodeToTheirLengthAndJoinWithoutAClick) {
   std::set<std::string> expected;
   for (const auto& t : kTracks) {
     SCOPED_TRACE(t.name);
@@ -382,27 +343,6 @@ TEST_F(AssetMusic, LoopsDecodeToTheirLengthAndJoinWithoutAClick) {
     EXPECT_GT(Peak(s), 6000) << "not near silent";
   }
   EXPECT_EQ(FilesIn(Data("MP3")), expected);
-}
-
-// The mixer adds the one effect channel to the music, both at full volume: whatever the
-// game plays when, the two peaks together stay more than 0.1 dB under full scale. And
-// the music sits under the effects: its mean level at least 6 dB under the loudest
-// 50 ms of every effect.
-TEST_F(AssetMusic, NoEffectOverTheMusicComesWithinATenthOfADecibelOfFullScale) {
-  int effectPeak = 0;
-  double quietestEffect = 0;
-  for (const char* name : kEffects) {
-    const Pcm pcm = LoadEffect(name);
-    effectPeak = std::max(effectPeak, Peak(pcm.samples));
-    quietestEffect = std::min(quietestEffect, LoudestDb(pcm.samples));
-  }
-  for (const auto& t : kTracks) {
-    SCOPED_TRACE(t.name);
-    const std::vector<std::int16_t> s = Decode(t.name);
-    ASSERT_FALSE(s.empty());
-    EXPECT_LT(effectPeak + Peak(s), 32393) << "effect peak " << effectPeak;
-    EXPECT_LE(RmsDb(s, 0, s.size()), quietestEffect - 6);
-  }
 }
 
 TEST(AssetGenerator, TwoRunsGiveIdenticalBytes) {

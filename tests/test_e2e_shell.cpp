@@ -1,6 +1,5 @@
 // The program's shell from the outside: exit statuses, the start-up errors as one clean
-// line, where the files named on the command line land. (How
-// options parse and how the headless clock runs, test_platform_headless checks in-process.)
+// line, where the files named on the command line land.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -61,7 +60,8 @@ TEST(HeadlessProgram, AScriptedCloseEndsTheRunAndFilesStayWhereTheProgramStarted
 }
 
 TEST(HeadlessProgram, TimedemoReportsThePassesAfterLoadingInOneLine) {
-  const auto run = RunProgram(MakeGameDir("e2e-timedemo"), {"--headless", "--timedemo", "--frames", "30"});
+  const auto run =
+      RunProgram(MakeGameDir("e2e-timedemo"), {"--headless", "--timedemo", "--frames", "30"});
   EXPECT_EQ(run.exitStatus, 0);
   ExpectSaidOnce(run, "timedemo: 29 passes, ");
   EXPECT_NE(run.stderrText.find(" passes a second, "), std::string::npos) << run.stderrText;
