@@ -11,10 +11,9 @@ source "$(dirname "$0")/../support/xvfb.sh"
 prepare_work "$work" "$2"
 start_xvfb "$work"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
-frames=192
-"$bin" --data-dir "$work" --frames $frames --trace "$work/trace.jsonl" 2>"$work/err" ||
+"$bin" --data-dir "$work" --frames 192 --trace "$work/trace.jsonl" 2>"$work/err" ||
   fail "exit status $?: $(cat "$work/err")"
-rate=$(awk -v n=$frames -F'[:,]' '
+rate=$(awk -v n=192 -F'[:,]' '
   $2 == 0 { t0 = $4; seen0 = 1 }
   $2 == n && !seenN { tn = $4; seenN = 1 }
   END {

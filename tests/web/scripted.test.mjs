@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { before, test } from 'node:test';
+import { test } from 'node:test';
 
 import {
   bmpPixels, canvasPixels, events, firstDifference, nativeDir, openPage, runNative, runToExit,
@@ -12,9 +12,9 @@ import {
 } from './support.mjs';
 
 const GAME = fs.readFileSync(new URL('./game.script', import.meta.url), 'utf8');
-const env = withSiteAndBrowser(() => ({ 'game.script': GAME }));
 let record;
-before(async () => { record = await openPage(env.browser); });
+const env = withSiteAndBrowser(() => ({ 'game.script': GAME }),
+  async ({ browser }) => { record = await openPage(browser); });
 
 test('two scripted games trace in the page exactly as in the headless program, and the last frames match', async () => {
   const dir = nativeDir('game');

@@ -71,12 +71,13 @@ export async function launchBrowser() {
 }
 
 // The site (serving what `files()` gives) and Chromium for a file's tests, in the object
-// returned once its `before` has run; both stopped after the tests.
-export function withSiteAndBrowser(files = () => ({})) {
+// returned once its `before` has run (and then `ready`); both stopped after the tests.
+export function withSiteAndBrowser(files = () => ({}), ready = async () => {}) {
   const env = {};
   before(async () => {
     env.site = await startSite(await files());
     env.browser = await launchBrowser();
+    await ready(env);
   });
   after(async () => {
     await env.browser?.close();
