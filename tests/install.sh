@@ -2,9 +2,9 @@
 # The installed game. Installs the build into a DESTDIR tree under /usr, runs the
 # installed program from an unrelated folder with a fresh HOME: it finds its data, plays
 # a scripted game headless and keeps the record in the player's data folder, never in
-# the folder it was started in. Then the run with no data anywhere, the desktop files'
-# validators, the manual page, and the uninstall. (The order in which data is looked
-# for, test_app checks.)
+# the folder it was started in. Then the run with no data anywhere, the menu entry's
+# categories (desktop_launch.sh validates it), the manual page, and the uninstall.
+# (The order in which data is looked for, test_app checks.)
 # Usage: install.sh BUILD_DIR SOURCE_DIR VERSION WORK_DIR
 set -euo pipefail
 build=$1 source=$2 version=$3 work=$4
@@ -31,22 +31,13 @@ done
 
 # A game: the title click, four hits on the first tokens as they stand risen, and the
 # clock run out to the results.
-cat >"$work/game.txt" <<'EOF'
-10 down
-13 up
-1153 move 125 58
-1153 down
-1156 up
-1230 move 195 128
-1230 down
-1233 up
-1307 move 55 128
-1307 down
-1310 up
-1384 move 335 128
-1384 down
-1387 up
-EOF
+{
+  printf '10 down\n13 up\n'
+  for hit in '1153 125 58' '1230 195 128' '1307 55 128' '1384 335 128'; do
+    read -r pass x y <<<"$hit"
+    printf '%s move %s %s\n%s down\n%s up\n' "$pass" "$x" "$y" "$pass" "$((pass + 3))"
+  done
+} >"$work/game.txt"
 # Runs the installed program in folder $1 with the rest as arguments; keeps stderr.
 run() {
   local dir=$1
@@ -54,7 +45,6 @@ run() {
   mkdir -p "$dir"
   (cd "$dir" && "$bin" --headless --verbose "$@") 2>"$work/stderr" || return $?
 }
-record_value() { od -An -t d4 -N 4 "$1" | tr -d ' '; }
 
 home=$work/home
 elsewhere=$work/elsewhere
@@ -66,7 +56,8 @@ record=$home/.local/share/tonkalo/highscore.dat
 grep -qx "tonkalo: record file: $record" "$work/stderr" || fail "record file: $(cat "$work/stderr")"
 score=$(grep '"event":"results"' "$elsewhere/trace.jsonl" | sed 's/.*"score":\([0-9]*\).*/\1/')
 [ -n "$score" ] && [ "$score" -gt 0 ] || fail "no scored results in the trace"
-[ "$(record_value "$record")" = "$score" ] || fail "record $(record_value "$record"), score $score"
+kept=$(od -An -t d4 -N 4 "$record" | tr -d ' ')
+[ "$kept" = "$score" ] || fail "record $kept, score $score"
 [ "$(ls "$elsewhere")" = "trace.jsonl" ] || fail "files left where it started: $(ls "$elsewhere")"
 [ ! -e "$data/highscore.dat" ] || fail "record written into the installed data"
 
@@ -79,11 +70,7 @@ mv "$data.away" "$data"
 [ "$(wc -l <"$work/stderr")" = 1 ] || fail "no data: $(cat "$work/stderr")"
 [ ! -e "$work/home2" ] || fail "no data, yet files were written"
 
-desktop=$(ls "$root"/usr/share/applications/*.desktop)
-desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
-grep -q '^Categories=Game;ArcadeGame;$' "$desktop" || fail "categories"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$work/appstream" ||
-  fail "appstreamcli validate: $(cat "$work/appstream")"
+grep -q '^Categories=Game;ArcadeGame;$' "$root"/usr/share/applications/*.desktop || fail "categories"
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/tonkalo.6" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
 

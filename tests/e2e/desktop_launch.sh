@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
 # The menu entry as a desktop's launcher uses it: the game installed into a prefix of
 # its own, then started by its desktop id through gtk-launch, as root and as `nobody`,
-# under Xvfb; the window must come up. Also the entry's and the AppStream data's
-# validators at their strictest. Skips (77) without gtk-launch.
+# under Xvfb; the window must come up. First the entry's and the AppStream data's
+# validators at their strictest; the launch is skipped (77) without gtk-launch.
 # Usage: desktop_launch.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
 bin=$1 work=$3
 build=$(dirname "$bin")
 source "$(dirname "$0")/../support/xvfb.sh"
-command -v gtk-launch >/dev/null || { echo "no gtk-launch (libgtk-3-bin): skipped"; exit 77; }
 rm -rf "$work" && mkdir -p "$work"
 chmod 755 "$work"
 prefix=$work/prefix
@@ -25,6 +24,7 @@ appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream" 2>&1 ||
   fail "appstreamcli: $(cat "$work/appstream")"
 ! grep -E '^[EWP]:' "$work/appstream" || fail "appstreamcli --pedantic complains"
 
+command -v gtk-launch >/dev/null || { echo "no gtk-launch (libgtk-3-bin): skipped"; exit 77; }
 start_xvfb "$work"
 # Started by id, with a PATH that lacks the program's folder; the window must appear.
 launch() {
@@ -33,12 +33,10 @@ launch() {
   mkdir -p "$home" && chmod 777 "$home"
   local env=(env -i DISPLAY="$DISPLAY" HOME="$home" PATH=/usr/sbin:/usr/bin:/sbin:/bin
              XDG_DATA_DIRS="$prefix/share:/usr/share" SDL_AUDIODRIVER=dummy)
-  if [ "$who" = root ]; then
-    "${env[@]}" gtk-launch "$id" >"$work/launch-$who.log" 2>&1 || fail "gtk-launch as $who: $(cat "$work/launch-$who.log")"
-  else
-    runuser -u "$who" -- "${env[@]}" gtk-launch "$id" >"$work/launch-$who.log" 2>&1 ||
-      fail "gtk-launch as $who: $(cat "$work/launch-$who.log")"
-  fi
+  local as=()
+  [ "$who" = root ] || as=(runuser -u "$who" --)
+  "${as[@]}" "${env[@]}" gtk-launch "$id" >"$work/launch-$who.log" 2>&1 ||
+    fail "gtk-launch as $who: $(cat "$work/launch-$who.log")"
   timeout 20 xdotool search --sync --onlyvisible --name '^Tonkalo$' >/dev/null ||
     fail "no window after gtk-launch as $who"
   pkill -TERM -f "^$prefix/bin/tonkalo" || true

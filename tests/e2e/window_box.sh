@@ -12,14 +12,7 @@ start_xvfb "$work" 1280x1024
 cd "$work"
 mkdir whole && mv BMP WAV MP3 whole/
 cp -r whole broken && rm broken/WAV/"$(ls broken/WAV | head -n 1)"
-game=
-openbox --sm-disable >openbox.log 2>&1 &
-wm=$!
-trap 'kill $game "$wm" "$xvfb_pid" 2>/dev/null; wait 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+start_wm
 export SDL_AUDIODRIVER=dummy
 
 # Starts the game on DATA (whole or broken); returns once the window (and box) is up.
@@ -53,8 +46,7 @@ grep -q 'DEBUG: WAV' stderr.log || fail "no box for the missing sound: $(cat std
 import -window "$wid" box.png
 xdotool windowactivate --sync "$wid" key Return
 sleep 1
-kill -0 "$game" 2>/dev/null || fail "the game ended when the box was dismissed"
-kill "$game"
+kill "$game" 2>/dev/null || fail "the game ended when the box was dismissed"
 wait "$game" || true
 
 for how in TERM INT alt+F4; do

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# A real game in a real window: Xvfb, clicks from xdotool. Title -> countdown -> hits on
-# the first four tokens -> ten misses -> finish -> results -> back to the title. Checks
-# the trace and a screenshot. (What reaches the sound device, test_platform_sdl checks.)
-# Then the built-in player (the attract mode) in the window, on the fast tick so that
-# it is quick: it clicks the title, plays and strikes tokens.
+# A real game in a real window (Xvfb, clicks from xdotool): title, countdown, hits on the
+# first four tokens, ten misses, finish, results, back to the title; the trace and a
+# screenshot checked. Then the built-in player in the window on the fast tick.
 # Usage: window_game.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
 bin=$1 data=$2 work=$3
@@ -19,16 +17,11 @@ wid=$(xdotool search --sync --onlyvisible --name '^Tonkalo$' | head -n 1)
 sleep 1
 
 # The game samples the button once a frame, so a press must outlast a frame.
-click() {
-  xdotool mousemove --window "$wid" "$1" "$2" mousedown 1
-  sleep 0.1
-  xdotool mouseup 1
-}
-t_click=$(date +%s.%N)
-click 320 240
+click() { xdotool mousemove --window "$wid" "$1" "$2" mousedown 1 sleep 0.1 mouseup 1; }
 # The countdown runs 1080 frames at 64 a second; play deals a 2-point token into
 # holes (0,1), (1,2), (1,0) and (1,4), one every 1.2 s from its first frame on.
-play_at=$(echo "$t_click + 1080 / 64" | bc -l)
+play_at=$(echo "$(date +%s.%N) + 1080 / 64" | bc -l)
+click 320 240
 wait_until() { local d; d=$(echo "$1 - $(date +%s.%N)" | bc -l); [ "$(echo "$d > 0" | bc)" = 1 ] && sleep "$d"; return 0; }
 hole_x=(125 195 55 335) hole_y=(58 128 128 128)
 for i in 0 1 2 3; do
@@ -41,15 +34,11 @@ sleep 19
 click 320 400
 sleep 1.5
 import -window "$wid" "$work/title-again.png"
-# SIGTERM is a window close for the game: the normal exit path runs, the trace is
-# written out to a whole last line, the record of the game played is kept, and the
-# status tells of the signal.
+# SIGTERM closes the window the normal way: the record of the game played is kept.
+# (Its status and whole trace lines, window_desktop.sh and test_e2e_record check.)
 kill -TERM "$game"
-status=0
-wait "$game" || status=$?
+wait "$game" || true
 game=
-[ "$status" = 143 ] || fail "exit status $status after SIGTERM, not 143"
-[ -z "$(tail -c 1 "$work/trace.jsonl")" ] || fail "the trace ends in a torn line"
 score=$(grep '"event":"results"' "$work/trace.jsonl" | sed 's/.*"score":\([0-9]*\).*/\1/')
 [ "$(od -An -t d4 -N 4 "$work/highscore.dat" | tr -d ' ')" = "$score" ] ||
   fail "the record of $score was not kept"
@@ -57,7 +46,6 @@ score=$(grep '"event":"results"' "$work/trace.jsonl" | sed 's/.*"score":\([0-9]*
 # The trace's states begin with $2 and it holds at least $3 hits.
 expect_trace() {
   local states hits
-  [ -s "$1" ] || fail "no trace written"
   states=$(grep -o '"state":"[a-z]*"' "$1" | cut -d'"' -f4 | tr '\n' ' ')
   hits=$(grep -c '"event":"hit"' "$1" || true)
   echo "states: $states; hits: $hits"
@@ -69,12 +57,11 @@ expect_trace "$work/trace.jsonl" "title countdown play finish result title " 1
 # The back buffer reached the window unscaled: the title's top-left corner (away from
 # the pulsing START and the hammer) matches the headless program's picture of it.
 (cd "$work" && "$bin" --headless --frames 3 --shot 1:reference.png >/dev/null 2>&1)
-size=$(identify -format '%wx%h' "$work/title-again.png")
-[ "$size" = 640x480 ] || fail "window is $size, not 640x480"
 differ=$(compare -metric AE "$work/title-again.png[200x120+0+0]" \
   "$work/reference.png[200x120+0+0]" null: 2>&1 || true)
-echo "pixels differing from the headless title: $differ"
-[ "$differ" = 0 ] || fail "the window does not show the title"
+echo "$(identify -format '%wx%h' "$work/title-again.png") window, $differ pixels off the title"
+[ "$(identify -format '%wx%h' "$work/title-again.png")" = 640x480 ] && [ "$differ" = 0 ] ||
+  fail "the window does not show the title unscaled"
 
 export SDL_RENDER_DRIVER=software
 (cd "$work" && exec "$bin" --autoplay --scale 1 --tick 1 --frames 4000 \
@@ -82,6 +69,5 @@ export SDL_RENDER_DRIVER=software
   fail "autoplay: exit status $?: $(cat "$work/stderr.log")"
 [ ! -s "$work/stderr.log" ] || fail "autoplay said: $(cat "$work/stderr.log")"
 expect_trace "$work/autoplay.jsonl" "title countdown play " 3
-size=$(identify -format '%wx%h' "$work/last.png")
-[ "$size" = 640x480 ] || fail "the autoplay shot is $size, not 640x480"
+[ "$(identify -format '%wx%h' "$work/last.png")" = 640x480 ] || fail "the autoplay shot is not 640x480"
 echo "window game OK"

@@ -24,3 +24,16 @@ start_xvfb() {
   [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
 }
+
+# Openbox on the display, for the tests that need a window manager; the EXIT trap then
+# ends it, the game ($game, if running) and Xvfb.
+start_wm() {
+  game=
+  openbox --sm-disable >openbox.log 2>&1 &
+  wm=$!
+  trap 'kill $game "$wm" "$xvfb_pid" 2>/dev/null; wait 2>/dev/null' EXIT
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+}

@@ -1,8 +1,6 @@
-// The page in Firefox (Debian's firefox-esr, through puppeteer-core's WebDriver BiDi) and
-// in WebKit (the MiniBrowser of Debian's webkit2gtk-driver, through WebDriver classic; on
-// the display ctest gives it): in each, a scripted game traces as natively, a real click
-// starts a real game whose record survives a reload, and, where the driver can hide a
-// page, the game's clock stands still while it is hidden.
+// The page in Firefox (puppeteer-core over WebDriver BiDi) and WebKit (webdriver.mjs, on
+// the display ctest gives it): a scripted game traces as natively, a real game's record
+// survives a reload, and where the driver can hide the page its clock then stands still.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
@@ -43,10 +41,7 @@ async function openFirefox() {
     hide: async () => {
       const other = await browser.newPage();
       await other.bringToFront();
-      return async () => {
-        await page.bringToFront();
-        await other.close();
-      };
+      return () => page.bringToFront().then(() => other.close());
     },
   };
 }

@@ -8,8 +8,8 @@ export const MISSES = ['10 move 320 240', '10 down', '12 up', '1100 move 600 470
   ...Array.from({ length: 10 }, (_, i) => `${1189 + 10 * i} down\n${1191 + 10 * i} up`),
   '2200 close', ''].join('\n');
 
-// Polls `fn` in the page until it gives a true value; that value. Errors while the page
-// navigates count as not yet.
+// Polls `fn` in the page until it gives a true value (an error, while the page
+// navigates, is not yet); that value.
 export async function waitFor(page, fn, timeout = 30000, ...args) {
   const end = Date.now() + timeout;
   for (;;) {
@@ -64,9 +64,8 @@ export async function pagePoint(page, x, y) {
 export const cellPoint = (spawn) => [70 * spawn.col + 55, 70 * spawn.row + 60];
 export const MISS_POINT = [600, 470];
 
-// A real game: a click on the title starts the countdown; at play, `strike` (by default
-// a click) hits the first token that rises, then ten misses end the game. The trace's
-// results event.
+// A real game: a click on the title; at play, `strike` (a click unless given) hits the
+// first token that rises, then ten misses end the game.
 export async function playOneHit(page, { strike, beforeEnd } = {}) {
   await page.mouse.click(...(await pagePoint(page, 320, 240)));
   await waitForEvent(page, (e) => e.state === 'countdown');
@@ -84,10 +83,8 @@ export async function playOneHit(page, { strike, beforeEnd } = {}) {
   return { spawn, hit, results };
 }
 
-// The time, in ms, that the page's clock ran on while the game's stood still (summed over
-// gaps between trace events of more than 100 ms): what a hidden or paused page leaves out
-// of the game's time. A page too busy to wake in time loses passes, not time, so it
-// does not count here.
+// The time, in ms, that the page's clock ran on while the game's stood still (gaps of
+// over 100 ms between trace events, summed): what a hidden or paused page leaves out.
 export async function standstill(page) {
   const [lines, times] = await page.evaluate(() => [window.tonkaloTrace, window.tonkaloTraceMs]);
   const events = lines.map((line) => JSON.parse(line));

@@ -1,10 +1,7 @@
-// Writes game.script: two scripted games for the browser tests. The first clicks the
-// title, strikes every token as soon as it rises (the game is deterministic, so each
-// spawn is found by running the headless program up to it), misses now and then, lets
-// the clock run out and clicks the results away; the second ends with ten misses; the
-// run closes on the title.
+// Writes game.script, two games for the browser tests: the first strikes every token as
+// it rises (each spawn found by running the headless program up to it), misses now and
+// then and runs the clock out; the second ends with ten misses. From the top folder:
 //   node tests/web/make_game_script.mjs > tests/web/game.script
-// (TONKALO_BIN and TONKALO_DATA_DIR as for the tests; run from the top folder.)
 import fs from 'node:fs';
 import path from 'node:path';
 

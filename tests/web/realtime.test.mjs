@@ -1,30 +1,17 @@
-// The page in real time in Chromium (index.html?trace): the picture's box beside the
-// controls, the browser's own mouse and touch events, a quick flick, the 64-a-second pace
-// and a clock that stands still while the page is hidden or paused, the record merged
-// with another tab's and kept over a reload, and the fullscreen button.
+// The page in real time in Chromium: the picture's box beside the controls, mouse and
+// touch, a quick flick, 64 passes a second and a clock that stands still while the page
+// is hidden or paused, the record merged across tabs and kept, and the fullscreen button.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import { setTimeout as sleep } from 'node:timers/promises';
 
 import {
   load, pagePoint, playOneHit, recordText, standstill, storedRecord, waitFor,
   waitForEvent,
 } from './flows.mjs';
-import { launchBrowser, openPage, removeTempDirs, startSite } from './support.mjs';
+import { openPage, withSiteAndBrowser } from './support.mjs';
 
-let site;
-let browser;
-
-before(async () => {
-  site = await startSite();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  site?.server.close();
-  removeTempDirs();
-});
+const env = withSiteAndBrowser();
 
 // The picture's and the controls' boxes in CSS pixels.
 const boxes = (page) => page.evaluate(() => ['screen', 'controls'].map((id) => {
@@ -35,9 +22,9 @@ const apart = (a, b) => a.x + a.width <= b.x || b.x + b.width <= a.x ||
   a.y + a.height <= b.y || b.y + b.height <= a.y;
 
 test('a real game: the box fills the page, a flick hits, the clock stops while hidden or paused, the record merges across tabs and survives a reload', async () => {
-  const record = await openPage(browser, { width: 1400, height: 1000, hasTouch: true });
-  const { page } = record;
-  await load(page, site.url + 'index.html?trace');
+  const { page, problems } =
+    await openPage(env.browser, { width: 1400, height: 1000, hasTouch: true });
+  await load(page, env.site.url + 'index.html?trace');
   // Twice over fits beside the controls (a whole number of pixels loses 4 %).
   let [screen, controls] = await boxes(page);
   assert.deepEqual([screen.width, screen.height], [1280, 960]);
@@ -55,7 +42,7 @@ test('a real game: the box fills the page, a flick hits, the clock stops while h
     beforeEnd: async () => {
       // Paused by its key, then hidden behind another tab: no pass runs and the game's
       // clock stands still.
-      const other = await browser.newPage();
+      const other = await env.browser.newPage();
       await page.bringToFront();
       await page.keyboard.press('p');
       const began = Date.now();
@@ -64,7 +51,7 @@ test('a real game: the box fills the page, a flick hits, the clock stops while h
       await other.bringToFront();
       await waitFor(page, () => document.hidden);
       // Meanwhile another tab keeps a larger record: this one must not write less.
-      await other.goto(site.url + 'manifest.webmanifest');
+      await other.goto(env.site.url + 'manifest.webmanifest');
       await other.evaluate((text) => localStorage.setItem('tonkalo.highscore', text),
         recordText(5000));
       await sleep(700);
@@ -87,10 +74,10 @@ test('a real game: the box fills the page, a flick hits, the clock stops while h
   const still = await standstill(page);
   assert.ok(hiddenFor >= 1400 && still >= 1100, `stood still ${still} of ${hiddenFor} ms`);
 
-  await load(page, site.url + 'index.html?trace');
+  await load(page, env.site.url + 'index.html?trace');
   await sleep(300);
   assert.equal(await storedRecord(page), recordText(5000));
-  assert.deepEqual(record.problems, []);
+  assert.deepEqual(problems, []);
 
   // Three times over after a resize; a tap on the picture starts the countdown.
   await page.setViewport({ width: 2000, height: 1500, hasTouch: true });
@@ -104,10 +91,9 @@ test('a real game: the box fills the page, a flick hits, the clock stops while h
 });
 
 test('a phone in portrait gets the full width, the buttons never keep the keys, and fullscreen is a 4:3 box', async () => {
-  const record = await openPage(browser,
+  const { page, problems } = await openPage(env.browser,
     { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
-  const { page } = record;
-  await load(page, site.url + 'index.html');
+  await load(page, env.site.url + 'index.html');
   let [screen, controls] = await boxes(page);
   // Fractional: a whole number of device pixels would lose half the width.
   assert.ok(screen.width === 390 && Math.abs(screen.height - 292.5) < 0.5, `${screen.height}`);
@@ -124,6 +110,6 @@ test('a phone in portrait gets the full width, the buttons never keep the keys, 
   [screen, controls] = await boxes(page);
   assert.equal(screen.width * 3, screen.height * 4);
   assert.ok(apart(screen, controls));
-  assert.deepEqual(record.problems, []);
+  assert.deepEqual(problems, []);
   await page.close();
 });

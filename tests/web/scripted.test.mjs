@@ -1,33 +1,20 @@
-// The page run by a script (index.html?script=FILE&trace) against the native headless
-// program with the same script: the same trace event for event and the same pictures
-// pixel for pixel; a scripted page keeps its record to itself, and the page says when the
-// stored record cannot be read or kept.
+// The page run by a script (?script=FILE&trace) against the native headless program: the
+// same trace and pictures; a scripted page keeps its record to itself, and the page says
+// when the stored record cannot be read or kept.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 
 import {
-  bmpPixels, canvasPixels, events, firstDifference, launchBrowser, nativeDir, openPage,
-  removeTempDirs, runNative, runToExit, startSite,
+  bmpPixels, canvasPixels, events, firstDifference, nativeDir, openPage, runNative, runToExit,
+  withSiteAndBrowser,
 } from './support.mjs';
 
 const GAME = fs.readFileSync(new URL('./game.script', import.meta.url), 'utf8');
-let site;
-let browser;
 let record;
-
-before(async () => {
-  site = await startSite({ 'game.script': GAME });
-  browser = await launchBrowser();
-  record = await openPage(browser);
-});
-
-after(async () => {
-  await browser?.close();
-  site?.server.close();
-  removeTempDirs();
-});
+const env = withSiteAndBrowser(() => ({ 'game.script': GAME }),
+  async ({ browser }) => { record = await openPage(browser); });
 
 test('two scripted games trace in the page exactly as in the headless program, and the last frames match', async () => {
   const dir = nativeDir('game');
@@ -35,9 +22,9 @@ test('two scripted games trace in the page exactly as in the headless program, a
   const native = runNative(dir, GAME, ['--shot', `${close - 1}:last.bmp`]);
 
   // A player's record in the storage: the demo neither reads it nor writes over it.
-  assert.equal(await runToExit(record, site.url, '?script=game.script&frames=1'), 0);
+  assert.equal(await runToExit(record, env.site.url, '?script=game.script&frames=1'), 0);
   await record.page.evaluate(() => localStorage.setItem('tonkalo.highscore', '07000000'));
-  assert.equal(await runToExit(record, site.url, '?trace&script=game.script'), 0);
+  assert.equal(await runToExit(record, env.site.url, '?trace&script=game.script'), 0);
   assert.deepEqual(record.trace, native);
   assert.ok(events(native, 'highscore-write').length > 0);
   assert.equal(await record.page.evaluate(() => localStorage.getItem('tonkalo.highscore')),
@@ -62,7 +49,7 @@ test('the canvas in the middle of play equals the native shot of the same pass',
   const pass = events(probe, 'bonus')[0].pass + 6;
   runNative(dir, GAME, ['--frames', String(pass + 1), '--shot', `${pass}:middle.bmp`]);
 
-  assert.equal(await runToExit(record, site.url, `?script=game.script&frames=${pass + 1}`), 0);
+  assert.equal(await runToExit(record, env.site.url, `?script=game.script&frames=${pass + 1}`), 0);
   const shot = bmpPixels(path.join(dir, 'middle.bmp'));
   assert.equal(firstDifference(await canvasPixels(record.page), shot.pixels, shot.width), '');
   assert.deepEqual(record.problems, []);
@@ -74,7 +61,7 @@ test('a stored record that cannot be read, a full storage and one switched off a
     if (message.type() === 'warn') warnings.push(message.text());
   });
   await record.page.evaluate(() => localStorage.setItem('tonkalo.highscore', 'not a record'));
-  await record.page.goto(site.url + 'index.html');
+  await record.page.goto(env.site.url + 'index.html');
   await record.page.waitForFunction(() => /cannot read the high score/
     .test(document.getElementById('note').textContent), { timeout: 30000 });
   assert.equal(await record.page.evaluate(() => localStorage.getItem('tonkalo.highscore')),
@@ -88,11 +75,11 @@ test('a stored record that cannot be read, a full storage and one switched off a
   }), 0);
   assert.match(await record.page.$eval('#note', (n) => n.textContent), /storage is full/);
 
-  const off = await browser.newPage();
+  const off = await env.browser.newPage();
   await off.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {
     get() { throw new DOMException('storage is off', 'SecurityError'); },
   }));
-  await off.goto(site.url + 'index.html');
+  await off.goto(env.site.url + 'index.html');
   await off.waitForFunction(() => /switched off/.test(document.getElementById('note').textContent),
     { timeout: 30000 });
   await off.close();
@@ -105,5 +92,5 @@ test('the page loads nothing but the site and the scripts beside it', () => {
   const allowed = ['/index.html', '/tonkalo.js', '/tonkalo.wasm', '/tonkalo.data', '/sw.js',
     '/manifest.webmanifest', '/game.script', '/icons/tonkalo-32.png',
     '/icons/tonkalo-192.png', '/icons/tonkalo-512.png', '/icons/tonkalo-maskable-512.png'];
-  assert.deepEqual([...new Set(site.requests)].filter((p) => !allowed.includes(p)), []);
+  assert.deepEqual([...new Set(env.site.requests)].filter((p) => !allowed.includes(p)), []);
 });

@@ -1,11 +1,10 @@
 // Shared by the browser tests: the native headless program to compare with, the site on
-// a local server, and Debian's Chromium driven headless by puppeteer-core. Paths come
-// from the environment that ctest sets (TONKALO_BIN, TONKALO_DATA_DIR, TONKALO_SITE_DIR,
-// TONKALO_CHROMIUM).
+// a local server, and Chromium driven by puppeteer-core; paths from ctest's environment.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { after, before } from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import { startServer } from '../../tools/serve_site.mjs';
@@ -34,13 +33,17 @@ export function nativeDir(name) {
   return dir;
 }
 
-// Runs `tonkalo --headless` in `dir` with the script; the trace as lines of text.
+// Runs `tonkalo --headless` in `dir` with `args`; the trace as lines of text.
+export function runProgram(dir, args) {
+  fs.rmSync(path.join(dir, 'trace.jsonl'), { force: true });
+  execFileSync(path.resolve(BIN), ['--headless', '--trace', 'trace.jsonl', ...args],
+    { cwd: dir, stdio: ['ignore', 'ignore', 'pipe'] });
+  return fs.readFileSync(path.join(dir, 'trace.jsonl'), 'utf8').split('\n').filter(Boolean);
+}
+
 export function runNative(dir, script, extraArgs = []) {
   fs.writeFileSync(path.join(dir, 'script.txt'), script);
-  fs.rmSync(path.join(dir, 'trace.jsonl'), { force: true });
-  execFileSync(path.resolve(BIN), ['--headless', '--script', 'script.txt', '--trace',
-    'trace.jsonl', ...extraArgs], { cwd: dir, stdio: ['ignore', 'ignore', 'pipe'] });
-  return fs.readFileSync(path.join(dir, 'trace.jsonl'), 'utf8').split('\n').filter(Boolean);
+  return runProgram(dir, ['--script', 'script.txt', ...extraArgs]);
 }
 
 export function events(lines, name) {
@@ -65,6 +68,23 @@ export async function launchBrowser() {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--autoplay-policy=user-gesture-required'],
   });
+}
+
+// The site (serving what `files()` gives) and Chromium for a file's tests, in the object
+// returned once its `before` has run (and then `ready`); both stopped after the tests.
+export function withSiteAndBrowser(files = () => ({}), ready = async () => {}) {
+  const env = {};
+  before(async () => {
+    env.site = await startSite(await files());
+    env.browser = await launchBrowser();
+    await ready(env);
+  });
+  after(async () => {
+    await env.browser?.close();
+    env.site?.server.close();
+    removeTempDirs();
+  });
+  return env;
 }
 
 // A page that keeps what it writes on the console: `trace` holds the log lines (the
@@ -98,35 +118,27 @@ export async function runToExit(record, url, query, timeout = 240000) {
 // The canvas as 0x00RRGGBB numbers, row by row.
 export async function canvasPixels(page) {
   const rgba = await page.evaluate(() => {
-    const canvas = document.getElementById('screen');
-    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    return Array.from(data);
+    const c = document.getElementById('screen');
+    return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
   });
-  const out = new Uint32Array(rgba.length / 4);
-  for (let i = 0; i < out.length; ++i) {
-    out[i] = (rgba[4 * i] << 16) | (rgba[4 * i + 1] << 8) | rgba[4 * i + 2];
-  }
-  return out;
+  return Uint32Array.from({ length: rgba.length / 4 },
+    (_, i) => (rgba[4 * i] << 16) | (rgba[4 * i + 1] << 8) | rgba[4 * i + 2]);
 }
 
 // An uncompressed 24-bit BMP (as the program's --shot writes it) as 0x00RRGGBB numbers,
 // top row first.
 export function bmpPixels(file) {
   const bytes = fs.readFileSync(file);
-  const offset = bytes.readUInt32LE(10);
-  const width = bytes.readInt32LE(18);
-  const rawHeight = bytes.readInt32LE(22);
+  const [offset, width, rawHeight] = [bytes.readUInt32LE(10), bytes.readInt32LE(18),
+    bytes.readInt32LE(22)];
   const height = Math.abs(rawHeight);
   const stride = Math.ceil((width * 3) / 4) * 4;
-  const out = new Uint32Array(width * height);
-  for (let y = 0; y < height; ++y) {
-    const row = offset + stride * (rawHeight > 0 ? height - 1 - y : y);
-    for (let x = 0; x < width; ++x) {
-      const p = row + 3 * x;
-      out[y * width + x] = (bytes[p + 2] << 16) | (bytes[p + 1] << 8) | bytes[p];
-    }
-  }
-  return { width, height, pixels: out };
+  const pixels = Uint32Array.from({ length: width * height }, (_, i) => {
+    const y = Math.floor(i / width);
+    const p = offset + stride * (rawHeight > 0 ? height - 1 - y : y) + 3 * (i % width);
+    return (bytes[p + 2] << 16) | (bytes[p + 1] << 8) | bytes[p];
+  });
+  return { width, height, pixels };
 }
 
 // The first pixel where two pictures differ, as text, or '' when they are the same.

@@ -1,18 +1,21 @@
 // Figures and screenshots of the page for the README and reviews, not a test (ctest runs
-// only *.test.mjs): `node tests/web/measure.mjs OUT` after `make web` (both browsers run
+// only *.test.mjs): `node bench/web_measure.mjs OUT` after `make web` (both browsers run
 // headless). Writes OUT/web-*.png and
 // prints: the picture's CSS size in each profile, bytes on a first load and a reload,
 // the time to the title at 4 Mbit/s, the offline reload, Chromium's installability
 // verdict, the renderer and GPU processes' CPU on the title and in play (and Firefox's),
 // and the quick flick (presses released and moved away at once).
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import path from 'node:path';
 import { setTimeout as sleep } from 'node:timers/promises';
 
-import puppeteer from 'puppeteer-core';
+import { cellPoint, load, pagePoint, trace, waitForEvent } from '../tests/web/flows.mjs';
+import { removeTempDirs, startSite, tempDir } from '../tests/web/support.mjs';
 
-import { cellPoint, load, pagePoint, trace, waitForEvent } from './flows.mjs';
-import { removeTempDirs, startSite, tempDir } from './support.mjs';
+// puppeteer-core is installed for the browser tests (npm ci in tests/web).
+const require = createRequire(new URL('../tests/web/package.json', import.meta.url));
+const puppeteer = require('puppeteer-core');
 
 const OUT = process.argv[2] || '.';
 const CHROMIUM = process.env.TONKALO_CHROMIUM || '/usr/bin/chromium';
