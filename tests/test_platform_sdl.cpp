@@ -312,7 +312,7 @@ TEST_F(SdlBackend, PointerIsInBackBufferPixelsAtAnyScaleAndClicksBecomeMessages)
 // a press that began outside the window and was dragged in while held is down. Escape
 // and Ctrl+Q close the window as its close button does; other keys are the platform's
 // own and reach the game as nothing.
-TEST_F(SdlBackend, AQuickClickIsSampledOnceAPressDraggedInIsDownAndEscapeOrCtrlQCloses) {
+TEST_F(SdlBackend, QuickClicksFlicksAndDragsAreSampledAsPlayedAndEscapeOrCtrlQCloses) {
   OpenWindow(1);
   PointAt(100, 100, 1);
   Xdotool("click 1");
@@ -335,6 +335,31 @@ TEST_F(SdlBackend, AQuickClickIsSampledOnceAPressDraggedInIsDownAndEscapeOrCtrlQ
   Xdotool("mouseup 1");
   EXPECT_TRUE(Messages(200).empty());
   EXPECT_FALSE(platform::LeftButtonDown());
+
+  // A flick between two passes: the pass that samples it and the next (where the game
+  // strikes) read the cursor where it was pressed, the one after where it is. The window
+  // moving under a still pointer moves the cursor the game reads.
+  const auto at = [this](int x, int y) {
+    return std::to_string(left_ + x) + " " + std::to_string(top_ + y);
+  };
+  const auto cursor = [] {
+    std::pair<int, int> at;
+    return platform::GetCursorPos(at.first, at.second), at;
+  };
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // past double-click time
+  Xdotool("mousemove " + at(100, 120) + " mousedown 1 mousemove " + at(300, 200) + " mouseup 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  Messages(0);
+  EXPECT_EQ(cursor(), std::pair(100, 120));
+  EXPECT_TRUE(platform::LeftButtonDown());
+  platform::Sleep(1);
+  EXPECT_EQ(cursor(), std::pair(100, 120));
+  EXPECT_FALSE(platform::LeftButtonDown());
+  platform::Sleep(1);
+  EXPECT_EQ(cursor(), std::pair(300, 200));
+  Xdotool("search --name '^Tonkalo$' windowmove " + at(-40, -30));
+  Pass(300);
+  EXPECT_EQ(cursor(), std::pair(340, 230));
 
   for (const char* key : {"Escape", "ctrl+q"}) {
     Xdotool(std::string("key ") + key);
@@ -416,10 +441,22 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/audio.raw"));
 }
 
-// The window surface sends only what changed since the frame it shows: a frame, another
-// picture in between (paused), and the first frame again all land whole.
-TEST_F(SdlBackend, TheWindowSurfaceShowsEachFrameWhole) {
-  OpenWindow(1, platform::PresentMode::Surface);
+// The window takes its icon from icons/tonkalo.bmp in the data folder when it is there.
+// Its surface sends only what changed since the frame it shows: a frame, another picture
+// in between (paused), and the first frame again all land whole.
+TEST_F(SdlBackend, TheIconComesFromTheDataFolderAndTheSurfaceShowsEachFrameWhole) {
+  const std::string dir = testsupport::MakeTempDir("icon");
+  std::filesystem::create_directories(dir + "/icons");
+  ASSERT_TRUE(platform::WriteBmp24(dir + "/icons/tonkalo.bmp",
+                                   std::vector<std::uint32_t>(64 * 64, 0xFFC93C).data(), 64, 64));
+  {
+    testsupport::InFolder in(dir);
+    OpenWindow(1, platform::PresentMode::Surface);
+  }
+  Xdotool("search --name '^Tonkalo$' >" + dir_ + "/wid");
+  std::system(("xprop -id $(head -n1 " + dir_ + "/wid) _NET_WM_ICON >" + dir_ + "/icon").c_str());
+  EXPECT_NE(testsupport::ReadFile(dir_ + "/icon").substr(0, 200).find("64 x 64"), std::string::npos);
+
   std::vector<std::uint32_t> other(640 * 480, 0x102030);
   other[9 * 640 + 9] = 0x336699;
   for (const auto* pixels : {frame_.data(), other.data(), frame_.data(), other.data()}) {
@@ -446,21 +483,6 @@ TEST_F(SdlBackend, WithoutASoundCardTheGamePlaysSilentlyAndSaysNothing) {
   EXPECT_NE(verbose.stderrText.find("tonkalo: no audio ("), std::string::npos) << verbose.stderrText;
 }
 
-// The window takes its icon from icons/tonkalo.bmp in the data folder when it is there.
-TEST_F(SdlBackend, TheWindowIconComesFromTheDataFolder) {
-  const std::string dir = testsupport::MakeTempDir("icon");
-  std::filesystem::create_directories(dir + "/icons");
-  ASSERT_TRUE(platform::WriteBmp24(dir + "/icons/tonkalo.bmp",
-                                   std::vector<std::uint32_t>(64 * 64, 0xFFC93C).data(), 64, 64));
-  {
-    testsupport::InFolder in(dir);
-    OpenWindow(1);
-  }
-  Xdotool("search --name '^Tonkalo$' >" + dir_ + "/wid");
-  std::system(("xprop -id $(head -n1 " + dir_ + "/wid) _NET_WM_ICON >" + dir_ + "/icon").c_str());
-  EXPECT_NE(testsupport::ReadFile(dir_ + "/icon").substr(0, 200).find("64 x 64"), std::string::npos);
-}
-
 TEST_F(SdlBackend, OnlyATrackThatPlaysToItsEndSendsTheStoppedNotice) {
   using platform::MusicCommand;
   testsupport::WriteFile(dir_ + "/short.wav", ToneWav(0.2, 330.0));
@@ -481,34 +503,6 @@ TEST_F(SdlBackend, OnlyATrackThatPlaysToItsEndSendsTheStoppedNotice) {
   platform::Music(MusicCommand::Open, (dir_ + "/missing.mp3").c_str());
   platform::Music(MusicCommand::Play);
   EXPECT_TRUE(Messages(300).empty());
-}
-
-// A press and release between two passes: the pass that samples it and the next (where
-// the game strikes) read the cursor where it was pressed, the one after where it is.
-// The window moving under a still pointer moves the cursor the game reads.
-TEST_F(SdlBackend, AQuickFlickStrikesWhereItBeganAndTheWindowMovingMovesTheCursor) {
-  OpenWindow(1);
-  const auto at = [this](int x, int y) {
-    return std::to_string(left_ + x) + " " + std::to_string(top_ + y);
-  };
-  const auto cursor = [] {
-    std::pair<int, int> at;
-    return platform::GetCursorPos(at.first, at.second), at;
-  };
-  Xdotool("mousemove " + at(100, 120) + " mousedown 1 mousemove " + at(300, 200) + " mouseup 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  Messages(0);
-  EXPECT_EQ(cursor(), std::pair(100, 120));
-  EXPECT_TRUE(platform::LeftButtonDown());
-  platform::Sleep(1);
-  EXPECT_EQ(cursor(), std::pair(100, 120));
-  EXPECT_FALSE(platform::LeftButtonDown());
-  platform::Sleep(1);
-  EXPECT_EQ(cursor(), std::pair(300, 200));
-
-  Xdotool("search --name '^Tonkalo$' windowmove " + at(-40, -30));
-  Pass(300);
-  EXPECT_EQ(cursor(), std::pair(340, 230));
 }
 
 // Each key shows its label over the frame for a moment (the frame itself is not
