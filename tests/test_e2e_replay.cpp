@@ -17,8 +17,7 @@ const std::string kBusyGame = std::string(TONKALO_SOURCE_DIR) + "/tests/e2e/busy
 
 std::vector<std::string> With(std::vector<std::string> args, const std::string& option,
                               const std::string& file) {
-  args.push_back(option);
-  args.push_back(file);
+  args.insert(args.end(), {option, file});
   return args;
 }
 

@@ -17,11 +17,7 @@ using testsupport::DecodedPixels;
 using testsupport::MakeTempDir;
 using testsupport::StartHeadless;
 
-struct Parsed {
-  bool ok = false;
-  platform::Options options;
-  std::string error;
-};
+struct Parsed { bool ok = false; platform::Options options; std::string error; };
 
 Parsed Parse(std::vector<std::string> args) {
   args.insert(args.begin(), "tonkalo");
