@@ -63,8 +63,7 @@ struct Paused {
   }
   int Go(int signal = 0) {
     fcntl(fd, F_SETFL, 0);
-    for (char buf[65536]; read(fd, buf, sizeof buf) > 0;) {
-    }
+    for (char buf[65536]; read(fd, buf, sizeof buf) > 0;) continue;
     close(fd);
     if (signal) kill(pid, signal);
     return Wait(pid);
@@ -121,12 +120,7 @@ TEST(SharedRecord, WhatLiesAtTheOldTemporaryNameIsNeitherFollowedNorTouched) {
 // are not the game's, a demo, a run that plays nothing, a record of another program's.
 TEST(SharedRecord, RunsThatSetNoRecordLeaveTheFolderAsItWas) {
   const std::string foreign = "31 bytes of some other program.";
-  const struct {
-    std::string name, record;
-    Args args;
-    int status;
-    std::string said;
-  } cases[] = {
+  const struct { std::string name, record; Args args; int status; std::string said; } cases[] = {
       {"no-pictures", foreign, {"--headless", "--data-dir", ".", "--frames", "5"}, 1, ""},
       {"photos", foreign, {"--headless", "--frames", "5"}, 1, "cannot find the game's data"},
       {"demo", RecordBytes(-5),
@@ -151,11 +145,8 @@ TEST(SharedRecord, RunsThatSetNoRecordLeaveTheFolderAsItWas) {
 // button does: status 128 + N, whole trace lines, the record as it stands. A data
 // folder deleted in play is not made again: the record is said lost, once.
 TEST(SharedRecord, SignalsAndAVanishedDataFolderLeaveWhatTheyShould) {
-  const struct {
-    int signal;
-    long long pass;
-    int record;
-  } cases[] = {{SIGTERM, 1240, 0}, {SIGINT, 1240, 0}, {SIGHUP, 600, -5}, {0, 600, 0}};
+  const struct { int signal; long long pass; int record; } cases[] = {
+      {SIGTERM, 1240, 0}, {SIGINT, 1240, 0}, {SIGHUP, 600, -5}, {0, 600, 0}};
   for (const auto& c : cases) {
     const std::string dir = RecordDir("signal"), trace = MakeTempDir("trace") + "/t.jsonl";
     Paused run(dir, c.pass, Game(false, {"--trace", trace}, true, c.signal ? "999999" : "1260"));

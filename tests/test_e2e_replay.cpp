@@ -17,45 +17,16 @@ const std::string kBusyGame = std::string(TONKALO_SOURCE_DIR) + "/tests/e2e/busy
 
 std::vector<std::string> With(std::vector<std::string> args, const std::string& option,
                               const std::string& file) {
-  args.push_back(option);
-  args.push_back(file);
+  args.insert(args.end(), {option, file});
   return args;
 }
 
-// A scripted game and a whole one of the built-in player (to its results and a new
-// record), each recorded, then replayed over a higher record that it must not touch.
+// A scripted game; a whole one of the built-in player (to its results and a new record);
+// and the scripted game on the clock of a real window (each pass wakes a little late, now
+// and then much later, and a pause moves the grid). Each recorded, then replayed over a
+// higher record that it must not touch, gives its trace again, every event with its tick.
 TEST(Replay, ARecordedGameReplaysItsTraceAndLeavesTheRecordAlone) {
   const std::string dir = MakeGameDir("replay-games");
-  const std::vector<std::vector<std::string>> games = {
-      {"--headless", "--script", kBusyGame},
-      {"--headless", "--autoplay", "--frames", "10400", "--start-tick", "4294960000"}};
-  for (const std::vector<std::string>& game : games) {
-    WriteFile(dir + "/highscore.dat", RecordBytes(120));
-    const RunResult recorded =
-        RunProgram(dir, With(With(game, "--trace", "rec.jsonl"), "--record", "game.replay"));
-    ASSERT_EQ(recorded.exitStatus, 0) << recorded.stderrText;
-    const std::string demo = game[1] == "--autoplay" ? " demo" : "";
-    EXPECT_EQ(ReadFile(dir + "/game.replay")
-                  .rfind("tonkalo-replay 1 tick-ms 15.625 highscore 120" + demo + "\n", 0),
-              0u);
-
-    WriteFile(dir + "/highscore.dat", RecordBytes(99999));
-    const RunResult replayed = RunProgram(
-        dir, {"--headless", "--replay", "game.replay", "--trace", "replay.jsonl"});
-    ASSERT_EQ(replayed.exitStatus, 0) << replayed.stderrText;
-    EXPECT_EQ(ReadFile(dir + "/replay.jsonl"), ReadFile(dir + "/rec.jsonl")) << game[1];
-    EXPECT_EQ(ReadFile(dir + "/highscore.dat"), RecordBytes(99999));
-  }
-  const auto results = Events(ReadTrace(dir + "/replay.jsonl"), "results");
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0].at("newRecord"), "true");
-}
-
-// The busy game on the clock of a real window: each pass wakes a little late, now and
-// then much later, and a pause moves the grid. Recorded and replayed, every event of the
-// trace comes again with its tick, and the replay holds far fewer readings than passes.
-TEST(Replay, AGameOnAnIrregularClockReplaysItsTrace) {
-  const std::string dir = MakeGameDir("replay-clock");
   std::string script = ReadFile(kBusyGame);
   std::mt19937 dice(7);
   std::uniform_real_distribution<double> late(0.0, 0.3);
@@ -67,22 +38,36 @@ TEST(Replay, AGameOnAnIrregularClockReplaysItsTrace) {
     const double wake = pass * 15.625 + shift + (dice() % 30 == 0 ? 3 * late(dice) : late(dice));
     script += std::to_string(pass) + " tick " + std::to_string(static_cast<long long>(wake)) + "\n";
   }
-  script += std::to_string(kPasses) + " close\n";
-  WriteFile(dir + "/clock.txt", script);
-  const RunResult recorded = RunProgram(
-      dir, {"--headless", "--script", "clock.txt", "--trace", "rec.jsonl", "--record", "clock.replay"});
-  ASSERT_EQ(recorded.exitStatus, 0) << recorded.stderrText;
-  const RunResult replayed =
-      RunProgram(dir, {"--headless", "--replay", "clock.replay", "--trace", "replay.jsonl"});
-  ASSERT_EQ(replayed.exitStatus, 0) << replayed.stderrText;
-  const std::string trace = ReadFile(dir + "/rec.jsonl");
-  EXPECT_GT(trace.size(), 1000u);
-  EXPECT_EQ(ReadFile(dir + "/replay.jsonl"), trace);
-  const std::string replay = ReadFile(dir + "/clock.replay");
-  long readings = 0;
-  for (size_t at = replay.find(" tick "); at != std::string::npos; at = replay.find(" tick ", at + 1)) {
-    ++readings;
+  WriteFile(dir + "/clock.txt", script + std::to_string(kPasses) + " close\n");
+  for (const std::vector<std::string>& game :
+       {std::vector<std::string>{"--headless", "--script", kBusyGame},
+        {"--headless", "--autoplay", "--frames", "10400", "--start-tick", "4294960000"},
+        {"--headless", "--script", "clock.txt"}}) {
+    WriteFile(dir + "/highscore.dat", RecordBytes(120));
+    const RunResult recorded =
+        RunProgram(dir, With(With(game, "--trace", "rec.jsonl"), "--record", "game.replay"));
+    ASSERT_EQ(recorded.exitStatus, 0) << recorded.stderrText;
+    const std::string replay = ReadFile(dir + "/game.replay");
+    const std::string demo = game[1] == "--autoplay" ? " demo" : "";
+    EXPECT_EQ(replay.rfind("tonkalo-replay 1 tick-ms 15.625 highscore 120" + demo + "\n", 0), 0u);
+
+    WriteFile(dir + "/highscore.dat", RecordBytes(99999));
+    const RunResult replayed = RunProgram(
+        dir, {"--headless", "--replay", "game.replay", "--trace", "replay.jsonl"});
+    ASSERT_EQ(replayed.exitStatus, 0) << replayed.stderrText;
+    EXPECT_GT(ReadFile(dir + "/rec.jsonl").size(), 1000u);
+    EXPECT_EQ(ReadFile(dir + "/replay.jsonl"), ReadFile(dir + "/rec.jsonl")) << game[2];
+    EXPECT_EQ(ReadFile(dir + "/highscore.dat"), RecordBytes(99999));
+    if (game[1] == "--autoplay") {
+      const auto results = Events(ReadTrace(dir + "/replay.jsonl"), "results");
+      ASSERT_EQ(results.size(), 1u);
+      EXPECT_EQ(results[0].at("newRecord"), "true");
+    }
   }
+  // The irregular clock's replay holds far fewer readings than passes.
+  const std::string replay = ReadFile(dir + "/game.replay");
+  long readings = 0;
+  for (size_t at = replay.find(" tick "); at != std::string::npos; at = replay.find(" tick ", at + 1)) ++readings;
   std::printf("%ld clock readings kept for %d passes\n", readings, kPasses);
   EXPECT_LT(readings, kPasses / 4);
 }

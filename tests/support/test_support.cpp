@@ -52,9 +52,7 @@ bool ParseLine(const std::string& s, TraceLine& out) {
         if (c == 'u') {
           c = static_cast<char>(std::strtoul(s.substr(i, 4).c_str(), nullptr, 16));
           i += 4;
-        } else if (const char* e = c ? std::strchr("n\nr\rt\tb\bf\f", c) : nullptr) {
-          c = e[1];
-        }
+        } else if (const char* e = c ? std::strchr("n\nr\rt\tb\bf\f", c) : nullptr) c = e[1];
       }
       v.push_back(c);
     }
@@ -91,9 +89,7 @@ int Status(int status) {
 std::string MakeTempDir(const std::string& name) {
   static TempDirs temps;
   std::string safe = name;
-  for (char& c : safe) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
-  }
+  for (char& c : safe) c = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' ? c : '_';
   const std::string dir =
       (fs::current_path() / ("tmp-" + safe + "-" + std::to_string(getpid()))).string();
   std::error_code ignored;
@@ -106,10 +102,8 @@ std::string MakeTempDir(const std::string& name) {
 void CopyData(const std::string& dir) {
   for (const char* sub : {"BMP", "WAV", "MP3"}) {
     const fs::path from = fs::path(TONKALO_DATA_DIR) / sub;
-    if (fs::exists(from)) {
-      fs::copy(from, fs::path(dir) / sub,
-               fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    }
+    if (fs::exists(from))
+      fs::copy(from, fs::path(dir) / sub, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   }
 }
 
@@ -119,11 +113,10 @@ std::string MakeGameDir(const std::string& name) {
   return dir;
 }
 
-InFolder::InFolder(const std::string& dir) : old_(fs::current_path().string()) {
+InFolder::InFolder(const std::string& dir) : old(fs::current_path().string()) {
   EXPECT_EQ(chdir(dir.c_str()), 0) << dir;
 }
-
-InFolder::~InFolder() { EXPECT_EQ(chdir(old_.c_str()), 0) << old_; }
+InFolder::~InFolder() { EXPECT_EQ(chdir(old.c_str()), 0) << old; }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -141,9 +134,7 @@ bool FileExists(const std::string& path) {
 
 std::string RecordBytes(std::int32_t value) {
   std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
-  }
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(static_cast<std::uint32_t>(value) >> (8 * i));
   return bytes;
 }
 
@@ -158,9 +149,7 @@ RunResult RunProgram(const std::string& dir, const std::vector<std::string>& arg
   std::FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
   char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof(buf), pipe)) > 0;) {
-    result.stderrText.append(buf, n);
-  }
+  for (size_t n; (n = std::fread(buf, 1, sizeof(buf), pipe)) > 0;) result.stderrText.append(buf, n);
   result.exitStatus = Status(pclose(pipe));
   return result;
 }
@@ -179,11 +168,10 @@ std::string OtherUserWhyNot() {
   // A checkout under a private folder (say /root) is closed to other users.
   const std::string reach = "cd " + Quoted(fs::current_path().string()) + " && test -x " +
                             Quoted(TONKALO_BIN);
-  if (std::system((std::string(kAsNobody) + "sh -c " + Quoted(reach) + " >/dev/null 2>&1")
-                      .c_str()) != 0) {
-    return "the user nobody cannot reach the program (a folder above it is closed to others)";
-  }
-  return "";
+  const std::string run = std::string(kAsNobody) + "sh -c " + Quoted(reach) + " >/dev/null 2>&1";
+  return std::system(run.c_str()) == 0
+             ? ""
+             : "the user nobody cannot reach the program (a folder above it is closed to others)";
 }
 
 int Spawn(const std::string& dir, const std::vector<std::string>& args,
@@ -224,8 +212,7 @@ std::vector<TraceLine> ReadTrace(const std::string& path) {
 std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::string& event) {
   std::vector<TraceLine> out;
   for (const TraceLine& line : trace) {
-    auto it = line.find("event");
-    if (it != line.end() && it->second == event) out.push_back(line);
+    if (auto it = line.find("event"); it != line.end() && it->second == event) out.push_back(line);
   }
   return out;
 }
@@ -246,21 +233,16 @@ void Screen::Clear() {
 
 int Screen::Painted(int x0, int y0, int x1, int y1) const {
   int n = 0;
-  for (int y = y0; y < y1; ++y) {
+  for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) n += At(x, y) != 0;
-  }
   return n;
 }
 
 std::array<int, 4> Screen::Bounds(std::uint32_t colour) const {
   std::array<int, 4> b{-1, -1, -1, -1};
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) {
-      if (At(x, y) == colour) {
-        b = {b[0] < 0 ? x : std::min(b[0], x), b[1] < 0 ? y : b[1], std::max(b[2], x), y};
-      }
-    }
-  }
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (At(x, y) == colour) b = {b[0] < 0 ? x : std::min(b[0], x), b[1] < 0 ? y : b[1], std::max(b[2], x), y};
   return b;
 }
 

@@ -20,15 +20,12 @@ void CopyData(const std::string& dir);
 // MakeTempDir(name) holding a copy of the data.
 std::string MakeGameDir(const std::string& name);
 // Works in dir for its lifetime, then returns to the folder it was in.
-class InFolder {
- public:
+struct InFolder {
   explicit InFolder(const std::string& dir);
   ~InFolder();
   InFolder(const InFolder&) = delete;
   InFolder& operator=(const InFolder&) = delete;
-
- private:
-  std::string old_;
+  std::string old;
 };
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
@@ -49,12 +46,11 @@ RunResult RunProgram(const std::string& dir, const std::vector<std::string>& arg
                      const RunHow& how = {});
 // Standard error holds exactly one line, and it starts with "tonkalo: " + line.
 void ExpectSaidOnce(const RunResult& run, const std::string& line);
-// Empty when runs can be made as an ordinary user (this process is root and can switch
-// to `nobody`), else why not.
+// Empty when runs can be made as `nobody` (this process is root and may switch), else why not.
 std::string OtherUserWhyNot();
 
-// The program started in dir without waiting; standard error goes to errFile. Wait()
-// gives its exit status as RunResult does, and its peak resident memory in kB.
+// The program started in dir without waiting, standard error into errFile. Wait() gives
+// its exit status as RunResult does, and its peak resident memory in kB.
 int Spawn(const std::string& dir, const std::vector<std::string>& args,
           const std::string& errFile);
 int Wait(int pid, long* maxResidentKb = nullptr);
@@ -66,8 +62,8 @@ std::vector<TraceLine> ReadTrace(const std::string& path);
 // The lines whose "event" is `event`.
 std::vector<TraceLine> Events(const std::vector<TraceLine>& trace, const std::string& event);
 
-// The pixels of any picture file as ImageMagick decodes them, 0x00RRGGBB rows top to
-// bottom: a reader independent of the program's writers.
+// Any picture file as ImageMagick decodes it, 0x00RRGGBB rows top to bottom: a reader
+// independent of the program's writers.
 std::vector<std::uint32_t> DecodedPixels(const std::string& path);
 
 // A 640 x 480 colour bitmap selected into its own memory context, black to start with.
@@ -77,13 +73,8 @@ struct Screen {
   Screen() { gdi::SelectObject(dc, bmp); }
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
-  ~Screen() {
-    gdi::DeleteDC(dc);
-    gdi::DeleteObject(bmp);
-  }
-  std::uint32_t At(int x, int y) const {
-    return gdi::ColourBits(bmp, nullptr, nullptr)[y * 640 + x];
-  }
+  ~Screen() { gdi::DeleteDC(dc), gdi::DeleteObject(bmp); }
+  std::uint32_t At(int x, int y) const { return gdi::ColourBits(bmp, nullptr, nullptr)[y * 640 + x]; }
   void Clear();
   // Pixels in [x0, x1) x [y0, y1) that are not black.
   int Painted(int x0, int y0, int x1, int y1) const;
@@ -91,7 +82,7 @@ struct Screen {
   std::array<int, 4> Bounds(std::uint32_t colour) const;
 };
 
-// Starts the headless backend in this test program (options.headless is forced on); a
+// Starts the headless backend in this test program (options.headless forced on); a
 // failed start fails the current test.
 void StartHeadless(platform::Options options = {});
 
