@@ -87,7 +87,7 @@ for scale in 1 3; do
   path=$(sed -n 's/^tonkalo: present: //p' "$work/scale$scale.err")
   awk -v s="$scale" -v t="$((after - before))" -v hz="$ticks_per_second" -v secs="$seconds" \
       -v passes="$((last - first))" -v peak="$peak" -v path="${path:-unknown}" 'BEGIN {
-    target = s == 1 ? 5 : 20
+    target = 5
     cpu = t / hz
     printf "  scale %d: %5.1f %% of one core (target <= %d %%), %.0f us CPU a pass at %.1f passes a second, peak resident %.1f MB\n",
       s, 100.0 * cpu / secs, target, (passes > 0 ? 1e6 * cpu / passes : 0), passes / secs, peak / 1024.0
