@@ -254,7 +254,8 @@ class SdlBackend : public ::testing::Test {
     EXPECT_GE(raw.size(), end) << "audio written only up to " << raw.size() / 176400.0 << " s";
     int peak = 0;
     for (size_t i = begin; i + 1 < std::min(end, raw.size()); i += 2) {
-      peak = std::max(peak, std::abs(static_cast<std::int16_t>((raw[i] & 0xFF) | raw[i + 1] << 8)));
+      const int sample = (raw[i] & 0xFF) | (raw[i + 1] & 0xFF) << 8;
+      peak = std::max(peak, std::abs(static_cast<std::int16_t>(sample)));
     }
     return peak;
   }
