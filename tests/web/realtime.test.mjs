@@ -101,6 +101,11 @@ test('a phone in portrait gets the full width, the buttons never keep the keys, 
   assert.match(await page.$eval('#note', (n) => n.textContent), /sideways/);
 
   await page.setViewport({ width: 800, height: 600 });
+  // The page fits itself to the new size and shows the replay button with the first
+  // frame; the click must come once the buttons stand still.
+  await page.waitForFunction(() => window.tonkaloFirstFrameMs !== undefined &&
+    document.getElementById('screen').getBoundingClientRect().width > 400, { timeout: 30000 });
+  await sleep(500);
   await page.click('#fullscreen');
   await waitFor(page, () => document.fullscreenElement?.id === 'stage');
   assert.equal(await page.evaluate(() => document.activeElement.tagName), 'BODY');
