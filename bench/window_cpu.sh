@@ -6,7 +6,7 @@
 # (mixed as for a sound card, written to /dev/null).
 #
 # Usage: bash window_cpu.sh TONKALO DATA_DIR [SECONDS]   (SECONDS defaults to 25)
-# Extra options for the game (say, --present surface) come from TONKALO_BENCH_ARGS.
+# Extra options for the game (say, --fullscreen) come from TONKALO_BENCH_ARGS.
 set -euo pipefail
 
 bin=$(realpath "$1")
@@ -84,14 +84,12 @@ for scale in 1 3; do
   # The game's clock starts with its window, a moment after launch; near enough here.
   first=$(pass_at "$work/scale$scale.jsonl" "$(echo "($from - $launched) * 1000" | bc)")
   last=$(pass_at "$work/scale$scale.jsonl" "$(echo "($to - $launched) * 1000" | bc)")
-  path=$(sed -n 's/^tonkalo: present: //p' "$work/scale$scale.err")
   awk -v s="$scale" -v t="$((after - before))" -v hz="$ticks_per_second" -v secs="$seconds" \
-      -v passes="$((last - first))" -v peak="$peak" -v path="${path:-unknown}" 'BEGIN {
+      -v passes="$((last - first))" -v peak="$peak" 'BEGIN {
     target = 5
     cpu = t / hz
     printf "  scale %d: %5.1f %% of one core (target <= %d %%), %.0f us CPU a pass at %.1f passes a second, peak resident %.1f MB\n",
-      s, 100.0 * cpu / secs, target, (passes > 0 ? 1e6 * cpu / passes : 0), passes / secs, peak / 1024.0
-    printf "           present: %s\n", path }'
+      s, 100.0 * cpu / secs, target, (passes > 0 ? 1e6 * cpu / passes : 0), passes / secs, peak / 1024.0 }'
 done
 
 # With a 1 ms tick the loop runs as fast as a frame allows. Passes a second over the

@@ -170,7 +170,7 @@ TEST(SharedPixels, LookLikeCopies) {
 TEST(ChangedAreas, HoldEveryChangedPixel) {
   Dice dice{std::mt19937(1999)};
   constexpr int kW = 67, kH = 45;
-  std::vector<SDL_Rect> areas;
+  std::vector<platform::FrameArea> areas;
   for (int i = 0; i < 3000; ++i) {
     std::vector<std::uint32_t> last(kW * kH), frame;
     for (std::uint32_t& p : last) p = dice.rng() & 3;
@@ -184,7 +184,7 @@ TEST(ChangedAreas, HoldEveryChangedPixel) {
     areas.clear();
     platform::ChangedAreas(frame.data(), last.data(), kW, kH, areas);
     std::vector<std::uint8_t> inside(kW * kH, 0);
-    for (const SDL_Rect& a : areas) {
+    for (const platform::FrameArea& a : areas) {
       ASSERT_TRUE(a.x >= 0 && a.y >= 0 && a.w > 0 && a.h > 0);
       ASSERT_TRUE(a.x + a.w <= kW && a.y + a.h <= kH);
       for (int y = a.y; y < a.y + a.h; ++y) std::fill_n(&inside[y * kW + a.x], a.w, 1);

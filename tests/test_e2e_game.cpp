@@ -184,7 +184,7 @@ TEST(EndToEnd, PlayerOptionsChangeNothingInAScriptedGame) {
   GameRun plain = RunGame("options_plain", script, frames);
   GameRun switched = RunGame("options_switched", script, frames,
                              {"--no-sound", "--no-music", "--volume", "30",
-                              "--no-pause-on-focus-loss", "--present", "surface", "--scale", "2",
+                              "--no-pause-on-focus-loss", "--scale", "2",
                               "--fullscreen"});
   ASSERT_EQ(plain.result.exitStatus, 0) << plain.result.stderrText;
   ASSERT_EQ(switched.result.exitStatus, 0) << switched.result.stderrText;

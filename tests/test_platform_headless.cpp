@@ -38,7 +38,6 @@ TEST(Options, EdgeValuesAreTaken) {
               o.startTick == 4294967295u && o.frames == 0 && o.shots.size() == 2);
   EXPECT_EQ(Parse({"--tick", "1000", "--volume=0", "--scale", "1"}).options.volume, 0);
   EXPECT_EQ(Parse({"--tick", "1000"}).options.tickMs, 1000.0);
-  EXPECT_EQ(Parse({"--present=surface"}).options.present, platform::PresentMode::Surface);
   const Parsed dashes = Parse({"--frames", "2", "--volume=007", "--"});  // "--" ends them
   EXPECT_TRUE(dashes.ok && dashes.options.volume == 7) << dashes.error;
 }
@@ -53,7 +52,7 @@ TEST(Options, BadOptionsAreOneLineNamingTheProblem) {
       {{"--start-tick", "4294967296"}, "--start-tick"}, {{"--shot", "3:a.jpg"}, "a.jpg"},
       {{"--shot=x:a.png"}, "--shot"},     {{"--headless=yes"}, "--headless"},
       {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"},
-      {{"--present", "fast"}, "fast"},    {{"--volume", "101"}, "--volume"},
+      {{"--volume", "101"}, "--volume"},
       {{"--volume", "-1"}, "--volume"},   {{"--frames"}, "--frames"},
       {{"--no-sound=1"}, "--no-sound"},   {{"-x"}, "-x"},
       {{"--", "--frames", "1"}, "unexpected argument '--frames'"},

@@ -120,7 +120,7 @@ TEST(WindowSurface, UpscaleMatchesNearestNeighbourAndClips) {
                         {10, 6, 3, -4, -2}, {9, 9, 4, 5, 7},    {30, 4, 1, 29, 0},
                         {6, 6, 2, -20, 0}};
   for (const Case& c : cases) {
-    for (const SDL_Rect area : {SDL_Rect{0, 0, w, h}, {2, 1, 3, 2}}) {
+    for (const platform::FrameArea area : {platform::FrameArea{0, 0, w, h}, {2, 1, 3, 2}}) {
       std::vector<std::uint32_t> out(c.outW * c.outH, 0xDEADBE), scratch;
       platform::UpscaleInto(src.data(), w * 4, area, out.data(), c.outW, c.outH, c.outW * 4,
                             {c.scale, c.left, c.top}, scratch);
@@ -158,10 +158,10 @@ TEST(WindowSurface, ChangedAreasAreTheChangedRowsNarrowedToTheirColumns) {
     std::vector<std::uint32_t> frame(w * h, was);
     for (const auto& [x, y] : c.changed) frame[y * w + x] = now;
     const std::vector<std::uint32_t> last(w * h, was);
-    std::vector<SDL_Rect> areas;
+    std::vector<platform::FrameArea> areas;
     platform::ChangedAreas(frame.data(), last.data(), w, h, areas);
     std::vector<std::tuple<int, int, int, int>> got;
-    for (const SDL_Rect& a : areas) got.emplace_back(a.x, a.y, a.w, a.h);
+    for (const platform::FrameArea& a : areas) got.emplace_back(a.x, a.y, a.w, a.h);
     EXPECT_EQ(got, c.areas) << c.changed.size() << " changes";
   }
 }
@@ -205,10 +205,8 @@ class SdlBackend : public ::testing::Test {
     if (xvfb_) pclose(xvfb_);
   }
 
-  void OpenWindow(int scale, platform::PresentMode present = platform::PresentMode::Auto,
-                  platform::Options options = {}) {
+  void OpenWindow(int scale, platform::Options options = {}) {
     options.scale = scale;
-    options.present = present;
     options.recordFile = dir_ + "/highscore.dat";  // the settings file goes beside it
     std::string error;
     ASSERT_TRUE(platform::Init(options, error)) << error;
@@ -281,13 +279,9 @@ class SdlBackend : public ::testing::Test {
 
 TEST_F(SdlBackend, PointerIsInBackBufferPixelsAtAnyScaleAndClicksBecomeMessages) {
   const long corner = 639 | 479 << 16;
-  using platform::PresentMode;
-  for (const auto& [present, scale] : {std::pair(PresentMode::Surface, 1),
-                                      std::pair(PresentMode::Surface, 3),
-                                      std::pair(PresentMode::Gpu, 2)}) {
-    SCOPED_TRACE(std::string(present == PresentMode::Gpu ? "gpu" : "surface") + " scale " +
-                 std::to_string(scale));
-    OpenWindow(scale, present);
+  for (const int scale : {1, 3}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    OpenWindow(scale);
     EXPECT_EQ(PointAt(100, 50, scale), std::pair(100, 50));
     const auto [x, y] = PointAt(-10, -5, scale);  // beyond the left and top edges: outside
     EXPECT_TRUE(x < 0 && y < 4) << x << "," << y;
@@ -414,7 +408,7 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   };
   platform::Options options;
   options.volume = 50, options.music = false;
-  OpenWindow(1, platform::PresentMode::Auto, options);
+  OpenWindow(1, options);
   PointAt(320, 240, 1);
   platform::Music(platform::MusicCommand::Open, (dir_ + "/long.wav").c_str());
   platform::Music(platform::MusicCommand::Play);
@@ -436,7 +430,7 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
 
   options.sound = false;
   std::remove((dir_ + "/audio.raw").c_str());
-  OpenWindow(1, platform::PresentMode::Auto, options);
+  OpenWindow(1, options);
   play();
   platform::Shutdown();
   EXPECT_FALSE(testsupport::FileExists(dir_ + "/audio.raw"));
@@ -452,7 +446,7 @@ TEST_F(SdlBackend, TheIconComesFromTheDataFolderAndTheSurfaceShowsEachFrameWhole
                                    std::vector<std::uint32_t>(64 * 64, 0xFFC93C).data(), 64, 64));
   {
     testsupport::InFolder in(dir);
-    OpenWindow(1, platform::PresentMode::Surface);
+    OpenWindow(1);
   }
   Xdotool("search --name '^Tonkalo$' >" + dir_ + "/wid");
   std::system(("xprop -id $(head -n1 " + dir_ + "/wid) _NET_WM_ICON >" + dir_ + "/icon").c_str());

@@ -77,19 +77,6 @@ bool SetShot(Options& o, const Value& v, std::string& error) {
   return true;
 }
 
-bool SetPresent(Options& o, const Value& v, std::string& error) {
-  for (const auto& [name, mode] : {std::pair("auto", PresentMode::Auto),
-                                   std::pair("gpu", PresentMode::Gpu),
-                                   std::pair("surface", PresentMode::Surface)}) {
-    if (v.text == name) {
-      o.present = mode;
-      return true;
-    }
-  }
-  error = "--present wants auto, gpu or surface, not '" + v.text + "'";
-  return false;
-}
-
 // The script is read here, once: a bad one stops start-up before anything else.
 bool SetScript(Options& o, const Value& v, std::string& error) {
   if (!ReadScript(v.text, o.script, error)) return false;
@@ -135,10 +122,6 @@ const OptionRow kOptions[] = {
      "keep the high score there",
      "the working folder when it holds the game's pictures, else the installed ones",
      [](Options& o, const Value& v, std::string&) { o.dataDir = v.text; return true; }},
-    {"--present", nullptr, "MODE", Kind::Text, 0, 0, nullptr, Group::Playing,
-     "how the window shows each picture: gpu (through the graphics card), surface (drawn "
-     "by the game itself) or auto",
-     "auto, the graphics card where there is one", SetPresent},
     {"--record", nullptr, "FILE", Kind::Text, 0, 0, nullptr, Group::Playing,
      "save a replay of this game in FILE", nullptr,
      [](Options& o, const Value& v, std::string&) { o.saveReplay = v.text; return true; }},

@@ -10,10 +10,6 @@
 
 namespace platform {
 
-// How the window shows frames: decided by what the machine can do, SDL's GPU renderer,
-// or the window surface with the platform's own upscale.
-enum class PresentMode { Auto, Gpu, Surface };
-
 // What the command line chose; parsed once by ParseOptions.
 struct Options {
   bool headless = false;
@@ -23,7 +19,6 @@ struct Options {
   double tickMs = 15.625;      // system tick that Sleep rounds up to
   int scale = 0;               // 0: the largest whole factor that fits the desktop
   bool fullscreen = false;
-  PresentMode present = PresentMode::Auto;
   bool sound = true;             // false: no audio device is opened at all
   bool music = true;             // false: the music starts muted (M switches it on)
   int volume = 100;              // 0 to 100, for effects and music alike

@@ -1,7 +1,5 @@
-// How a finished frame reaches the SDL window. Two ways: SDL's accelerated renderer
-// (a texture drawn by the GPU), or the window surface (shared memory with the X server)
-// filled by our own whole-number upscale. Which one is chosen by what the machine can
-// do: OpenGL on a software rasteriser costs several times the game itself.
+// How a finished frame reaches the SDL window: the window surface, filled by our own
+// whole-number upscale of the areas that changed since the last frame sent.
 #pragma once
 
 #include <SDL.h>
@@ -12,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/platform.h"
+#include "platform/core/changed_rows.h"
 
 namespace platform {
 
@@ -25,17 +23,11 @@ struct Placement {
 // The largest whole scale (at least 1) at which a frame of frameW x frameH fits into
 // an outputW x outputH area, centred (negative offsets when it does not fit at 1).
 Placement PlaceFrame(int outputW, int outputH, int frameW, int frameH);
-// Appends to `out` where `frame` differs from `last` (both width x height, 4 bytes a
-// pixel, rows one after the other), in frame pixels: runs of changed rows, with at most
-// kMergeGap unchanged rows inside one, each narrowed to the columns that changed.
-constexpr int kMergeGap = 8;
-void ChangedAreas(const std::uint32_t* frame, const std::uint32_t* last, int width, int height,
-                  std::vector<SDL_Rect>& out);
 // Writes the `area` of src (srcPitch bytes a row; in frame pixels) into dst (dstW x
 // dstH, dstPitch bytes a row) as the frame lands there by p: scaled by p.scale, the
 // frame's top-left at (p.left, p.top); parts outside dst are clipped. Each source row
 // is widened once and copied scale - 1 times.
-void UpscaleInto(const std::uint32_t* src, int srcPitch, const SDL_Rect& area,
+void UpscaleInto(const std::uint32_t* src, int srcPitch, const FrameArea& area,
                  std::uint32_t* dst, int dstW, int dstH, int dstPitch, const Placement& p,
                  std::vector<std::uint32_t>& rowScratch);
 
@@ -51,16 +43,10 @@ class Presenter {
   virtual void EventToFrame(int ex, int ey, int& x, int& y) = 0;
   // The window was resized or uncovered: the next Present redraws all of it.
   virtual void Invalidate() {}
-  // One line for --verbose: the path and why it was chosen.
-  const std::string& Description() const { return description_; }
-
- protected:
-  std::string description_;
 };
 
-// Picks and opens the present path for `window`; null with a reason when neither
-// works. Must run before anything else draws in the window.
-std::unique_ptr<Presenter> MakePresenter(SDL_Window* window, PresentMode mode,
-                                         std::string& error);
+// Opens the present for `window`; null with a reason when the video driver has no
+// window surface. Must run before anything else draws in the window.
+std::unique_ptr<Presenter> MakePresenter(SDL_Window* window, std::string& error);
 
 }  // namespace platform

@@ -165,9 +165,8 @@ bool SdlBackend::Open(std::string& error) {
   fullscreen_ = options_.fullscreen;
   Verbose("video: %s, window %d x %d%s", SDL_GetCurrentVideoDriver(), kWidth * scale,
           kHeight * scale, fullscreen_ ? ", fullscreen" : "");
-  presenter_ = MakePresenter(window_, options_.present, error);
+  presenter_ = MakePresenter(window_, error);
   if (!presenter_) return false;
-  Verbose("present: %s", presenter_->Description().c_str());
 
   lettering_ = std::make_unique<Lettering>();
   LoadSettings();
