@@ -30,30 +30,21 @@ std::uint32_t U32(const std::uint8_t* p) {
 // channels repeat their bits downwards (5 bits abcde become abcdeabc), so that full
 // scale stays full scale.
 struct Channel {
-  std::uint32_t mask = 0;
+  std::uint32_t mask;
   int shift = 0;
   int bits = 0;
 
   explicit Channel(std::uint32_t m) : mask(m) {
-    if (m == 0) return;
-    while (((m >> shift) & 1u) == 0) ++shift;
-    std::uint32_t rest = m >> shift;
-    while (rest != 0) {
-      ++bits;
-      rest >>= 1;
-    }
+    while (m != 0 && ((m >> shift) & 1u) == 0) ++shift;
+    for (std::uint32_t rest = m >> shift; rest != 0; rest >>= 1) ++bits;
   }
 
   std::uint32_t Extract(std::uint32_t pixel) const {
     if (bits == 0) return 0;
     const std::uint32_t v = (pixel & mask) >> shift;
-    if (bits >= 8) return (v >> (bits - 8)) & 0xFF;
     std::uint32_t r = v;
     int n = bits;
-    while (n < 8) {
-      r = (r << bits) | v;
-      n += bits;
-    }
+    for (; n < 8; n += bits) r = (r << bits) | v;
     return (r >> (n - 8)) & 0xFF;
   }
 };
@@ -74,11 +65,11 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   const u64 offBits = U32(data + 10);
   const u64 headerSize = U32(data + kFileHeaderSize);
   const bool core = headerSize == kCoreHeaderSize;
-  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
-      headerSize != 108 && headerSize != 124) {
+  if ((!core && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
+       headerSize != 108 && headerSize != 124) ||
+      size - kFileHeaderSize < headerSize) {
     return false;
   }
-  if (size - kFileHeaderSize < headerSize) return false;
   const std::uint8_t* h = data + kFileHeaderSize;
 
   std::int64_t width;
@@ -110,26 +101,13 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   lay.height = static_cast<int>(height);
 
   const unsigned bpp = lay.bpp;
-  switch (lay.compression) {
-    case kRgb:
-      if (core ? !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24)
-               : !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 ||
-                   bpp == 32)) {
-        return false;
-      }
-      break;
-    case kRle8:
-      if (bpp != 8 || lay.topDown) return false;
-      break;
-    case kRle4:
-      if (bpp != 4 || lay.topDown) return false;
-      break;
-    case kBitFields:
-      if (bpp != 16 && bpp != 32) return false;
-      break;
-    default:
-      return false;
-  }
+  const bool depthOk =
+      lay.compression == kRgb
+          ? bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || (!core && (bpp == 16 || bpp == 32))
+      : lay.compression == kRle8 ? bpp == 8 && !lay.topDown
+      : lay.compression == kRle4 ? bpp == 4 && !lay.topDown
+      : lay.compression == kBitFields && (bpp == 16 || bpp == 32);
+  if (!depthOk) return false;
 
   u64 pos = kFileHeaderSize + headerSize;
   if (lay.compression == kBitFields) {
@@ -141,13 +119,9 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
     }
     for (int i = 0; i < 3; ++i) lay.masks[i] = U32(m + 4 * i);
   } else if (bpp == 16) {
-    lay.masks[0] = 0x7C00;
-    lay.masks[1] = 0x03E0;
-    lay.masks[2] = 0x001F;
+    lay.masks[0] = 0x7C00, lay.masks[1] = 0x03E0, lay.masks[2] = 0x001F;
   } else {
-    lay.masks[0] = 0xFF0000;
-    lay.masks[1] = 0x00FF00;
-    lay.masks[2] = 0x0000FF;
+    lay.masks[0] = 0xFF0000, lay.masks[1] = 0x00FF00, lay.masks[2] = 0x0000FF;
   }
 
   if (bpp <= 8) {
@@ -207,21 +181,15 @@ bool DecodeRows(const std::uint8_t* data, const Layout& lay,
           out[x] = lay.palette[index];
         }
         break;
-      case 16:
-        for (std::size_t x = 0; x < w; ++x) {
-          const std::uint32_t v = U16(row + 2 * x);
-          out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
-        }
-        break;
       case 24:
         for (std::size_t x = 0; x < w; ++x) {
           const std::uint8_t* p = row + 3 * x;
           out[x] = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
         }
         break;
-      default:
+      default:  // 16 and 32 bits, through the channel masks
         for (std::size_t x = 0; x < w; ++x) {
-          const std::uint32_t v = U32(row + 4 * x);
+          const std::uint32_t v = lay.bpp == 16 ? U16(row + 2 * x) : U32(row + 4 * x);
           out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
         }
         break;

@@ -1,41 +1,31 @@
 // Folder platform/raster/: the raster layer and the BMP decoder, in plain C++ with the
 // standard library only: bytes in, pixels out. May include nothing else of the program.
 //
-// The raster layer: the GDI calls the game makes, in plain C++ with no backend in it,
-// so that the headless tests see exactly the pixels the window shows.
-//
-// Colour bitmaps are 32-bit, 0x00RRGGBB in memory; colour references (COLORREF,
-// 0x00BBGGRR as on Windows) are converted where they enter. Monochrome bitmaps hold one
-// bit a pixel. Handles are small integers looked up in a table, so a stale or made-up
-// handle is refused instead of dereferenced. No call reads or writes outside a bitmap,
-// whatever its arguments: every copy is clipped to both bitmaps, and destination pixels
-// whose source would lie outside the source bitmap are left unchanged.
+// The raster layer: the GDI calls the game makes, with no backend in it, so that the
+// headless tests see exactly the pixels the window shows. Colour bitmaps are 32-bit,
+// 0x00RRGGBB in memory; colour references (COLORREF, 0x00BBGGRR as on Windows) are
+// converted where they enter. Handles are small integers looked up in a table, so a
+// stale or made-up handle is refused instead of dereferenced. No call reads or writes
+// outside a bitmap, whatever its arguments: every copy is clipped to both bitmaps, and
+// destination pixels whose source would lie outside the source bitmap are left as
+// they are. Each call does all its work before it returns and keeps nothing for the
+// next: every bitmap owns its pixels, and no draw allocates.
 //
 // How one frame flows, and who owns which buffer:
 //  1. The wall. The game owns the wall bitmap (a CWallBMP), loaded once from its BMP
-//     bytes. Every pass the game tiles it over the whole back buffer (one BitBlt).
+//     bytes. Every pass the game tiles it over the whole back buffer.
 //  2. The back buffer. The game (game/, backDC) owns it: 640 x 480. Over the wall it
 //     draws the board's canvas (a bitmap the board owns), the items, boxes, digits and
-//     gauges, the hammer and the popups: plain copies, masked sprites (a SRCAND of the
-//     mask followed by a SRCPAINT of the picture, drawn here in one pass), stretches
-//     and alpha blends.
+//     gauges, the hammer and the pop-ups: plain copies, masked sprites (a SRCAND of the
+//     mask, then a SRCPAINT of the picture), stretches and alpha blends.
 //  3. The window surface. services/window.cpp owns it: the 640 x 480 bitmap behind the
 //     window's GetDC. At the end of a pass the game copies the back buffer onto it
 //     whole, and ReleaseDC hands its pixels (ColourBits) to platform::Present.
-//  4. The present. The backend reads those pixels, at the latest until the next pass
-//     draws (a paused window shows them again): headless fingerprints them or keeps a copy for pictures; the SDL
-//     window either uploads them into a texture or compares them with its own copy of
-//     the last frame it sent and upscales only what changed into the window's shared
-//     memory (sdl/present.cpp); the browser page converts them for its canvas.
-//
-// Every bitmap's pixels are its own as far as any caller can tell, and every draw
-// writes them at once. Underneath, one rule saves the whole-frame copy of step 3 (and
-// of the full-screen title picture): a copy of a whole bitmap onto another of the same
-// size and format shares the buffer instead (copy on write, see Surface in gdi.cpp).
-// So the window surface holds the back buffer's buffer until the next pass tiles the
-// wall, which then goes into a buffer of the back buffer's own. Nothing else is deferred,
-// except the SRCAND of a masked draw, which waits for its SRCPAINT within one call
-// sequence and is drawn by any other call first.
+//  4. The present. The backend reads those pixels during the call, and may read them
+//     again until the next pass draws (a paused window shows them again): headless
+//     fingerprints them or keeps a copy for pictures; the SDL window compares them with
+//     its own copy of the last frame it sent and upscales only what changed into the
+//     window (sdl/present.cpp); the browser page converts them for its canvas.
 #pragma once
 
 #include <cstddef>
@@ -119,6 +109,7 @@ int GetObject(HGDIOBJ obj, int size, void* out);
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 // Default stretch mode: enlarging repeats source pixels, shrinking ANDs together the
 // source pixels that land on one destination pixel. Non-positive sizes draw nothing.
+// Source and destination must be two bitmaps (false otherwise).
 bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, DWORD rop);
 // Constant-alpha source-over: per channel (S * a + D * (255 - a) + 127) / 255.
