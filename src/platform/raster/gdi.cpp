@@ -14,6 +14,7 @@ namespace {
 
 using i64 = std::int64_t;
 using Px = std::uint32_t;
+using Bit = std::uint8_t;
 
 enum class Kind { Bitmap, Pen, Brush, Context };
 
@@ -24,12 +25,13 @@ struct Object {
   bool stock = false;
   bool deletePending = false;
   int users = 0;
-  // Kind::Bitmap: rows top to bottom, one word a pixel: 0x00RRGGBB for colour, 0 or all
-  // ones for monochrome, so that masks combine with colour pixels in the same loops.
+  // Kind::Bitmap, rows top to bottom: colour pixels 0x00RRGGBB, or monochrome ones a
+  // byte each, 0 or 0xFF.
   int width = 0;
   int height = 0;
   bool mono = false;
   std::unique_ptr<Px[]> pixels;
+  std::unique_ptr<Bit[]> bits;
   Px penPixel = 0;  // Kind::Pen
   HBITMAP bitmap = 0;  // Kind::Context, down to textColour
   HPEN pen = 0;
@@ -53,7 +55,7 @@ struct Table {
     for (int k = 0; k < 3; ++k) stock[k].kind = static_cast<Kind>(k), stock[k].stock = true;
     stock[0].width = stock[0].height = 1;
     stock[0].mono = true;
-    stock[0].pixels.reset(new Px[1]{0});
+    stock[0].bits.reset(new Bit[1]{0});
     defaultBitmap = Add(std::move(stock[0]));
     blackPen = Add(std::move(stock[1]));
     nullBrush = Add(std::move(stock[2]));
@@ -105,9 +107,9 @@ constexpr Px PixelOf(COLORREF c) {
 }
 
 // The monochrome pixel a solid colour draws as: the nearer of black and white.
-constexpr Px MonoOf(Px pixel) {
+constexpr Bit MonoOf(Px pixel) {
   const unsigned sum = ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
-  return sum >= 383 ? ~0u : 0u;
+  return sum >= 383 ? 0xFF : 0;
 }
 
 // The bitmap selected into a context, and the context.
@@ -131,68 +133,87 @@ bool OpOf(DWORD rop, Op& op) {
   }
 }
 
-// One row of source pixels, converted to the destination's format or taken aside from
-// a bitmap that is also the destination; a draw's only scratch, never allocated.
-Px rowAside[kMaxBitmapSide];
+// A draw's scratch, fixed and never allocated: one row of source pixels gathered by a
+// stretch or taken aside from a bitmap that is also the destination, and one row
+// converted to the destination's format.
+Px gatheredColour[kMaxBitmapSide];
+Bit gatheredMono[kMaxBitmapSide];
+Px convertedColour[kMaxBitmapSide];
+Bit convertedMono[kMaxBitmapSide];
 
-// The two contexts of a copy, the bitmaps they hold, and how pixels convert between
-// them: a colour pixel equal to the source context's background becomes 1 in
-// monochrome; a monochrome 1 becomes the destination context's background colour, 0
-// its text colour.
+// The two contexts of a copy and the bitmaps they hold.
 struct Sides {
   Object* dst = nullptr;
   Object* src = nullptr;
-  Px srcBk = 0;
-  Px dstBk = 0;
-  Px dstText = 0;
-
-  // n source pixels as the destination takes them.
-  const Px* Taken(const Px* s, i64 n) const {
-    if (src->mono == dst->mono && src != dst) return s;
-    if (src->mono == dst->mono) {
-      std::memcpy(rowAside, s, static_cast<std::size_t>(n) * sizeof(Px));
-    } else if (dst->mono) {
-      for (i64 i = 0; i < n; ++i) rowAside[i] = s[i] == srcBk ? ~0u : 0u;
-    } else {
-      for (i64 i = 0; i < n; ++i) rowAside[i] = dstText ^ ((dstText ^ dstBk) & s[i]);
-    }
-    return rowAside;
-  }
+  Object* dctx = nullptr;
+  Object* sctx = nullptr;
 };
 
 bool SidesOf(HDC dst, HDC src, Sides& sides) {
-  Object* dctx = nullptr;
-  Object* sctx = nullptr;
-  sides.dst = BitmapOf(dst, &dctx);
-  sides.src = BitmapOf(src, &sctx);
-  if (sides.dst == nullptr || sides.src == nullptr) return false;
-  sides.srcBk = PixelOf(sctx->bkColour);
-  sides.dstBk = PixelOf(dctx->bkColour);
-  sides.dstText = PixelOf(dctx->textColour);
-  return true;
+  sides.dst = BitmapOf(dst, &sides.dctx);
+  sides.src = BitmapOf(src, &sides.sctx);
+  return sides.dst != nullptr && sides.src != nullptr;
 }
 
-// d = op(d, s) over n pixels; plain loops for the vectoriser. AlphaBlend: per channel
-// (S * a + D * (255 - a) + 127) / 255.
-void Combine(Op op, Px* __restrict d, const Px* __restrict s, i64 n, Px a) {
+// d = op(d, s) over n pixels of one format, in plain loops for the vectoriser.
+template <typename T>
+void Combine(Op op, T* __restrict d, const T* __restrict s, i64 n) {
   switch (op) {
-    case Op::Copy: std::memcpy(d, s, static_cast<std::size_t>(n) * sizeof(Px)); break;
+    case Op::Copy: std::memcpy(d, s, static_cast<std::size_t>(n) * sizeof(T)); break;
     case Op::And: for (i64 i = 0; i < n; ++i) d[i] &= s[i]; break;
     case Op::Paint: for (i64 i = 0; i < n; ++i) d[i] |= s[i]; break;
-    case Op::AndNot: for (i64 i = 0; i < n; ++i) d[i] &= ~s[i]; break;
-    case Op::Blend: {
-      // Channel by channel, in 16 bits (the unused top byte stays 0): x / 255 is
-      // (x + 1 + (x >> 8)) >> 8 for every x up to 255 * 255 + 127.
-      std::uint8_t* __restrict db = reinterpret_cast<std::uint8_t*>(d);
-      const std::uint8_t* __restrict sb = reinterpret_cast<const std::uint8_t*>(s);
-      const auto sa = static_cast<std::uint16_t>(a);
-      const auto da = static_cast<std::uint16_t>(255 - a);
-      for (i64 i = 0; i < 4 * n; ++i) {
-        const auto x = static_cast<std::uint16_t>(sb[i] * sa + db[i] * da + 127);
-        db[i] = static_cast<std::uint8_t>((x + 1 + (x >> 8)) >> 8);
-      }
-      break;
+    default: for (i64 i = 0; i < n; ++i) d[i] &= static_cast<T>(~s[i]); break;
+  }
+}
+
+// Per channel (S * a + D * (255 - a) + 127) / 255, channel by channel in 16 bits (the
+// unused top byte stays 0); x / 255 is (x + 1 + (x >> 8)) >> 8 for x up to 255 * 255 + 127.
+void Blend(Px* d, const Px* s, i64 n, Px a) {
+  std::uint8_t* __restrict db = reinterpret_cast<std::uint8_t*>(d);
+  const std::uint8_t* __restrict sb = reinterpret_cast<const std::uint8_t*>(s);
+  const auto sa = static_cast<std::uint16_t>(a);
+  const auto da = static_cast<std::uint16_t>(255 - a);
+  for (i64 i = 0; i < 4 * n; ++i) {
+    const auto x = static_cast<std::uint16_t>(sb[i] * sa + db[i] * da + 127);
+    db[i] = static_cast<std::uint8_t>((x + 1 + (x >> 8)) >> 8);
+  }
+}
+
+// n source pixels (in the source's format, outside the destination bitmap) drawn at
+// (x, y) of the destination. A colour pixel equal to the source context's background
+// becomes 1 in monochrome; a monochrome 1 becomes the destination context's background
+// colour, 0 its text colour.
+void PutRow(Op op, const Sides& sides, i64 x, i64 y, const void* from, i64 n, Px alpha) {
+  const Object& d = *sides.dst;
+  const i64 at = y * d.width + x;
+  if (d.mono) {
+    const Bit* s = static_cast<const Bit*>(from);
+    if (!sides.src->mono) {
+      const Px* colour = static_cast<const Px*>(from);
+      const Px bk = PixelOf(sides.sctx->bkColour);
+      for (i64 i = 0; i < n; ++i) convertedMono[i] = colour[i] == bk ? 0xFF : 0;
+      s = convertedMono;
     }
+    Combine(op, d.bits.get() + at, s, n);
+    return;
+  }
+  const Px* s = static_cast<const Px*>(from);
+  Px* to = d.pixels.get() + at;
+  if (sides.src->mono) {
+    const Bit* m = static_cast<const Bit*>(from);
+    const Px text = PixelOf(sides.dctx->textColour);
+    const Px flip = text ^ PixelOf(sides.dctx->bkColour);
+    if (op == Op::And) {  // a mask laid on colour, half of every masked draw
+      for (i64 i = 0; i < n; ++i) to[i] &= text ^ (flip & (0u - (m[i] & 1u)));
+      return;
+    }
+    for (i64 i = 0; i < n; ++i) convertedColour[i] = text ^ (flip & (0u - (m[i] & 1u)));
+    s = convertedColour;
+  }
+  if (op == Op::Blend) {
+    Blend(to, s, n, alpha);
+  } else {
+    Combine(op, to, s, n);
   }
 }
 
@@ -205,7 +226,8 @@ bool ClipAxis(i64 d, i64 s, i64 n, i64 dstSize, i64 srcSize, i64& lo, i64& hi) {
 }
 
 // An unstretched copy of w x h pixels from (sx, sy) to (x, y), clipped to both bitmaps.
-// Within one bitmap rows are walked away from where they are written, as memmove does.
+// Within one bitmap each source row is taken aside first, and rows are walked away from
+// where they are written, as memmove does.
 void Copy(Op op, const Sides& sides, int x, int y, int w, int h, int sx, int sy, Px alpha) {
   i64 x0, x1, y0, y1;
   const Object& d = *sides.dst;
@@ -215,19 +237,16 @@ void Copy(Op op, const Sides& sides, int x, int y, int w, int h, int sx, int sy,
     return;
   }
   const bool up = &d == &s && y > sy;
-  // A mask ANDed onto colour, half of every masked draw, converts as it goes.
-  const bool mask = op == Op::And && s.mono && !d.mono;
-  const Px text = sides.dstText;
-  const Px flip = sides.dstText ^ sides.dstBk;
+  const i64 n = x1 - x0;
   for (i64 k = y0; k < y1; ++k) {
     const i64 r = up ? y1 - 1 - (k - y0) : k;
-    const Px* from = s.pixels.get() + (sy + r) * s.width + sx + x0;
-    Px* to = d.pixels.get() + (y + r) * d.width + x + x0;
-    if (mask) {
-      for (i64 i = 0; i < x1 - x0; ++i) to[i] &= text ^ (flip & from[i]);
-    } else {
-      Combine(op, to, sides.Taken(from, x1 - x0), x1 - x0, alpha);
+    const i64 at = (sy + r) * s.width + sx + x0;
+    const void* from = s.mono ? static_cast<const void*>(s.bits.get() + at) : s.pixels.get() + at;
+    if (&d == &s) {
+      const std::size_t bytes = static_cast<std::size_t>(n) * (s.mono ? sizeof(Bit) : sizeof(Px));
+      from = std::memcpy(s.mono ? static_cast<void*>(gatheredMono) : gatheredColour, from, bytes);
     }
+    PutRow(op, sides, x + x0, y + r, from, n, alpha);
   }
 }
 
@@ -253,14 +272,29 @@ bool SourceSpan(i64 i, i64 dn, i64 s, i64 sn, i64 size, i64& lo, i64& hi) {
   return lo <= hi;
 }
 
-// A stretch's scratch: the source columns of each destination column, worked out once
-// a call, and the row being gathered.
+// The source columns of each destination column of a stretch, worked out once a call.
 struct Span {
   int lo;
   int hi;
 };
 Span stretchColumns[kMaxBitmapSide];
-Px stretchRow[kMaxBitmapSide];
+
+// Destination columns 0..n of a stretch from source rows lo..hi: each the AND of the
+// source pixels that land on it, or, with one source pixel each, that pixel.
+template <typename T>
+void Gather(const T* pixels, i64 width, i64 lo, i64 hi, bool single, i64 n, T* out) {
+  const T* line = pixels + lo * width;
+  for (i64 c = 0; c < n && single; ++c) out[c] = line[stretchColumns[c].lo];
+  for (i64 c = 0; c < n && !single; ++c) {
+    auto acc = static_cast<T>(~T{0});
+    for (i64 r = lo; r <= hi; ++r) {
+      for (int k = stretchColumns[c].lo; k <= stretchColumns[c].hi; ++k) {
+        acc &= pixels[r * width + k];
+      }
+    }
+    out[c] = acc;
+  }
+}
 
 HBITMAP NewBitmap(int width, int height, bool mono) {
   if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) {
@@ -270,8 +304,10 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
   obj.width = width;
   obj.height = height;
   obj.mono = mono;
-  obj.pixels.reset(new (std::nothrow) Px[static_cast<std::size_t>(width) * height]());
-  if (obj.pixels == nullptr) return 0;
+  const auto count = static_cast<std::size_t>(width) * height;
+  if (mono) obj.bits.reset(new (std::nothrow) Bit[count]());
+  if (!mono) obj.pixels.reset(new (std::nothrow) Px[count]());
+  if (obj.bits == nullptr && obj.pixels == nullptr) return 0;
   return Objects().Add(std::move(obj));
 }
 
@@ -429,25 +465,16 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   i64 gatheredHi = -1;
   for (i64 r = std::max(i64{0}, -i64{y}); r < std::min(i64{h}, i64{d.height} - y); ++r) {
     if (c0 >= c1 || !SourceSpan(r, h, sy, sh, s.height, lo, hi)) continue;
-    // An enlarged row repeats the source rows of the one before.
-    const Px* line = s.pixels.get() + lo * s.width;
-    for (i64 c = c0; c < c1 && lo == hi && w >= sw && lo != gatheredLo; ++c) {
-      stretchRow[c - c0] = line[stretchColumns[c - c0].lo];
+    // An enlarged row repeats the source row of the one before.
+    if (lo != gatheredLo || hi != gatheredHi) {
+      const bool single = lo == hi && w >= sw;
+      if (s.mono) Gather(s.bits.get(), s.width, lo, hi, single, c1 - c0, gatheredMono);
+      if (!s.mono) Gather(s.pixels.get(), s.width, lo, hi, single, c1 - c0, gatheredColour);
+      gatheredLo = lo;
+      gatheredHi = hi;
     }
-    for (i64 c = c0; c < c1 && (lo != hi || w < sw) && (lo != gatheredLo || hi != gatheredHi); ++c) {
-      Px acc = ~0u;
-      for (i64 sr = lo; sr <= hi; ++sr) {
-        const Px* line = s.pixels.get() + sr * s.width;
-        for (int k = stretchColumns[c - c0].lo; k <= stretchColumns[c - c0].hi; ++k) {
-          acc &= line[k];
-        }
-      }
-      stretchRow[c - c0] = acc;
-    }
-    gatheredLo = lo;
-    gatheredHi = hi;
-    Combine(op, d.pixels.get() + (y + r) * d.width + x + c0, sides.Taken(stretchRow, c1 - c0),
-            c1 - c0, 0);
+    PutRow(op, sides, x + c0, y + r,
+           s.mono ? static_cast<const void*>(gatheredMono) : gatheredColour, c1 - c0, 0);
   }
   return true;
 }
@@ -472,9 +499,10 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const i64 tp = std::min(top, bottom);
   const i64 b = std::max(top, bottom) - i64{1};
   if (r < l || b < tp) return true;
-  const Px ink = s->mono ? MonoOf(pixel) : pixel;
-  const auto plot = [s, ink](i64 px, i64 py) {
-    if (px >= 0 && py >= 0 && px < s->width && py < s->height) s->pixels[py * s->width + px] = ink;
+  const auto plot = [s, pixel](i64 px, i64 py) {
+    if (px < 0 || py < 0 || px >= s->width || py >= s->height) return;
+    if (s->mono) s->bits[py * s->width + px] = MonoOf(pixel);
+    if (!s->mono) s->pixels[py * s->width + px] = pixel;
   };
   for (i64 px = std::max(l, i64{0}); px <= std::min(r, i64{s->width} - 1); ++px) {
     plot(px, tp);
@@ -503,8 +531,8 @@ const std::uint32_t* ColourBits(HBITMAP bmp, int* width, int* height) {
 std::int64_t PixelAt(HBITMAP bmp, int x, int y) {
   const Object* o = Objects().Find(bmp, Kind::Bitmap);
   if (o == nullptr || x < 0 || y < 0 || x >= o->width || y >= o->height) return -1;
-  const Px p = o->pixels[static_cast<std::size_t>(y) * o->width + x];
-  return o->mono ? (p != 0 ? 0xFFFFFF : 0) : p;
+  const std::size_t at = static_cast<std::size_t>(y) * o->width + x;
+  return o->mono ? (o->bits[at] != 0 ? 0xFFFFFF : 0) : o->pixels[at];
 }
 
 int LiveObjectCount() { return Objects().live; }
