@@ -1,5 +1,6 @@
 #include "platform/raster/bmp.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -56,7 +57,8 @@ struct Layout {
   unsigned bpp = 0;
   std::uint32_t compression = kRgb;
   std::uint32_t masks[3] = {0, 0, 0};
-  std::vector<std::uint32_t> palette;
+  std::uint32_t palette[256] = {};
+  std::size_t entries = 0;
   u64 dataOffset = 0;
 };
 
@@ -72,24 +74,13 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   }
   const std::uint8_t* h = data + kFileHeaderSize;
 
-  std::int64_t width;
-  std::int64_t height;
-  std::uint32_t planes;
-  std::uint32_t clrUsed = 0;
-  if (core) {
-    width = U16(h + 4);
-    height = U16(h + 6);
-    planes = U16(h + 8);
-    lay.bpp = U16(h + 10);
-    lay.compression = kRgb;
-  } else {
-    width = static_cast<std::int32_t>(U32(h + 4));
-    height = static_cast<std::int32_t>(U32(h + 8));
-    planes = U16(h + 12);
-    lay.bpp = U16(h + 14);
-    lay.compression = U32(h + 16);
-    clrUsed = U32(h + 32);
-  }
+  // The core header's fields are 16 bits and unsigned, the others' sides signed 32.
+  const std::int64_t width = core ? std::int64_t{U16(h + 4)} : std::int32_t(U32(h + 4));
+  std::int64_t height = core ? std::int64_t{U16(h + 6)} : std::int32_t(U32(h + 8));
+  const std::uint32_t planes = U16(h + (core ? 8 : 12));
+  lay.bpp = U16(h + (core ? 10 : 14));
+  lay.compression = core ? kRgb : U32(h + 16);
+  const std::uint32_t clrUsed = core ? 0 : U32(h + 32);
   if (planes != 1) return false;
   lay.topDown = height < 0;
   if (height < 0) height = -height;
@@ -118,10 +109,10 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
       pos += 12;
     }
     for (int i = 0; i < 3; ++i) lay.masks[i] = U32(m + 4 * i);
-  } else if (bpp == 16) {
-    lay.masks[0] = 0x7C00, lay.masks[1] = 0x03E0, lay.masks[2] = 0x001F;
   } else {
-    lay.masks[0] = 0xFF0000, lay.masks[1] = 0x00FF00, lay.masks[2] = 0x0000FF;
+    const std::uint32_t rgb555[3] = {0x7C00, 0x03E0, 0x001F};
+    const std::uint32_t rgb888[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    std::copy_n(bpp == 16 ? rgb555 : rgb888, 3, lay.masks);
   }
 
   if (bpp <= 8) {
@@ -129,11 +120,7 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
     const u64 entries = (clrUsed == 0 || clrUsed > most) ? most : clrUsed;
     const u64 entrySize = core ? 3 : 4;
     if (size - pos < entries * entrySize) return false;
-    try {
-      lay.palette.resize(static_cast<std::size_t>(entries));
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    lay.entries = static_cast<std::size_t>(entries);
     for (u64 i = 0; i < entries; ++i) {
       const std::uint8_t* e = data + pos + i * entrySize;
       lay.palette[i] = (std::uint32_t{e[2]} << 16) | (std::uint32_t{e[1]} << 8) | e[0];
@@ -158,7 +145,7 @@ bool DecodeRows(const std::uint8_t* data, const Layout& lay,
   const Channel red(lay.masks[0]);
   const Channel green(lay.masks[1]);
   const Channel blue(lay.masks[2]);
-  const std::size_t entries = lay.palette.size();
+  const std::size_t entries = lay.entries;
   const std::size_t w = static_cast<std::size_t>(lay.width);
   for (int r = 0; r < lay.height; ++r) {
     const std::uint8_t* row = data + lay.dataOffset + static_cast<u64>(r) * stride;
@@ -169,14 +156,9 @@ bool DecodeRows(const std::uint8_t* data, const Layout& lay,
       case 4:
       case 8:
         for (std::size_t x = 0; x < w; ++x) {
-          std::uint32_t index;
-          if (lay.bpp == 1) {
-            index = (row[x >> 3] >> (7 - (x & 7))) & 1u;
-          } else if (lay.bpp == 4) {
-            index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
-          } else {
-            index = row[x];
-          }
+          const std::uint32_t index = lay.bpp == 1   ? (row[x >> 3] >> (7 - (x & 7))) & 1u
+                                      : lay.bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu
+                                                     : row[x];
           if (index >= entries) return false;
           out[x] = lay.palette[index];
         }
@@ -209,7 +191,7 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Layout& lay,
   const u64 w = static_cast<u64>(lay.width);
   const u64 h = static_cast<u64>(lay.height);
   const u64 rowLimit = Stride(lay) * 8 / lay.bpp;
-  const std::size_t entries = lay.palette.size();
+  const std::size_t entries = lay.entries;
   const std::uint8_t* p = data + lay.dataOffset;
   const std::uint8_t* const end = data + size;
   u64 x = 0;
@@ -227,8 +209,7 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Layout& lay,
     if (n > 0) {
       if (y >= h || x + n > rowLimit) return false;
       for (unsigned k = 0; k < n; ++k) {
-        const std::uint32_t index = four ? ((k & 1) ? (c & 0xF) : (c >> 4)) : c;
-        if (!put(x + k, index)) return false;
+        if (!put(x + k, four ? ((k & 1) ? (c & 0xF) : (c >> 4)) : c)) return false;
       }
       x += n;
       continue;
@@ -253,9 +234,7 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Layout& lay,
         if (static_cast<u64>(end - p) < padded) return false;
         if (y >= h || x + c > rowLimit) return false;
         for (unsigned k = 0; k < c; ++k) {
-          const std::uint32_t index =
-              four ? ((k & 1) ? (p[k / 2] & 0xF) : (p[k / 2] >> 4)) : p[k];
-          if (!put(x + k, index)) return false;
+          if (!put(x + k, four ? ((k & 1) ? (p[k / 2] & 0xF) : (p[k / 2] >> 4)) : p[k])) return false;
         }
         x += c;
         p += padded;

@@ -18,8 +18,8 @@ using Bit = std::uint8_t;
 
 enum class Kind { Bitmap, Pen, Brush, Context };
 
-// deletePending: DeleteObject came while a context still used it, which frees it when
-// the last context lets go; users: the contexts holding it (one, for a bitmap).
+// users: the contexts holding the object selected (one at most, for a bitmap);
+// deletePending: DeleteObject came while it had users, so the last one frees it.
 struct Object {
   Kind kind = Kind::Bitmap;
   bool stock = false;
@@ -63,10 +63,9 @@ struct Table {
 
   std::uint32_t Add(Object&& obj) {
     while (next == 0 || objects.count(next) != 0) ++next;
-    const std::uint32_t handle = next++;
     if (!obj.stock) ++live;
-    objects.emplace(handle, std::move(obj));
-    return handle;
+    objects.emplace(next, std::move(obj));
+    return next++;
   }
 
   Object* Find(std::uint32_t handle) {
@@ -80,10 +79,10 @@ struct Table {
   }
 
   void Free(std::uint32_t handle) {
-    auto it = objects.find(handle);
-    if (it == objects.end() || it->second.stock) return;
-    objects.erase(it);
-    --live;
+    if (Object* obj = Find(handle); obj != nullptr && !obj->stock) {
+      objects.erase(handle);
+      --live;
+    }
   }
 
   // A context stops using an object; one the game already deleted goes now.
@@ -104,12 +103,6 @@ Table& Objects() {
 
 constexpr Px PixelOf(COLORREF c) {
   return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-}
-
-// The monochrome pixel a solid colour draws as: the nearer of black and white.
-constexpr Bit MonoOf(Px pixel) {
-  const unsigned sum = ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
-  return sum >= 383 ? 0xFF : 0;
 }
 
 // The bitmap selected into a context, and the context.
@@ -256,8 +249,8 @@ i64 CeilDiv(__int128 a, __int128 b) { return -FloorDiv(-a, b); }
 
 // The source pixels [lo, hi] that land on offset i of a destination extent dn
 // stretched from a source extent sn at s, clipped to a source bitmap of size pixels;
-// false when none is inside. Enlarging, each destination pixel takes the source pixel under
-// its centre; shrinking, source pixel k lands on floor(((2k + 1) * dn - 1) / (2 * sn)).
+// false when none is inside. Enlarging, each destination pixel takes the source pixel
+// under its centre; shrinking, source pixel k lands on floor(((2k + 1) dn - 1) / 2sn).
 bool SourceSpan(i64 i, i64 dn, i64 s, i64 sn, i64 size, i64& lo, i64& hi) {
   if (dn == sn) {
     lo = hi = i;
@@ -313,8 +306,7 @@ HBITMAP NewBitmap(int width, int height, bool mono) {
 
 COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
   Object* d = Objects().Find(dc, Kind::Context);
-  if (d == nullptr) return 0xFFFFFFFFu;
-  return std::exchange(d->*which, colour & 0x00FFFFFFu);
+  return d != nullptr ? std::exchange(d->*which, colour & 0x00FFFFFFu) : 0xFFFFFFFFu;
 }
 
 }  // namespace
@@ -344,14 +336,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
   Table& t = Objects();
   Object* d = t.Find(dc, Kind::Context);
   Object* o = t.Find(obj);
-  if (d == nullptr || o == nullptr) return 0;
-  HGDIOBJ* slot = nullptr;
-  switch (o->kind) {
-    case Kind::Bitmap: slot = &d->bitmap; break;
-    case Kind::Pen: slot = &d->pen; break;
-    case Kind::Brush: slot = &d->brush; break;
-    case Kind::Context: return 0;
-  }
+  if (d == nullptr || o == nullptr || o->kind == Kind::Context) return 0;
+  HGDIOBJ* slot = o->kind == Kind::Bitmap ? &d->bitmap : o->kind == Kind::Pen ? &d->pen : &d->brush;
   const HGDIOBJ previous = *slot;
   if (previous == obj) return previous;
   // A deleted object that a context still holds can be drawn with there, but it
@@ -364,9 +350,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
   return previous;
 }
 
-COLORREF SetBkColor(HDC dc, COLORREF colour) {
-  return SetColour(dc, &Object::bkColour, colour);
-}
+COLORREF SetBkColor(HDC dc, COLORREF colour) { return SetColour(dc, &Object::bkColour, colour); }
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
   return SetColour(dc, &Object::textColour, colour);
@@ -388,8 +372,7 @@ HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
   DecodedBmp image;
   if (!DecodeBmp(bytes, size, image)) return 0;
   const HBITMAP bmp = NewBitmap(image.width, image.height, false);
-  if (bmp == 0) return 0;
-  std::copy(image.pixels.begin(), image.pixels.end(), Objects().Find(bmp)->pixels.get());
+  if (bmp != 0) std::copy(image.pixels.begin(), image.pixels.end(), Objects().Find(bmp)->pixels.get());
   return bmp;
 }
 
@@ -404,12 +387,8 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
 }
 
 HGDIOBJ GetStockObject(int which) {
-  Table& t = Objects();
-  switch (which) {
-    case NULL_BRUSH: return t.nullBrush;
-    case BLACK_PEN: return t.blackPen;
-    default: return 0;
-  }
+  const Table& t = Objects();
+  return which == NULL_BRUSH ? t.nullBrush : which == BLACK_PEN ? t.blackPen : 0;
 }
 
 bool DeleteObject(HGDIOBJ obj) {
@@ -450,8 +429,8 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
   const Object& d = *sides.dst;
   const Object& s = *sides.src;
-  // The destination columns fed by some source pixel are one run, c0..c1, and so are
-  // the rows: the maps are monotonic.
+  // The destination columns fed by some source pixel are one run, c0..c1: the map is
+  // monotonic.
   i64 c0 = std::max(i64{0}, -i64{x});
   i64 c1 = std::min(i64{w}, i64{d.width} - x);
   i64 lo, hi;
@@ -493,22 +472,24 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   Object* s = BitmapOf(dc, &ctx);
   if (s == nullptr) return false;
   const Object* pen = Objects().Find(ctx->pen, Kind::Pen);
-  const Px pixel = pen != nullptr ? pen->penPixel : 0;
+  const Px ink = pen != nullptr ? pen->penPixel : 0;
+  // A monochrome bitmap takes the nearer of black and white.
+  const unsigned sum = ((ink >> 16) & 0xFF) + ((ink >> 8) & 0xFF) + (ink & 0xFF);
   const i64 l = std::min(left, right);
   const i64 r = std::max(left, right) - i64{1};
-  const i64 tp = std::min(top, bottom);
+  const i64 t = std::min(top, bottom);
   const i64 b = std::max(top, bottom) - i64{1};
-  if (r < l || b < tp) return true;
-  const auto plot = [s, pixel](i64 px, i64 py) {
+  if (r < l || b < t) return true;
+  const auto plot = [s, ink, sum](i64 px, i64 py) {
     if (px < 0 || py < 0 || px >= s->width || py >= s->height) return;
-    if (s->mono) s->bits[py * s->width + px] = MonoOf(pixel);
-    if (!s->mono) s->pixels[py * s->width + px] = pixel;
+    if (s->mono) s->bits[py * s->width + px] = sum >= 383 ? 0xFF : 0;
+    if (!s->mono) s->pixels[py * s->width + px] = ink;
   };
   for (i64 px = std::max(l, i64{0}); px <= std::min(r, i64{s->width} - 1); ++px) {
-    plot(px, tp);
+    plot(px, t);
     plot(px, b);
   }
-  for (i64 py = std::max(tp, i64{0}); py <= std::min(b, i64{s->height} - 1); ++py) {
+  for (i64 py = std::max(t, i64{0}); py <= std::min(b, i64{s->height} - 1); ++py) {
     plot(l, py);
     plot(r, py);
   }

@@ -4,12 +4,11 @@
 // The raster layer: the GDI calls the game makes, with no backend in it, so that the
 // headless tests see exactly the pixels the window shows. Colour bitmaps are 32-bit,
 // 0x00RRGGBB in memory; colour references (COLORREF, 0x00BBGGRR as on Windows) are
-// converted where they enter. Handles are small integers looked up in a table, so a
-// stale or made-up handle is refused instead of dereferenced. No call reads or writes
-// outside a bitmap, whatever its arguments: every copy is clipped to both bitmaps, and
-// destination pixels whose source would lie outside the source bitmap are left as
-// they are. Each call does all its work before it returns and keeps nothing for the
-// next: every bitmap owns its pixels, and no draw allocates.
+// converted where they enter. Handles are looked up in a table, so a stale or made-up
+// one is refused. No call reads or writes outside a bitmap: every copy is clipped to
+// both bitmaps, and destination pixels whose source lies outside the source bitmap
+// are left as they are. Each call does all its work before it returns and keeps
+// nothing for the next: every bitmap owns its pixels, and no draw allocates.
 //
 // How one frame flows, and who owns which buffer:
 //  1. The wall. The game owns the wall bitmap (a CWallBMP), loaded once from its BMP
@@ -55,20 +54,13 @@ constexpr int NULL_BRUSH = 5;
 constexpr int BLACK_PEN = 7;
 
 struct BITMAP {
-  std::int32_t bmType;
-  std::int32_t bmWidth;
-  std::int32_t bmHeight;
-  std::int32_t bmWidthBytes;
-  std::uint16_t bmPlanes;
-  std::uint16_t bmBitsPixel;
+  std::int32_t bmType, bmWidth, bmHeight, bmWidthBytes;
+  std::uint16_t bmPlanes, bmBitsPixel;
   void* bmBits;
 };
 
 struct BLENDFUNCTION {
-  std::uint8_t BlendOp;
-  std::uint8_t BlendFlags;
-  std::uint8_t SourceConstantAlpha;
-  std::uint8_t AlphaFormat;
+  std::uint8_t BlendOp, BlendFlags, SourceConstantAlpha, AlphaFormat;
 };
 
 // --- device contexts ---
