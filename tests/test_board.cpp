@@ -46,12 +46,11 @@ Ints DeckOfSeed100() {
 
 Ints Deck(const CBoard& b) { return Ints(b.GetDeck(), b.GetDeck() + CBoard::kDeckSize); }
 
+// The button sampled up, or down with the cursor at (x, y) for the next MousePressed().
 void LetGo() {
   headless::SetButton(false);
   UpdateMouse(1);
 }
-
-// Makes the next MousePressed() report a press with the cursor at (x, y).
 void PressAt(int x, int y) {
   LetGo();
   headless::SetCursor(x, y);
@@ -77,13 +76,8 @@ class BoardTest : public ::testing::Test {
     headless::ClearRecords();
   }
   const CHole& Hole(int row, int col) const { return board->GetHole(row, col); }
-  void Place(int row, int col, std::int32_t state, int kind, float height) {
-    BoardTestAccess::Place(*board, row, col, state, kind, height);
-  }
-  void Ramp(int hits) {
-    BoardTestAccess::SetHitCount(*board, hits);
-    board->Update();
-  }
+  void Place(int r, int c, int state, int kind, float h) { BoardTestAccess::Place(*board, r, c, state, kind, h); }
+  void Ramp(int hits) { BoardTestAccess::SetHitCount(*board, hits), board->Update(); }
   int Count(std::int32_t state, int kind) const {
     int n = 0;
     for (int i = 0; i < 25; ++i) n += Hole(i / 5, i % 5).state == state && Hole(i / 5, i % 5).kind == kind;
@@ -193,10 +187,10 @@ TEST_F(BoardTest, ItemsRiseWaitTheRampedTimeAndSinkOneStepPerUpdate) {
   }
   // Exactly 50 starts the wait; exactly 0 is gone.
   BoardTestAccess::SetSpeed(*board, 0.5f);
-  Place(2, 2, HOLE_RISING, ITEM_1POINT, 49.0f);
-  EXPECT_EQ(StepsWhile(*board, HOLE_RISING), 2);
-  Place(2, 2, HOLE_SINKING, ITEM_1POINT, 1.0f);
-  EXPECT_EQ(StepsWhile(*board, HOLE_SINKING), 2);
+  for (const auto& [state, height] : {std::pair(HOLE_RISING, 49.0f), std::pair(HOLE_SINKING, 1.0f)}) {
+    Place(2, 2, state, ITEM_1POINT, height);
+    EXPECT_EQ(StepsWhile(*board, state), 2) << state;
+  }
   // Updates 100 ms apart make one step each; one in the same millisecond makes none.
   Place(2, 2, HOLE_RISING, ITEM_1POINT, 0.0f);
   for (std::uint32_t ms : {100u, 100u, 0u}) {
@@ -210,24 +204,18 @@ TEST_F(BoardTest, HitBoxEdgesAreInclusiveAndSigned) {
   // Hole (2, 3) at height 40: item box x 249..281, top 190, 32 deep; the hammer box
   // hangs 30 pixels from the click and reaches 15 to either side. Below height 1 the
   // item is the line y = 230.
-  struct Probe { int row, col; float height; int x, y; bool hit; };
-  const Probe probes[] = {
-      {2, 3, 40.0f, 234, 190, true},  {2, 3, 40.0f, 233, 190, false},
-      {2, 3, 40.0f, 296, 190, true},  {2, 3, 40.0f, 297, 190, false},
-      {2, 3, 40.0f, 260, 160, true},  {2, 3, 40.0f, 260, 159, false},
-      {2, 3, 40.0f, 260, 222, true},  {2, 3, 40.0f, 260, 223, false},
-      {2, 3, 50.4f, 260, 212, true},  {2, 3, 50.4f, 260, 213, false},
-      {2, 3, 0.5f, 234, 200, true},   {2, 3, 0.5f, 296, 230, true},
-      {2, 3, 0.0f, 265, 215, true},   {2, 3, 0.5f, 265, 231, false},
-      {2, 3, 0.5f, 265, 199, false},  {0, 0, 50.4f, 24, 10, true},
-      {0, 0, 50.4f, -5, 10, false},   {0, 0, 50.4f, 30, -40, false},
-  };
+  struct Probe { int row, col; float height; int x, y, hit; };
+  const Probe probes[] = {{2, 3, 40, 234, 190, 1}, {2, 3, 40, 233, 190, 0}, {2, 3, 40, 296, 190, 1},
+      {2, 3, 40, 297, 190, 0}, {2, 3, 40, 260, 160, 1}, {2, 3, 40, 260, 159, 0},
+      {2, 3, 40, 260, 222, 1}, {2, 3, 40, 260, 223, 0}, {2, 3, 50.4f, 260, 212, 1},
+      {2, 3, 50.4f, 260, 213, 0}, {2, 3, 0.5f, 234, 200, 1}, {2, 3, 0.5f, 296, 230, 1},
+      {2, 3, 0, 265, 215, 1}, {2, 3, 0.5f, 265, 231, 0}, {2, 3, 0.5f, 265, 199, 0},
+      {0, 0, 50.4f, 24, 10, 1}, {0, 0, 50.4f, -5, 10, 0}, {0, 0, 50.4f, 30, -40, 0}};
   for (const Probe& p : probes) {
     Place(p.row, p.col, HOLE_RISING, ITEM_2POINT, p.height);
     const int hits = board->GetHitCount();
     ClickPass(p.x, p.y);
-    EXPECT_EQ(board->GetHitCount() - hits, p.hit ? 1 : 0)
-        << "height " << p.height << " click " << p.x << "," << p.y;
+    EXPECT_EQ(board->GetHitCount() - hits, p.hit) << p.height << " click " << p.x << "," << p.y;
     Pass();  // empties the hole again
   }
 }
