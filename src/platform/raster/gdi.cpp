@@ -160,16 +160,22 @@ void Combine(Op op, T* __restrict d, const T* __restrict s, i64 n) {
 }
 
 // Per channel (S * a + D * (255 - a) + 127) / 255, channel by channel in 16 bits (the
-// unused top byte stays 0); x / 255 is (x + 1 + (x >> 8)) >> 8 for x up to 255 * 255 + 127.
+// unused top byte stays 0); x / 255 is (x + 1) * 257 >> 16 for every x below 65535.
 void Blend(Px* d, const Px* s, i64 n, Px a) {
   std::uint8_t* __restrict db = reinterpret_cast<std::uint8_t*>(d);
   const std::uint8_t* __restrict sb = reinterpret_cast<const std::uint8_t*>(s);
   const auto sa = static_cast<std::uint16_t>(a);
   const auto da = static_cast<std::uint16_t>(255 - a);
   for (i64 i = 0; i < 4 * n; ++i) {
-    const auto x = static_cast<std::uint16_t>(sb[i] * sa + db[i] * da + 127);
-    db[i] = static_cast<std::uint8_t>((x + 1 + (x >> 8)) >> 8);
+    const auto x = static_cast<std::uint16_t>(sb[i] * sa + db[i] * da + 128);
+    db[i] = static_cast<std::uint8_t>((std::uint32_t{x} * 257u) >> 16);
   }
+}
+
+// A monochrome row laid on colour with SRCAND, half of every masked draw: 1 (0xFF, all
+// ones once widened) keeps the background colour's bits, 0 the text colour's.
+void AndMask(Px* __restrict d, const Bit* __restrict m, i64 n, Px text, Px flip) {
+  for (i64 i = 0; i < n; ++i) d[i] &= text ^ (flip & static_cast<Px>(static_cast<std::int8_t>(m[i])));
 }
 
 // n source pixels (in the source's format, outside the destination bitmap) drawn at
@@ -196,11 +202,8 @@ void PutRow(Op op, const Sides& sides, i64 x, i64 y, const void* from, i64 n, Px
     const Bit* m = static_cast<const Bit*>(from);
     const Px text = PixelOf(sides.dctx->textColour);
     const Px flip = text ^ PixelOf(sides.dctx->bkColour);
-    if (op == Op::And) {  // a mask laid on colour, half of every masked draw
-      for (i64 i = 0; i < n; ++i) to[i] &= text ^ (flip & (0u - (m[i] & 1u)));
-      return;
-    }
-    for (i64 i = 0; i < n; ++i) convertedColour[i] = text ^ (flip & (0u - (m[i] & 1u)));
+    if (op == Op::And) return AndMask(to, m, n, text, flip);
+    for (i64 i = 0; i < n; ++i) convertedColour[i] = text ^ (flip & static_cast<Px>(static_cast<std::int8_t>(m[i])));
     s = convertedColour;
   }
   if (op == Op::Blend) {
