@@ -269,7 +269,9 @@ TEST_F(HudTest, ResultCountTakesItsWorkedNumberOfSteps) {
       for (int sound : headless::PlayedSounds()) ticks += sound != 6;
       if (restFrom == 0 && panel.AtRest()) restFrom = step;
       if (finishedAt == 0 && r == 1) finishedAt = step;
-      if (step == 150) EXPECT_EQ(panel.GetBannerFlag(), 0);
+      if (step == 150) {
+        EXPECT_EQ(panel.GetBannerFlag(), 0);
+      }
       if (step == 151 && c.record == 1) {  // the banner comes, 794 x 364
         EXPECT_EQ(Size(panel.GetBannerScale() * 220, panel.GetBannerScale() * 101), Size(794, 364));
       }

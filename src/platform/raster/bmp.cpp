@@ -9,31 +9,19 @@ namespace {
 
 using u64 = std::uint64_t;
 
-constexpr std::uint32_t kRgb = 0;
-constexpr std::uint32_t kRle8 = 1;
-constexpr std::uint32_t kRle4 = 2;
-constexpr std::uint32_t kBitFields = 3;
-
-constexpr u64 kFileHeaderSize = 14;
-constexpr u64 kCoreHeaderSize = 12;
-constexpr u64 kInfoHeaderSize = 40;
+constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3;  // compressions
+constexpr u64 kFileHeaderSize = 14, kCoreHeaderSize = 12, kInfoHeaderSize = 40;
 
 // Little-endian reads; every caller has checked that the bytes are there.
-std::uint32_t U16(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
-}
-
-std::uint32_t U32(const std::uint8_t* p) {
-  return U16(p) | (U16(p + 2) << 16);
-}
+std::uint32_t U16(const std::uint8_t* p) { return p[0] | (std::uint32_t{p[1]} << 8); }
+std::uint32_t U32(const std::uint8_t* p) { return U16(p) | (U16(p + 2) << 16); }
 
 // One colour channel of a 16- or 32-bit pixel, widened or narrowed to 8 bits. Narrow
 // channels repeat their bits downwards (5 bits abcde become abcdeabc), so that full
 // scale stays full scale.
 struct Channel {
   std::uint32_t mask;
-  int shift = 0;
-  int bits = 0;
+  int shift = 0, bits = 0;
 
   explicit Channel(std::uint32_t m) : mask(m) {
     while (m != 0 && ((m >> shift) & 1u) == 0) ++shift;
@@ -51,8 +39,7 @@ struct Channel {
 };
 
 struct Layout {
-  int width = 0;
-  int height = 0;  // rows in the picture
+  int width = 0, height = 0;
   bool topDown = false;
   unsigned bpp = 0;
   std::uint32_t compression = kRgb;
@@ -67,9 +54,9 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   const u64 offBits = U32(data + 10);
   const u64 headerSize = U32(data + kFileHeaderSize);
   const bool core = headerSize == kCoreHeaderSize;
-  if ((!core && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
-       headerSize != 108 && headerSize != 124) ||
-      size - kFileHeaderSize < headerSize) {
+  if (size - kFileHeaderSize < headerSize) return false;
+  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
+      headerSize != 124) {
     return false;
   }
   const std::uint8_t* h = data + kFileHeaderSize;
@@ -135,46 +122,32 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& lay) {
   return true;
 }
 
-u64 Stride(const Layout& lay) {
-  return (static_cast<u64>(lay.width) * lay.bpp + 31) / 32 * 4;
-}
+u64 Stride(const Layout& lay) { return (static_cast<u64>(lay.width) * lay.bpp + 31) / 32 * 4; }
 
 bool DecodeRows(const std::uint8_t* data, const Layout& lay,
                 std::vector<std::uint32_t>& px) {
   const u64 stride = Stride(lay);
-  const Channel red(lay.masks[0]);
-  const Channel green(lay.masks[1]);
-  const Channel blue(lay.masks[2]);
+  const Channel red(lay.masks[0]), green(lay.masks[1]), blue(lay.masks[2]);
   const std::size_t entries = lay.entries;
   const std::size_t w = static_cast<std::size_t>(lay.width);
   for (int r = 0; r < lay.height; ++r) {
     const std::uint8_t* row = data + lay.dataOffset + static_cast<u64>(r) * stride;
     const int y = lay.topDown ? r : lay.height - 1 - r;
     std::uint32_t* out = px.data() + static_cast<std::size_t>(y) * w;
-    switch (lay.bpp) {
-      case 1:
-      case 4:
-      case 8:
-        for (std::size_t x = 0; x < w; ++x) {
-          const std::uint32_t index = lay.bpp == 1   ? (row[x >> 3] >> (7 - (x & 7))) & 1u
-                                      : lay.bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu
-                                                     : row[x];
-          if (index >= entries) return false;
-          out[x] = lay.palette[index];
-        }
-        break;
-      case 24:
-        for (std::size_t x = 0; x < w; ++x) {
-          const std::uint8_t* p = row + 3 * x;
-          out[x] = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
-        }
-        break;
-      default:  // 16 and 32 bits, through the channel masks
-        for (std::size_t x = 0; x < w; ++x) {
-          const std::uint32_t v = lay.bpp == 16 ? U16(row + 2 * x) : U32(row + 4 * x);
-          out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
-        }
-        break;
+    for (std::size_t x = 0; x < w; ++x) {
+      if (lay.bpp <= 8) {
+        const std::uint32_t index = lay.bpp == 1   ? (row[x >> 3] >> (7 - (x & 7))) & 1u
+                                    : lay.bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu
+                                                   : row[x];
+        if (index >= entries) return false;
+        out[x] = lay.palette[index];
+      } else if (lay.bpp == 24) {
+        const std::uint8_t* p = row + 3 * x;
+        out[x] = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+      } else {  // 16 and 32 bits, through the channel masks
+        const std::uint32_t v = lay.bpp == 16 ? U16(row + 2 * x) : U32(row + 4 * x);
+        out[x] = (red.Extract(v) << 16) | (green.Extract(v) << 8) | blue.Extract(v);
+      }
     }
   }
   return true;
@@ -214,32 +187,22 @@ bool DecodeRle(const std::uint8_t* data, std::size_t size, const Layout& lay,
       x += n;
       continue;
     }
-    switch (c) {
-      case 0:  // end of line
-        x = 0;
-        if (++y > h) return false;
-        break;
-      case 1:  // end of picture
-        return true;
-      case 2:  // skip right and up
-        if (end - p < 2) return false;
-        x += p[0];
-        y += p[1];
-        p += 2;
-        if (x > rowLimit || y >= h) return false;
-        break;
-      default: {  // c literal indices, the run padded to a whole 16-bit word
-        const u64 bytes = four ? (c + 1) / 2 : c;
-        const u64 padded = (bytes + 1) & ~u64{1};
-        if (static_cast<u64>(end - p) < padded) return false;
-        if (y >= h || x + c > rowLimit) return false;
-        for (unsigned k = 0; k < c; ++k) {
-          if (!put(x + k, four ? ((k & 1) ? (p[k / 2] & 0xF) : (p[k / 2] >> 4)) : p[k])) return false;
-        }
-        x += c;
-        p += padded;
-        break;
+    if (c == 0) {  // end of line
+      x = 0;
+      if (++y > h) return false;
+    } else if (c == 1) {  // end of picture
+      return true;
+    } else if (c == 2) {  // skip right and up
+      if (end - p < 2) return false;
+      x += p[0], y += p[1], p += 2;
+      if (x > rowLimit || y >= h) return false;
+    } else {  // c literal indices, the run padded to a whole 16-bit word
+      const u64 padded = ((four ? (c + 1) / 2 : c) + 1) & ~u64{1};
+      if (static_cast<u64>(end - p) < padded || y >= h || x + c > rowLimit) return false;
+      for (unsigned k = 0; k < c; ++k) {
+        if (!put(x + k, four ? ((k & 1) ? (p[k / 2] & 0xF) : (p[k / 2] >> 4)) : p[k])) return false;
       }
+      x += c, p += padded;
     }
   }
 }
@@ -254,20 +217,15 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, DecodedBmp& out) {
   std::vector<std::uint32_t> px;
   const bool rle = lay.compression == kRle8 || lay.compression == kRle4;
   // An uncompressed picture must be all there before its pixels are allocated.
-  if (!rle && (size - lay.dataOffset) / Stride(lay) < static_cast<u64>(lay.height)) {
-    return false;
-  }
+  if (!rle && (size - lay.dataOffset) / Stride(lay) < static_cast<u64>(lay.height)) return false;
   try {
     px.assign(static_cast<std::size_t>(lay.width) * static_cast<std::size_t>(lay.height),
               rle ? lay.palette[0] : 0u);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  const bool ok = rle ? DecodeRle(data, size, lay, px) : DecodeRows(data, lay, px);
-  if (!ok) return false;
-  out.width = lay.width;
-  out.height = lay.height;
-  out.pixels = std::move(px);
+  if (!(rle ? DecodeRle(data, size, lay, px) : DecodeRows(data, lay, px))) return false;
+  out.width = lay.width, out.height = lay.height, out.pixels = std::move(px);
   return true;
 }
 

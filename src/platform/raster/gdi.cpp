@@ -22,22 +22,17 @@ enum class Kind { Bitmap, Pen, Brush, Context };
 // deletePending: DeleteObject came while it had users, so the last one frees it.
 struct Object {
   Kind kind = Kind::Bitmap;
-  bool stock = false;
-  bool deletePending = false;
+  bool stock = false, deletePending = false;
   int users = 0;
   // Kind::Bitmap, rows top to bottom: colour pixels 0x00RRGGBB, or monochrome ones a
   // byte each, 0 or 0xFF.
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   bool mono = false;
   std::unique_ptr<Px[]> pixels;
   std::unique_ptr<Bit[]> bits;
   Px penPixel = 0;  // Kind::Pen
-  HBITMAP bitmap = 0;  // Kind::Context, down to textColour
-  HPEN pen = 0;
-  HBRUSH brush = 0;
-  COLORREF bkColour = RGB(255, 255, 255);
-  COLORREF textColour = RGB(0, 0, 0);
+  HGDIOBJ bitmap = 0, pen = 0, brush = 0;  // Kind::Context, down to textColour
+  COLORREF bkColour = RGB(255, 255, 255), textColour = RGB(0, 0, 0);
 };
 
 // Handles are never reused until the 32-bit counter wraps, so a stale handle held by
@@ -46,18 +41,14 @@ struct Table {
   std::unordered_map<std::uint32_t, Object> objects;
   std::uint32_t next = 1;
   int live = 0;
-  HBITMAP defaultBitmap = 0;
-  HPEN blackPen = 0;
-  HBRUSH nullBrush = 0;
+  HGDIOBJ defaultBitmap = 0, blackPen = 0, nullBrush = 0;
 
   Table() {
     Object stock[3];
     for (int k = 0; k < 3; ++k) stock[k].kind = static_cast<Kind>(k), stock[k].stock = true;
-    stock[0].width = stock[0].height = 1;
-    stock[0].mono = true;
+    stock[0].width = stock[0].height = 1, stock[0].mono = true;
     stock[0].bits.reset(new Bit[1]{0});
-    defaultBitmap = Add(std::move(stock[0]));
-    blackPen = Add(std::move(stock[1]));
+    defaultBitmap = Add(std::move(stock[0])), blackPen = Add(std::move(stock[1]));
     nullBrush = Add(std::move(stock[2]));
   }
 
@@ -72,25 +63,18 @@ struct Table {
     auto it = objects.find(handle);
     return it != objects.end() ? &it->second : nullptr;
   }
-
   Object* Find(std::uint32_t handle, Kind kind) {
     Object* obj = Find(handle);
     return obj != nullptr && obj->kind == kind ? obj : nullptr;
   }
-
   void Free(std::uint32_t handle) {
-    if (Object* obj = Find(handle); obj != nullptr && !obj->stock) {
-      objects.erase(handle);
-      --live;
-    }
+    if (Object* obj = Find(handle); obj != nullptr && !obj->stock) objects.erase(handle), --live;
   }
-
   // A context stops using an object; one the game already deleted goes now.
   void LetGo(std::uint32_t handle) {
     Object* obj = Find(handle);
-    if (obj == nullptr) return;
-    if (obj->users > 0) --obj->users;
-    if (obj->users == 0 && obj->deletePending) Free(handle);
+    if (obj != nullptr && obj->users > 0) --obj->users;
+    if (obj != nullptr && obj->users == 0 && obj->deletePending) Free(handle);
   }
 };
 
@@ -101,9 +85,7 @@ Table& Objects() {
   return *table;
 }
 
-constexpr Px PixelOf(COLORREF c) {
-  return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-}
+constexpr Px PixelOf(COLORREF c) { return (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu); }
 
 // The bitmap selected into a context, and the context.
 Object* BitmapOf(HDC dc, Object** context = nullptr) {
@@ -117,18 +99,14 @@ Object* BitmapOf(HDC dc, Object** context = nullptr) {
 enum class Op { Copy, And, Paint, AndNot, Blend };
 
 bool OpOf(DWORD rop, Op& op) {
-  switch (rop) {
-    case SRCCOPY: op = Op::Copy; return true;
-    case SRCAND: op = Op::And; return true;
-    case SRCPAINT: op = Op::Paint; return true;
-    case SRCERASE_NOT: op = Op::AndNot; return true;
-    default: return false;
-  }
+  const DWORD rops[4] = {SRCCOPY, SRCAND, SRCPAINT, SRCERASE_NOT};
+  const auto at = std::find(rops, rops + 4, rop);
+  op = static_cast<Op>(at - rops);
+  return at != rops + 4;
 }
 
-// A draw's scratch, fixed and never allocated: one row of source pixels gathered by a
-// stretch or taken aside from a bitmap that is also the destination, and one row
-// converted to the destination's format.
+// A draw's scratch, never allocated: a row gathered by a stretch or taken aside from a
+// bitmap that is also the destination, and a row converted to the destination's format.
 Px gatheredColour[kMaxBitmapSide];
 Bit gatheredMono[kMaxBitmapSide];
 Px convertedColour[kMaxBitmapSide];
@@ -136,17 +114,11 @@ Bit convertedMono[kMaxBitmapSide];
 
 // The two contexts of a copy and the bitmaps they hold.
 struct Sides {
-  Object* dst = nullptr;
-  Object* src = nullptr;
-  Object* dctx = nullptr;
-  Object* sctx = nullptr;
+  Object *dctx = nullptr, *sctx = nullptr;
+  Object *dst = nullptr, *src = nullptr;
+  Sides(HDC d, HDC s) : dst(BitmapOf(d, &dctx)), src(BitmapOf(s, &sctx)) {}
+  explicit operator bool() const { return dst != nullptr && src != nullptr; }
 };
-
-bool SidesOf(HDC dst, HDC src, Sides& sides) {
-  sides.dst = BitmapOf(dst, &sides.dctx);
-  sides.src = BitmapOf(src, &sides.sctx);
-  return sides.dst != nullptr && sides.src != nullptr;
-}
 
 // d = op(d, s) over n pixels of one format, in plain loops for the vectoriser.
 template <typename T>
@@ -172,10 +144,12 @@ void Blend(Px* d, const Px* s, i64 n, Px a) {
   }
 }
 
-// A monochrome row laid on colour with SRCAND, half of every masked draw: 1 (0xFF, all
-// ones once widened) keeps the background colour's bits, 0 the text colour's.
+// A monochrome pixel widened: 0xFF to all ones, 0 to 0.
+constexpr Px Wide(Bit m) { return static_cast<Px>(static_cast<std::int8_t>(m)); }
+
+// A monochrome row ANDed onto colour, half of every masked draw.
 void AndMask(Px* __restrict d, const Bit* __restrict m, i64 n, Px text, Px flip) {
-  for (i64 i = 0; i < n; ++i) d[i] &= text ^ (flip & static_cast<Px>(static_cast<std::int8_t>(m[i])));
+  for (i64 i = 0; i < n; ++i) d[i] &= text ^ (flip & Wide(m[i]));
 }
 
 // n source pixels (in the source's format, outside the destination bitmap) drawn at
@@ -203,14 +177,10 @@ void PutRow(Op op, const Sides& sides, i64 x, i64 y, const void* from, i64 n, Px
     const Px text = PixelOf(sides.dctx->textColour);
     const Px flip = text ^ PixelOf(sides.dctx->bkColour);
     if (op == Op::And) return AndMask(to, m, n, text, flip);
-    for (i64 i = 0; i < n; ++i) convertedColour[i] = text ^ (flip & static_cast<Px>(static_cast<std::int8_t>(m[i])));
+    for (i64 i = 0; i < n; ++i) convertedColour[i] = text ^ (flip & Wide(m[i]));
     s = convertedColour;
   }
-  if (op == Op::Blend) {
-    Blend(to, s, n, alpha);
-  } else {
-    Combine(op, to, s, n);
-  }
+  return op == Op::Blend ? Blend(to, s, n, alpha) : Combine(op, to, s, n);
 }
 
 // The destination offsets [lo, hi) of one axis of a copy that land inside the
@@ -222,16 +192,12 @@ bool ClipAxis(i64 d, i64 s, i64 n, i64 dstSize, i64 srcSize, i64& lo, i64& hi) {
 }
 
 // An unstretched copy of w x h pixels from (sx, sy) to (x, y), clipped to both bitmaps.
-// Within one bitmap each source row is taken aside first, and rows are walked away from
-// where they are written, as memmove does.
+// Within one bitmap each row is taken aside first, and rows go away from where they land.
 void Copy(Op op, const Sides& sides, int x, int y, int w, int h, int sx, int sy, Px alpha) {
   i64 x0, x1, y0, y1;
-  const Object& d = *sides.dst;
-  const Object& s = *sides.src;
-  if (!ClipAxis(x, sx, w, d.width, s.width, x0, x1) ||
-      !ClipAxis(y, sy, h, d.height, s.height, y0, y1)) {
-    return;
-  }
+  const Object &d = *sides.dst, &s = *sides.src;
+  if (!ClipAxis(x, sx, w, d.width, s.width, x0, x1)) return;
+  if (!ClipAxis(y, sy, h, d.height, s.height, y0, y1)) return;
   const bool up = &d == &s && y > sy;
   const i64 n = x1 - x0;
   for (i64 k = y0; k < y1; ++k) {
@@ -246,11 +212,10 @@ void Copy(Op op, const Sides& sides, int x, int y, int w, int h, int sx, int sy,
   }
 }
 
-// For b > 0.
 i64 FloorDiv(__int128 a, __int128 b) { return static_cast<i64>(a / b - (a % b < 0 ? 1 : 0)); }
 i64 CeilDiv(__int128 a, __int128 b) { return -FloorDiv(-a, b); }
 
-// The source pixels [lo, hi] that land on offset i of a destination extent dn
+// The source pixels [lo, hi] that land on offset i of a destination extent dn (> 0)
 // stretched from a source extent sn at s, clipped to a source bitmap of size pixels;
 // false when none is inside. Enlarging, each destination pixel takes the source pixel
 // under its centre; shrinking, source pixel k lands on floor(((2k + 1) dn - 1) / 2sn).
@@ -270,10 +235,8 @@ bool SourceSpan(i64 i, i64 dn, i64 s, i64 sn, i64 size, i64& lo, i64& hi) {
 
 // The source columns of each destination column of a stretch, worked out once a call.
 struct Span {
-  int lo;
-  int hi;
-};
-Span stretchColumns[kMaxBitmapSide];
+  int lo, hi;
+} stretchColumns[kMaxBitmapSide];
 
 // Destination columns 0..n of a stretch from source rows lo..hi: each the AND of the
 // source pixels that land on it, or, with one source pixel each, that pixel.
@@ -283,23 +246,17 @@ void Gather(const T* pixels, i64 width, i64 lo, i64 hi, bool single, i64 n, T* o
   for (i64 c = 0; c < n && single; ++c) out[c] = line[stretchColumns[c].lo];
   for (i64 c = 0; c < n && !single; ++c) {
     auto acc = static_cast<T>(~T{0});
-    for (i64 r = lo; r <= hi; ++r) {
-      for (int k = stretchColumns[c].lo; k <= stretchColumns[c].hi; ++k) {
-        acc &= pixels[r * width + k];
-      }
+    for (const T* row = pixels + lo * width; row <= pixels + hi * width; row += width) {
+      for (int k = stretchColumns[c].lo; k <= stretchColumns[c].hi; ++k) acc &= row[k];
     }
     out[c] = acc;
   }
 }
 
 HBITMAP NewBitmap(int width, int height, bool mono) {
-  if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) {
-    return 0;
-  }
+  if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide) return 0;
   Object obj;
-  obj.width = width;
-  obj.height = height;
-  obj.mono = mono;
+  obj.width = width, obj.height = height, obj.mono = mono;
   const auto count = static_cast<std::size_t>(width) * height;
   if (mono) obj.bits.reset(new (std::nothrow) Bit[count]());
   if (!mono) obj.pixels.reset(new (std::nothrow) Px[count]());
@@ -317,10 +274,7 @@ COLORREF SetColour(HDC dc, COLORREF Object::*which, COLORREF colour) {
 HDC CreateCompatibleDC(HDC) {
   Table& t = Objects();
   Object dc;
-  dc.kind = Kind::Context;
-  dc.bitmap = t.defaultBitmap;
-  dc.pen = t.blackPen;
-  dc.brush = t.nullBrush;
+  dc.kind = Kind::Context, dc.bitmap = t.defaultBitmap, dc.pen = t.blackPen, dc.brush = t.nullBrush;
   for (HGDIOBJ h : {t.defaultBitmap, t.blackPen, t.nullBrush}) ++t.Find(h)->users;
   return t.Add(std::move(dc));
 }
@@ -345,8 +299,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
   if (previous == obj) return previous;
   // A deleted object that a context still holds can be drawn with there, but it
   // cannot be handed to anything else.
-  if (o->deletePending) return 0;
-  if (o->kind == Kind::Bitmap && !o->stock && o->users > 0) return 0;
+  if (o->deletePending || (o->kind == Kind::Bitmap && !o->stock && o->users > 0)) return 0;
   ++o->users;
   *slot = obj;
   t.LetGo(previous);
@@ -354,10 +307,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF colour) { return SetColour(dc, &Object::bkColour, colour); }
-
-COLORREF SetTextColor(HDC dc, COLORREF colour) {
-  return SetColour(dc, &Object::textColour, colour);
-}
+COLORREF SetTextColor(HDC dc, COLORREF c) { return SetColour(dc, &Object::textColour, c); }
 
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height) {
   const Object* b = BitmapOf(ref);
@@ -375,7 +325,9 @@ HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
   DecodedBmp image;
   if (!DecodeBmp(bytes, size, image)) return 0;
   const HBITMAP bmp = NewBitmap(image.width, image.height, false);
-  if (bmp != 0) std::copy(image.pixels.begin(), image.pixels.end(), Objects().Find(bmp)->pixels.get());
+  if (Object* o = Objects().Find(bmp)) {
+    std::copy(image.pixels.begin(), image.pixels.end(), o->pixels.get());
+  }
   return bmp;
 }
 
@@ -384,14 +336,12 @@ HBITMAP LoadBitmapFromBytes(const std::uint8_t* bytes, std::size_t size) {
 HPEN CreatePen(int style, int width, COLORREF colour) {
   if (style != PS_SOLID || width < 0 || width > 1) return 0;
   Object obj;
-  obj.kind = Kind::Pen;
-  obj.penPixel = PixelOf(colour);
+  obj.kind = Kind::Pen, obj.penPixel = PixelOf(colour);
   return Objects().Add(std::move(obj));
 }
 
 HGDIOBJ GetStockObject(int which) {
-  const Table& t = Objects();
-  return which == NULL_BRUSH ? t.nullBrush : which == BLACK_PEN ? t.blackPen : 0;
+  return which == NULL_BRUSH ? Objects().nullBrush : which == BLACK_PEN ? Objects().blackPen : 0;
 }
 
 bool DeleteObject(HGDIOBJ obj) {
@@ -406,8 +356,7 @@ bool DeleteObject(HGDIOBJ obj) {
 
 int GetObject(HGDIOBJ obj, int size, void* out) {
   const Object* o = Objects().Find(obj, Kind::Bitmap);
-  if (o == nullptr) return 0;
-  if (out == nullptr) return static_cast<int>(sizeof(BITMAP));
+  if (o == nullptr || out == nullptr) return o == nullptr ? 0 : static_cast<int>(sizeof(BITMAP));
   if (size <= 0) return 0;
   const BITMAP bm = {0, o->width, o->height, o->mono ? (o->width + 15) / 16 * 2 : o->width * 4,
                      1, static_cast<std::uint16_t>(o->mono ? 1 : 32), nullptr};
@@ -417,23 +366,21 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
 }
 
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
-  Sides sides;
+  const Sides sides(dst, src);
   Op op;
-  if (!SidesOf(dst, src, sides) || !OpOf(rop, op)) return false;
+  if (!sides || !OpOf(rop, op)) return false;
   Copy(op, sides, x, y, w, h, sx, sy, 0);
   return true;
 }
 
 bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, DWORD rop) {
-  Sides sides;
+  const Sides sides(dst, src);
   Op op;
-  if (!SidesOf(dst, src, sides) || !OpOf(rop, op) || sides.dst == sides.src) return false;
+  if (!sides || !OpOf(rop, op) || sides.dst == sides.src) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
-  const Object& d = *sides.dst;
-  const Object& s = *sides.src;
-  // The destination columns fed by some source pixel are one run, c0..c1: the map is
-  // monotonic.
+  const Object &d = *sides.dst, &s = *sides.src;
+  // The destination columns fed by some source pixel: one run, c0..c1, as maps are monotonic.
   i64 c0 = std::max(i64{0}, -i64{x});
   i64 c1 = std::min(i64{w}, i64{d.width} - x);
   i64 lo, hi;
@@ -443,8 +390,7 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
     SourceSpan(c, w, sx, sw, s.width, lo, hi);
     stretchColumns[c - c0] = {static_cast<int>(lo), static_cast<int>(hi)};
   }
-  i64 gatheredLo = -1;
-  i64 gatheredHi = -1;
+  i64 gatheredLo = -1, gatheredHi = -1;
   for (i64 r = std::max(i64{0}, -i64{y}); r < std::min(i64{h}, i64{d.height} - y); ++r) {
     if (c0 >= c1 || !SourceSpan(r, h, sy, sh, s.height, lo, hi)) continue;
     // An enlarged row repeats the source row of the one before.
@@ -452,8 +398,7 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
       const bool single = lo == hi && w >= sw;
       if (s.mono) Gather(s.bits.get(), s.width, lo, hi, single, c1 - c0, gatheredMono);
       if (!s.mono) Gather(s.pixels.get(), s.width, lo, hi, single, c1 - c0, gatheredColour);
-      gatheredLo = lo;
-      gatheredHi = hi;
+      gatheredLo = lo, gatheredHi = hi;
     }
     PutRow(op, sides, x + c0, y + r,
            s.mono ? static_cast<const void*>(gatheredMono) : gatheredColour, c1 - c0, 0);
@@ -463,8 +408,8 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 
 bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, BLENDFUNCTION blend) {
-  Sides sides;
-  if (!SidesOf(dst, src, sides) || sides.dst->mono || sides.src->mono) return false;
+  const Sides sides(dst, src);
+  if (!sides || sides.dst->mono || sides.src->mono) return false;
   if (blend.BlendOp != 0 || blend.AlphaFormat != 0 || w != sw || h != sh) return false;
   Copy(Op::Blend, sides, x, y, w, h, sx, sy, blend.SourceConstantAlpha);
   return true;
@@ -478,24 +423,17 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const Px ink = pen != nullptr ? pen->penPixel : 0;
   // A monochrome bitmap takes the nearer of black and white.
   const unsigned sum = ((ink >> 16) & 0xFF) + ((ink >> 8) & 0xFF) + (ink & 0xFF);
-  const i64 l = std::min(left, right);
-  const i64 r = std::max(left, right) - i64{1};
-  const i64 t = std::min(top, bottom);
-  const i64 b = std::max(top, bottom) - i64{1};
+  const i64 l = std::min(left, right), r = std::max(left, right) - i64{1};
+  const i64 t = std::min(top, bottom), b = std::max(top, bottom) - i64{1};
   if (r < l || b < t) return true;
   const auto plot = [s, ink, sum](i64 px, i64 py) {
     if (px < 0 || py < 0 || px >= s->width || py >= s->height) return;
     if (s->mono) s->bits[py * s->width + px] = sum >= 383 ? 0xFF : 0;
     if (!s->mono) s->pixels[py * s->width + px] = ink;
   };
-  for (i64 px = std::max(l, i64{0}); px <= std::min(r, i64{s->width} - 1); ++px) {
-    plot(px, t);
-    plot(px, b);
-  }
-  for (i64 py = std::max(t, i64{0}); py <= std::min(b, i64{s->height} - 1); ++py) {
-    plot(l, py);
-    plot(r, py);
-  }
+  const i64 x1 = std::min(r, i64{s->width} - 1), y1 = std::min(b, i64{s->height} - 1);
+  for (i64 x = std::max(l, i64{0}); x <= x1; ++x) plot(x, t), plot(x, b);
+  for (i64 y = std::max(t, i64{0}); y <= y1; ++y) plot(l, y), plot(r, y);
   return true;
 }
 

@@ -49,9 +49,7 @@ constexpr DWORD SRCAND = 0x008800C6;     // D = D AND S
 constexpr DWORD SRCPAINT = 0x00EE0086;   // D = D OR S
 constexpr DWORD SRCERASE_NOT = 0x00220326;  // D = D AND NOT S
 
-constexpr int PS_SOLID = 0;
-constexpr int NULL_BRUSH = 5;
-constexpr int BLACK_PEN = 7;
+constexpr int PS_SOLID = 0, NULL_BRUSH = 5, BLACK_PEN = 7;
 
 struct BITMAP {
   std::int32_t bmType, bmWidth, bmHeight, bmWidthBytes;
@@ -63,7 +61,6 @@ struct BLENDFUNCTION {
   std::uint8_t BlendOp, BlendFlags, SourceConstantAlpha, AlphaFormat;
 };
 
-// --- device contexts ---
 // A new memory context holding a 1 x 1 monochrome bitmap; ref is ignored, as for NULL.
 HDC CreateCompatibleDC(HDC ref);
 // Frees the context; the objects selected into it stay alive (and any the game already
@@ -72,13 +69,12 @@ bool DeleteDC(HDC dc);
 // Selects a bitmap, pen or brush; returns the object of that kind selected before, or 0
 // when dc or obj is bad (or a bitmap already selected into another context).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
-// Background colour: the colour that becomes 1 when copying colour to monochrome, and
-// what 1 becomes when copying monochrome to colour. White by default. Returns the old one.
+// Background colour (white by default): the colour that becomes 1 when copying colour to
+// monochrome, and what 1 becomes from monochrome to colour; text colour (black): what 0
+// becomes. Each returns the old one.
 COLORREF SetBkColor(HDC dc, COLORREF colour);
-// Text colour: what 0 becomes when copying monochrome to colour. Black by default.
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 
-// --- bitmaps, pens, brushes ---
 // A colour bitmap unless ref holds a monochrome bitmap; its pixels start black. 0 for
 // sizes below 1 or above 16384, or too large to allocate.
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height);
@@ -97,7 +93,6 @@ bool DeleteObject(HGDIOBJ obj);
 // 0 for anything that is not a bitmap.
 int GetObject(HGDIOBJ obj, int size, void* out);
 
-// --- drawing ---
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 // Default stretch mode: enlarging repeats source pixels, shrinking ANDs together the
 // source pixels that land on one destination pixel. Non-positive sizes draw nothing.
@@ -112,7 +107,6 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 // hollow brush leaves the inside untouched (the only brush there is).
 bool Rectangle(HDC dc, int left, int top, int right, int bottom);
 
-// --- reading the pixels, for presenting and for tests ---
 // The bitmap selected into dc, or 0.
 HBITMAP CurrentBitmap(HDC dc);
 // Colour bitmap pixels (0x00RRGGBB, rows top to bottom), or null for a bad or
