@@ -1,16 +1,14 @@
-// The raster layer, the BMP decoder and the window's change detection driven with random
-// arguments and hostile files, built with AddressSanitizer and UBSan: any read or write
-// outside a bitmap, a frame or a file, any overflow, aborts the run. Fixed seeds.
+// The raster layer and the window's change detection driven with random arguments,
+// built with AddressSanitizer and UBSan: any read or write outside a bitmap or a frame,
+// any overflow, aborts the run. Fixed seeds. Hostile BMP files are fuzz/bmp_fuzz's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <random>
 
-#include "platform/raster/bmp.h"
 #include "platform/raster/gdi.h"
 #include "platform/sdl/present.h"
-#include "support/bmp_file.h"
 
 namespace {
 
@@ -29,11 +27,6 @@ struct Dice {
   }
   // A width or height: usually a sensible one, sometimes anything.
   int Size() { return Chance(70) ? 1 + Below(80) : Coord(); }
-  std::string Noise(int n) {
-    std::string s;
-    while (n-- > 0) s += static_cast<char>(rng());
-    return s;
-  }
 };
 
 TEST(RandomDraws, NeverFaultAndNeverLeak) {
@@ -129,72 +122,6 @@ TEST(ChangedAreas, HoldEveryChangedPixel) {
     }
     EXPECT_EQ(areas.empty(), frame == last);
   }
-}
-
-// A well-formed file to start from, with every palette entry and, where the header has
-// room or the compression needs them, the colour masks.
-std::string Seed(std::uint32_t header, std::uint32_t bpp, std::uint32_t compression,
-                 int width, int height, const std::string& pixels) {
-  testsupport::BmpFile s{header, width, height, 1, bpp, compression, 0, {}, {}, pixels};
-  if (header > 40 || compression == 3) s.masks = {0xF800, 0x07E0, 0x001F};
-  for (std::uint32_t i = 0; bpp <= 8 && i < (1u << bpp); ++i) s.palette.push_back(i * 0x070503);
-  return testsupport::BuildBmp(s);
-}
-
-TEST(HostileBmp, MutatedFilesNeverFault) {
-  Dice dice{std::mt19937(4242)};
-  const std::vector<std::string> seeds = {
-      Seed(40, 24, 0, 5, 3, dice.Noise(48)),  Seed(40, 32, 3, 4, 2, dice.Noise(32)),
-      Seed(108, 16, 3, 3, 3, dice.Noise(24)), Seed(124, 16, 0, 3, 3, dice.Noise(24)),
-      Seed(56, 32, 3, 2, 2, dice.Noise(16)),  Seed(52, 24, 0, 2, 2, dice.Noise(16)),
-      Seed(40, 8, 0, 7, 3, dice.Noise(24)),   Seed(40, 4, 0, 9, 2, dice.Noise(16)),
-      Seed(40, 1, 0, 33, 2, dice.Noise(16)),  Seed(12, 8, 0, 7, 3, dice.Noise(24)),
-      Seed(40, 8, 1, 6, 3, std::string("\3\5\0\3\1\2\3\0\0\0\0\2\1\1\2\7\0\0\0\1", 20)),
-      Seed(40, 4, 2, 6, 3, std::string("\5\x12\0\0\0\5\x32\x11\x20\0\0\2\0\1\1\x30\0\1", 18)),
-  };
-  DecodedBmp out;
-  for (const std::string& s : seeds) {
-    ASSERT_TRUE(DecodeBmp(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), out));
-  }
-  // Header fields and the values that break naive decoders.
-  const std::vector<size_t> fields = {2, 10, 14, 18, 22, 26, 28, 30, 34, 46, 54, 58, 62};
-  const std::vector<std::uint32_t> values = {0, 1, 2, 3, 4, 8, 12, 16, 24, 32, 40, 108, 124, 255,
-      256, 0xFFFF, 16384, 16385, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFF8u};
-  int decoded = 0;
-  for (int i = 0; i < 60000; ++i) {
-    std::string f = dice.Pick(seeds);
-    const int kind = dice.Below(4);
-    if (kind == 0) {  // one header field, 16 or 32 bits
-      const size_t at = dice.Pick(fields), end = std::min(f.size(), at + (dice.Chance(50) ? 2 : 4));
-      const std::uint32_t v = dice.Pick(values);
-      for (size_t b = at; b < end; ++b) f[b] = static_cast<char>(v >> (8 * (b - at)));
-    } else if (kind == 1) {
-      // A few random bytes anywhere but the two dimensions, so a mutation never asks
-      // for a gigantic picture that is then legitimately all one colour.
-      for (int n = 1 + dice.Below(4); n > 0; --n) {
-        const size_t at = static_cast<size_t>(dice.Below(f.size()));
-        if (at < 18 || at >= 26) f[at] = static_cast<char>(dice.rng());
-      }
-    } else if (kind == 2) {  // pixel bytes of any length and content
-      f.resize(static_cast<std::uint8_t>(f[10]) | static_cast<std::uint8_t>(f[11]) << 8);
-      f += dice.Noise(dice.Below(600));
-    }
-    if (kind == 3 || dice.Chance(20)) f.resize(static_cast<size_t>(dice.Below(f.size() + 1)));
-    if (dice.Chance(10)) f += dice.Noise(dice.Below(64));
-    // The decoder gets exactly the bytes of the file: a copy in its own allocation,
-    // so that ASan sees any read past its end.
-    const std::vector<std::uint8_t> bytes(f.begin(), f.end());
-    if (!DecodeBmp(bytes.data(), bytes.size(), out)) {
-      ASSERT_TRUE(out.pixels.empty());
-      continue;
-    }
-    ++decoded;
-    ASSERT_TRUE(out.width >= 1 && out.width <= kMaxPictureSide && out.height >= 1);
-    ASSERT_EQ(out.pixels.size(), static_cast<size_t>(out.width) * out.height);
-    for (std::uint32_t p : out.pixels) ASSERT_EQ(p >> 24, 0u);
-  }
-  // The mutations must leave enough files whole for the pixel paths to run too.
-  EXPECT_GT(decoded, 15000);
 }
 
 }  // namespace
