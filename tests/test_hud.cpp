@@ -1,5 +1,6 @@
 // The HUD: counter boxes, colour gauges, bonus pop-ups, countdown and start banner, and
-// the results panel, on the headless platform with small pictures written here.
+// the results panel, on the headless platform with small pictures written here. Where
+// they draw in the busy game is pinned by the frame fingerprints (FrameIdentity).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,8 +27,6 @@ constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kGreen = 0x00FF00;
 using Sounds = std::vector<int>;
 using Size = std::pair<int, int>;
-// Left, top, right, bottom, inclusive; all -1 when there is nothing.
-using Box = std::array<int, 4>;
 using testsupport::Screen;
 
 // A picture of one colour with filled rectangles on it, saved as a 24-bit BMP.
@@ -76,29 +75,21 @@ TEST_F(HudTest, NumbersDrainOneUnitPerTickAndDrawWhenChangedOrForcedNegativeTime
   box.Reset(999);
   box.DrawScore(s.dc, 0, 0, 0);
   EXPECT_EQ(cell(3), GlyphColour(9));
-  EXPECT_EQ(cell(2), kBlack);
   s.Clear();
   box.DrawScore(s.dc, 0, 0, 0);
   EXPECT_EQ(cell(5), kBlack) << "unchanged and not forced";
-  box.DrawScore(s.dc, 0, 0, 1);
-  EXPECT_EQ(cell(5), GlyphColour(9));
   box.AddPending(7);
   box.Reset(60);
   box.Pending() += 3;  // the board's way in
   box.AddPending(-1);
   for (int i = 0; i < 5; ++i) box.Step();
-  box.DrawScore(s.dc, 0, 0, 0);
-  EXPECT_EQ(cell(4), GlyphColour(6));
-  EXPECT_EQ(cell(5), GlyphColour(2)) << "62: the reset dropped the 7";
+  EXPECT_EQ(box.GetValue(), 62) << "the reset dropped the 7";
   // A minus-30 s item with 20 s left runs on past zero, one second per tick; it is
   // drawn, and kept, as 00:00.
   box.Reset(20);
   box.AddPending(-30);
-  box.Step();
-  EXPECT_EQ(box.GetValue(), 19);
-  for (int i = 0; i < 30; ++i) box.Step();
+  for (int i = 0; i < 31; ++i) box.Step();
   ASSERT_EQ(box.GetValue(), -10);
-  s.Clear();
   box.DrawTime(s.dc, 0, 0, 1);
   EXPECT_EQ(box.GetValue(), 0);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(cell(i), GlyphColour(i == 2 ? 10 : 0)) << i;
@@ -137,17 +128,14 @@ TEST_F(HudTest, IconTriggersTakeTheThresholdOffAndAnimateRepeatsPlusOneCycles) {
 
 // Where each gauge's frame stands.
 constexpr int kFrameX[4] = {65, 275, 495, 495}, kFrameY[4] = {392, 392, 392, 352};
-constexpr std::uint32_t kFillColour[4] = {0xE63946, 0x3A86FF, 0x2EC27E, 0xFFC93C};
 constexpr std::uint32_t kMaxColour = 0xFF00FF;
 
-// Gauges with their fills and MAX mark (no wall, frames or letters), the shared blink
+// Gauges with their MAX mark (no wall, frames, letters or fills), the shared blink
 // counters at their start.
 class GaugeTest : public HudTest {
  protected:
   void SetUp() override {
     HudTest::SetUp();
-    for (int g = 0; g < 4; ++g)
-      Picture(117, 24, kFillColour[g]).Save(std::string("BMP/GaugeNakami_") + "RBGY"[g] + ".bmp");
     Picture(10, 8, kMaxColour).Save("BMP/MAX2.bmp");
     gauges.Init(0, 0);
     SetGaugeBlinkCounters(30, 30);
@@ -156,65 +144,42 @@ class GaugeTest : public HudTest {
     s.Clear();
     gauges.DrawFills(s.dc);
   }
-  void Fill(int g) {
-    for (int i = 0; i < 15; ++i) gauges.AddPoint(g);
-  }
-  // Width of gauge g's fill in its last row.
-  int FillWidth(int g) const {
-    int w = 0;
-    while (s.At(kFrameX[g] + 2 + w, kFrameY[g] + 26) == kFillColour[g]) ++w;
-    return w;
-  }
   bool MaxShown(int g) const { return s.At(kFrameX[g] + 30, kFrameY[g] + 1) == kMaxColour; }
 
   CGaugeSet gauges;
   Screen s;
 };
 
-TEST_F(GaugeTest, FillWidthsFollowTheLevelInFifteenths) {
-  const int expected[16] = {0, 7, 15, 23, 31, 39, 46, 54, 62, 70, 78, 85, 93, 101, 109, 117};
-  for (int level = 0; level <= 15; ++level) {
-    Draw();
-    for (int g = 0; g < 4; ++g) {
-      EXPECT_EQ(FillWidth(g), expected[level]) << "gauge " << g << " level " << level;
-      gauges.AddPoint(g);
+// One click that hits items of two kinds raises two gauges in one frame: each gauge it
+// fills pays its own bonus, so the frame collects two.
+TEST_F(GaugeTest, EveryGaugeFilledInOneFrameIsCollected) {
+  // Gauges already at 14, then the gauges the frame raises, and how many it collects.
+  const std::pair<std::vector<int>, std::vector<int>> frames[] = {
+      {{GAUGE_GREEN}, {GAUGE_GREEN}}, {{GAUGE_GREEN, GAUGE_BLUE}, {GAUGE_GREEN, GAUGE_BLUE}},
+      {{GAUGE_RED, GAUGE_BLUE, GAUGE_GREEN, GAUGE_YELLOW}, {0, 1, 2, 3}},
+      {{GAUGE_RED, GAUGE_YELLOW}, {GAUGE_RED}}, {{GAUGE_BLUE}, {GAUGE_RED, GAUGE_GREEN}}};
+  for (const auto& [nearlyFull, raised] : frames) {
+    gauges.Reset();
+    for (int g : nearlyFull) {
+      for (int i = 0; i < 14; ++i) gauges.AddPoint(g);
     }
+    ASSERT_EQ(gauges.CollectFull(), 0);
+    for (int g : raised) gauges.AddPoint(g);
+    int full = 0;
+    for (int g : raised) full += std::count(nearlyFull.begin(), nearlyFull.end(), g);
+    EXPECT_EQ(gauges.CollectFull(), full) << raised.size() << " raised";
+    EXPECT_EQ(gauges.CollectFull(), 0);
   }
 }
 
-TEST_F(GaugeTest, FullGaugesAreCollectedTogetherAndKeepShowingFull) {
-  for (int i = 0; i < 14; ++i) gauges.AddPoint(GAUGE_GREEN);
-  EXPECT_EQ(gauges.CollectFull(), 0);
-  gauges.AddPoint(GAUGE_GREEN);
-  for (int i = 0; i < 3; ++i) Fill(GAUGE_BLUE);
-  EXPECT_EQ(gauges.GetLevel(GAUGE_BLUE), 15);
-  EXPECT_EQ(gauges.CollectFull(), 2);
-  EXPECT_EQ(gauges.CollectFull(), 0);
-  gauges.AddPoint(GAUGE_GREEN);
-  Draw();
-  EXPECT_EQ(gauges.GetLevel(GAUGE_GREEN), 1);
-  EXPECT_EQ(FillWidth(GAUGE_GREEN), 117) << "full while MAX lasts";
-  gauges.Reset();
-  Draw();
-  EXPECT_EQ(FillWidth(GAUGE_GREEN), 0);
-}
-
-TEST_F(GaugeTest, OneGaugeAtMaxBlinksFifteenOfThirtyFramesForNineHundredFrames) {
-  Fill(GAUGE_RED);
-  ASSERT_EQ(gauges.CollectFull(), 1);
+TEST_F(GaugeTest, MaxBlinksFifteenOfThirtyFramesAndTwoGaugesShareTheCounters) {
+  for (int i = 0; i < 15; ++i) gauges.AddPoint(GAUGE_RED);
   for (int frame = 1; frame <= 900; ++frame) {
     Draw();
     ASSERT_EQ(MaxShown(GAUGE_RED), frame % 30 >= 15) << "frame " << frame;
     ASSERT_EQ(gauges.GetMaxFlag(GAUGE_RED), frame < 900 ? 1 : 0) << "frame " << frame;
   }
-  Draw();
-  EXPECT_EQ(FillWidth(GAUGE_RED), 0) << "the real level shows again";
-  EXPECT_FALSE(MaxShown(GAUGE_RED));
-}
-
-TEST_F(GaugeTest, TwoGaugesAtMaxShareTheCountersAndTheLastToWrapLeaves) {
-  Fill(GAUGE_RED);
-  Fill(GAUGE_BLUE);
+  for (int i = 0; i < 15; ++i) gauges.AddPoint(GAUGE_RED), gauges.AddPoint(GAUGE_BLUE);
   for (int frame = 1; frame <= 450; ++frame) {
     Draw();
     // Within each 15-frame cycle k red leaves the inner counter at 31 - 2k, blue at
@@ -225,38 +190,22 @@ TEST_F(GaugeTest, TwoGaugesAtMaxShareTheCountersAndTheLastToWrapLeaves) {
   }
   // Blue's draw made the final outer wrap: blue leaves, red starts a fresh run.
   EXPECT_EQ(Size(gauges.GetMaxFlag(GAUGE_RED), gauges.GetMaxFlag(GAUGE_BLUE)), Size(1, 0));
-  for (int frame = 1; frame <= 900; ++frame) gauges.DrawFills(s.dc);
-  EXPECT_EQ(gauges.GetMaxFlag(GAUGE_RED), 0);
 }
 
-void StepPopupsTimes(int n) {
-  for (int i = 0; i < n; ++i) StepPopups();
-}
-
-TEST_F(HudTest, PopupsEaseFromWideToNormalSwellLeaveAt600AndMoveDownWithoutAStep) {
+TEST_F(HudTest, PopupsLeaveAt600AndMoveDownWithoutAStep) {
+  const auto steps = [](int n) {
+    for (int i = 0; i < n; ++i) StepPopups();
+  };
   ResetPopups();
   AddPopup(POPUP_STARS);
-  const CBonusPopup& p = PopupAt(0);
-  const auto size = [&p] { return Size(p.Width(), p.Height()); };
-  EXPECT_EQ(size(), Size(288, 79));
-  EXPECT_EQ(Size(p.Left(), p.Top()), Size(176, 201));
-  StepPopupsTimes(1);
-  EXPECT_EQ(size(), Size(282, 78));
-  StepPopupsTimes(360);
-  EXPECT_EQ(size(), Size(192, 72));
-  StepPopupsTimes(238);
-  EXPECT_EQ(size(), Size(229, 86));
   // A second pop-up, added at age 300 of the first, moves into slot 0 when the first
   // leaves, after its own step came.
-  ResetPopups();
-  AddPopup(POPUP_STARS);
-  StepPopupsTimes(300);
+  steps(300);
   AddPopup(POPUP_GAUGE);
-  StepPopupsTimes(300);
+  steps(300);
   ASSERT_EQ(PopupCount(), 1);
-  EXPECT_EQ(PopupAt(0).kind, POPUP_GAUGE);
-  EXPECT_EQ(PopupAt(0).age, 299);
-  EXPECT_EQ(PopupAt(0).offset, 72);
+  EXPECT_EQ(std::vector<int>({PopupAt(0).kind, PopupAt(0).age, PopupAt(0).offset}),
+            std::vector<int>({POPUP_GAUGE, 299, 72}));
   AddPopup(POPUP_STARS);
   EXPECT_EQ(PopupAt(1).offset, 72) << "72 x the live count, over the moved one";
   for (int i = 0; i < 10; ++i) AddPopup(i < 8 ? POPUP_STARS : POPUP_GAUGE);
@@ -265,67 +214,31 @@ TEST_F(HudTest, PopupsEaseFromWideToNormalSwellLeaveAt600AndMoveDownWithoutAStep
   ResetPopups();
   AddPopup(POPUP_STARS);
   AddPopup(POPUP_GAUGE);
-  StepPopupsTimes(600);
+  steps(600);
   EXPECT_EQ(PopupCount(), 1) << "of two finishing together, the second goes a frame later";
-  StepPopupsTimes(1);
+  steps(1);
   EXPECT_EQ(PopupCount(), 0);
 }
 
 constexpr std::uint32_t kBannerColour = 0xFFC93C;
 
-// A countdown whose digits 3, 2, 1 are the cells of GlyphColour(0..2) over the banner,
-// keyed green.
-class CountdownTest : public HudTest {
- protected:
-  void SetUp() override {
-    HudTest::SetUp();
-    Picture p(192, 128, kGreen);
-    for (int i = 0; i < 3; ++i) p.Fill(64 * i, 0, 64, 64, GlyphColour(i));
-    p.Fill(0, 64, 192, 64, kBannerColour).Save("BMP/321start.bmp");
-    ASSERT_EQ(c.Load("BMP/321start.bmp"), 1);
-    c.Reset();
-  }
+TEST_F(HudTest, CountdownSnapsAtStep191AndTheBannerRingsOnceAndEndsAtFrame300) {
+  Picture p(192, 128, kGreen);
+  p.Fill(0, 64, 192, 64, kBannerColour).Save("BMP/321start.bmp");
   CCountdown c;
-  Screen s;
-};
-
-TEST_F(CountdownTest, CountdownCopiesSpiralInToTheCentre) {
-  c.Step();
-  // Angle 1.0853980, radius 618.66669, the copies a quarter turn apart; copy 2 lies at
-  // x -0.65, which truncates to 0.
-  const Size expected[4] = {{576, 755}, {-259, 496}, {0, -339}, {835, -80}};
-  for (int i = 0; i < 4; ++i) {
-    Size at;
-    c.CopyPosition(i, &at.first, &at.second);
-    EXPECT_EQ(at, expected[i]) << "copy " << i;
-  }
-  for (int step = 2; step < 191; ++step) c.Step();
+  ASSERT_EQ(c.Load("BMP/321start.bmp"), 1);
+  c.Reset();
+  for (int step = 1; step < 191; ++step) c.Step();
   EXPECT_GT(c.GetRadius(), 0.0f);
   c.Step();
-  ASSERT_EQ(c.GetRadius(), 0.0f) << "under 1 it snaps to 0, at step 191";
-  c.Draw(s.dc);
-  EXPECT_EQ(s.Bounds(GlyphColour(0)), (Box{288, 208, 351, 271}));
-  while (c.GetDigit() == 3) c.Step();
-  while (c.GetRadius() != 0.0f) c.Step();
-  s.Clear();
-  c.Draw(s.dc);
-  EXPECT_EQ(s.Bounds(GlyphColour(1)), (Box{288, 208, 351, 271})) << "digit 2's cell";
-}
-
-TEST_F(CountdownTest, StartBannerShrinksSettlesWithOneBellAndEndsAtFrame300) {
+  EXPECT_EQ(c.GetRadius(), 0.0f) << "under 1 it snaps to 0, at step 191";
   SetCountdownSoundFlags(0, 0);
+  headless::ClearRecords();
+  Screen s;
   for (int frame = 1; frame <= 310; ++frame) {
     s.Clear();
     c.DrawStartBanner(s.dc);
-    // 1090 x 363 at (-225, 59) clipped first, shrinking to 192 x 64, gone from frame 300.
-    const Box b = s.Bounds(kBannerColour);
-    if (frame > 1 && frame <= 60) {
-      ASSERT_GT(b[2] - b[0] + 1, 192) << "still shrinking at frame " << frame;
-    } else {
-      ASSERT_EQ(b, (frame == 1 ? Box{0, 59, 639, 421}
-                               : frame < 300 ? Box{224, 208, 415, 271} : Box{-1, -1, -1, -1}))
-          << "frame " << frame;
-    }
+    ASSERT_EQ(s.Bounds(kBannerColour)[0] >= 0, frame < 300) << "frame " << frame;
     ASSERT_EQ(headless::PlayedSounds(), frame <= 60 ? Sounds{} : Sounds{2}) << frame;
   }
   // A game ended before frame 300 leaves the bell's flag set: the next banner is silent.
@@ -336,84 +249,58 @@ TEST_F(CountdownTest, StartBannerShrinksSettlesWithOneBellAndEndsAtFrame300) {
   EXPECT_EQ(headless::PlayedSounds(), (Sounds{2, 2}));
 }
 
-// Steps a panel `limit` times: where it first rested and first returned 1, and the steps
-// of its sounds but the bounce (6), whose steps the end-to-end game checks.
-struct ResultRun {
-  int restFrom = 0, finishedAt = 0;
-  std::vector<int> ticks;
-};
-
-ResultRun RunPanel(CResultPanel& panel, int finalScore, int limit) {
-  ResultRun run;
-  for (int step = 1; step <= limit; ++step) {
-    headless::ClearRecords();
-    const int r = panel.Step(finalScore);
-    for (int sound : headless::PlayedSounds())
-      if (sound != 6) run.ticks.push_back(step);
-    if (run.restFrom == 0 && panel.AtRest()) run.restFrom = step;
-    if (run.finishedAt == 0 && r == 1) run.finishedAt = step;
-  }
-  return run;
-}
-
 // The box rests from its 151st step on, whatever the score; a score of 0 is counted at
 // once. A new record's banner then settles in 26 steps; a score only equal to the high
-// score is no record.
+// score is no record. Ticks: the count's sounds but the bounce (6), whose steps the
+// end-to-end game checks.
 TEST_F(HudTest, ResultCountTakesItsWorkedNumberOfSteps) {
   struct Case {
-    int score, record, steps;
-    std::size_t ticks;
+    int score, record, steps, ticks;
   } cases[] = {{1000, 0, 320, 10}, {999999, 0, 276, 9}, {60, 0, 4, 0}, {59, 0, 2, 0},
                {0, 0, 1, 0},       {0, 1, 26, 0}};
   for (const Case& c : cases) {
     CResultPanel panel;
     SetResultCounters(0, 0);
     panel.Reset(c.record);
-    const ResultRun run = RunPanel(panel, c.score, 800);
-    EXPECT_EQ(run.restFrom, 151) << c.score;
-    EXPECT_EQ(run.finishedAt - run.restFrom + 1, c.steps) << c.score;
-    EXPECT_EQ(run.ticks.size(), c.ticks) << c.score;
+    int restFrom = 0, finishedAt = 0, ticks = 0;
+    for (int step = 1; step <= 800; ++step) {
+      headless::ClearRecords();
+      const int r = panel.Step(c.score);
+      for (int sound : headless::PlayedSounds()) ticks += sound != 6;
+      if (restFrom == 0 && panel.AtRest()) restFrom = step;
+      if (finishedAt == 0 && r == 1) finishedAt = step;
+      if (step == 150) {
+        EXPECT_EQ(panel.GetBannerFlag(), 0);
+      }
+      if (step == 151 && c.record == 1) {  // the banner comes, 794 x 364
+        EXPECT_EQ(Size(panel.GetBannerScale() * 220, panel.GetBannerScale() * 101), Size(794, 364));
+      }
+    }
+    EXPECT_EQ(restFrom, 151) << c.score;
+    EXPECT_EQ(finishedAt - restFrom + 1, c.steps) << c.score;
+    EXPECT_EQ(ticks, c.ticks) << c.score;
     EXPECT_EQ(panel.GetShownScore(), c.score);
     EXPECT_EQ(panel.GetBannerFlag(), c.record);
   }
-  // The banner comes in the 151st step, 794 x 364.
-  CResultPanel panel;
-  panel.Reset(1);
-  RunPanel(panel, 0, 150);
-  EXPECT_EQ(panel.GetBannerFlag(), 0);
-  panel.Step(0);
-  EXPECT_EQ(panel.GetBannerFlag(), 1);
-  EXPECT_EQ(Size(panel.GetBannerScale() * 220, panel.GetBannerScale() * 101), Size(794, 364));
 }
 
 TEST_F(HudTest, ResultNumberIsCentredWithItsUnitCell) {
   Picture(400, 160, kGreen).Save("BMP/result_box.bmp");
   Picture(220, 101, kGreen).Save("BMP/HIGHSCORE_UPDATE.bmp");
-  Picture num(320, 128, kGreen);
-  for (int d = 0; d < 10; ++d) num.Fill(32 * d, 0, 32, 64, GlyphColour(d));
-  num.Save("BMP/result_num.bmp");
+  Picture(320, 128, kGreen).Save("BMP/result_num.bmp");
   CResultPanel panel;
   ASSERT_EQ(panel.Load(), 1);
   Screen s;
-  const auto draw = [&](int value, int width = 32) {
-    return panel.DrawResultNumber(s.dc, 325, 256, width, value);
-  };
-  EXPECT_EQ(draw(0), 309);
-  EXPECT_EQ(s.Bounds(GlyphColour(0)), (Box{277, 224, 308, 287}));
-  s.Clear();
-  EXPECT_EQ(draw(1234), 357);
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(s.Bounds(GlyphColour(i + 1)), (Box{229 + 32 * i, 224, 260 + 32 * i, 287}));
-  EXPECT_EQ(Size(draw(9), draw(10)), Size(309, 325));
-  EXPECT_EQ(draw(2147483647), 453);
-  // The half width is taken in floating point: 325 - 48.5 truncates to 276.
-  EXPECT_EQ(draw(5, 33), 276 + 33);
-  // Digits are counted in single precision: exact up to 2^24 - 1; 99999999 rounds to
-  // 1e8 as a float and is drawn in nine cells, the first a 0.
-  EXPECT_EQ(Size(draw(9999999), draw(16777215)), Size(405, 421));
-  s.Clear();
-  EXPECT_EQ(draw(99999999), 437);
-  EXPECT_EQ(s.Bounds(GlyphColour(0)), (Box{149, 224, 180, 287}));
+  // The right edge each value is drawn to, centred on 325 with a unit cell of 32. The
+  // half width is taken in floating point (325 - 48.5 truncates to 276); digits are
+  // counted in single precision, exact up to 2^24 - 1: 99999999 rounds to 1e8 and is
+  // drawn in nine cells.
+  const std::array<int, 3> cases[] = {{0, 32, 309},         {1234, 32, 357},     {9, 32, 309},
+                                      {10, 32, 325},        {2147483647, 32, 453}, {5, 33, 309},
+                                      {9999999, 32, 405},   {16777215, 32, 421}, {99999999, 32, 437}};
+  for (const auto& [value, width, right] : cases) {
+    EXPECT_EQ(panel.DrawResultNumber(s.dc, 325, 256, width, value), right) << value;
+  }
 }
 
 }  // namespace

@@ -11,21 +11,48 @@
 #include <vector>
 
 #include "platform/raster/bmp.h"
-#include "support/bmp_file.h"
 #include "support/test_support.h"
 
 namespace {
 
 using gdi::DecodedBmp;
-using testsupport::BmpFile;
-using testsupport::BuildBmp;
 using Pixels = std::vector<std::uint32_t>;
+
+// BMP files put together field by field.
+void PutLe(std::string& s, std::uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+struct BmpFile {
+  std::uint32_t headerSize = 40;  // 12 is the core header
+  std::int32_t width = 1, height = 1;
+  std::uint32_t planes = 1, bpp = 24, compression = 0, clrUsed = 0;
+  std::vector<std::uint32_t> masks;    // written after the first 40 bytes of the header
+  std::vector<std::uint32_t> palette;  // 0x00RRGGBB
+  std::string pixels;
+};
+
+std::string BuildBmp(const BmpFile& s) {
+  std::string h;
+  PutLe(h, s.headerSize, 4);
+  for (std::int32_t side : {s.width, s.height}) PutLe(h, side, s.headerSize == 12 ? 2 : 4);
+  PutLe(h, s.planes | s.bpp << 16, 4);
+  if (s.headerSize != 12) {
+    for (std::uint32_t v : {s.compression, std::uint32_t(s.pixels.size()), 2835u, 2835u, s.clrUsed, 0u})
+      PutLe(h, v, 4);
+    for (std::uint32_t m : s.masks) PutLe(h, m, 4);
+    if (s.headerSize > h.size()) h.resize(s.headerSize, '\0');
+  }
+  for (std::uint32_t c : s.palette) PutLe(h, c, s.headerSize == 12 ? 3 : 4);
+  std::string f = "BM";
+  for (size_t v : {14 + h.size() + s.pixels.size(), size_t{0}, 14 + h.size()}) PutLe(f, std::uint32_t(v), 4);
+  return f + h + s.pixels;
+}
 
 // The fields of a file, little-endian as are the machines this runs on.
 std::uint32_t Get32(const std::string& s, size_t at) {
   std::uint32_t v;
-  std::memcpy(&v, &s[at], 4);
-  return v;
+  return *static_cast<std::uint32_t*>(std::memcpy(&v, &s[at], 4));
 }
 void Set32(std::string& s, size_t at, std::uint32_t v) { std::memcpy(&s[at], &v, 4); }
 std::string Bytes(const std::vector<int>& v) { return std::string(v.begin(), v.end()); }
@@ -46,8 +73,7 @@ Pixels MustDecode(const std::string& bytes) {
 bool Refused(const std::string& bytes, size_t size = std::string::npos) {
   DecodedBmp out;
   out.width = 99;
-  return !Decode(bytes, out, size) && out.width == 0 && out.height == 0 &&
-         out.pixels.empty();
+  return !Decode(bytes, out, size) && out.width == 0 && out.height == 0 && out.pixels.empty();
 }
 
 // 13 x 7 pictures: odd, so rows are padded.
@@ -138,8 +164,8 @@ TEST(BmpDecoder, BitFieldsAndTopDownRows) {
   // 10-bit channels keep their top 8 bits, a 2-bit channel repeats its bits; 16 bits
   // without fields are 5-5-5.
   BmpFile wide{40, 2, 1, 1, 32, 3, 0, {0x3FF00000, 0x000FFC00, 0x00000003}, {}, ""};
-  testsupport::PutLe(wide.pixels, 0x3FFu << 20 | 0x200u << 10 | 2u, 4);
-  testsupport::PutLe(wide.pixels, 0x004u << 20 | 0x0FFu << 10 | 1u, 4);
+  PutLe(wide.pixels, 0x3FFu << 20 | 0x200u << 10 | 2u, 4);
+  PutLe(wide.pixels, 0x004u << 20 | 0x0FFu << 10 | 1u, 4);
   EXPECT_EQ(MustDecode(BuildBmp(wide)), (Pixels{0xFF80AA, 0x013F55}));
   const BmpFile plain{40, 2, 1, 1, 16, 0, 0, {}, {}, Bytes({0x1F, 0x7C, 0xE0, 0x03})};
   EXPECT_EQ(MustDecode(BuildBmp(plain)), (Pixels{0xFF00FF, 0x00FF00}));

@@ -21,10 +21,8 @@ constexpr long long kMaxPicturePixels = 16LL * 1024 * 1024;
 constexpr long long kMaxPictureFileBytes = 4 * kMaxPicturePixels + (1LL << 20);
 
 struct DecodedBmp {
-  int width = 0;
-  int height = 0;
-  // 0x00RRGGBB, rows top to bottom, width * height entries.
-  std::vector<std::uint32_t> pixels;
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, rows top to bottom
 };
 
 // Decodes a whole BMP file image. On failure returns false and leaves out empty.

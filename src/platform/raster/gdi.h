@@ -1,41 +1,30 @@
 // Folder platform/raster/: the raster layer and the BMP decoder, in plain C++ with the
 // standard library only: bytes in, pixels out. May include nothing else of the program.
 //
-// The raster layer: the GDI calls the game makes, in plain C++ with no backend in it,
-// so that the headless tests see exactly the pixels the window shows.
-//
-// Colour bitmaps are 32-bit, 0x00RRGGBB in memory; colour references (COLORREF,
-// 0x00BBGGRR as on Windows) are converted where they enter. Monochrome bitmaps hold one
-// bit a pixel. Handles are small integers looked up in a table, so a stale or made-up
-// handle is refused instead of dereferenced. No call reads or writes outside a bitmap,
-// whatever its arguments: every copy is clipped to both bitmaps, and destination pixels
-// whose source would lie outside the source bitmap are left unchanged.
+// The raster layer: the GDI calls the game makes, with no backend in it, so that the
+// headless tests see exactly the pixels the window shows. Colour bitmaps are 32-bit,
+// 0x00RRGGBB in memory; colour references (COLORREF, 0x00BBGGRR as on Windows) are
+// converted where they enter. Handles are looked up in a table, so a stale or made-up
+// one is refused. No call reads or writes outside a bitmap: every copy is clipped to
+// both bitmaps, and destination pixels whose source lies outside the source bitmap
+// are left as they are. Each call does all its work before it returns and keeps
+// nothing for the next: every bitmap owns its pixels, and no draw allocates.
 //
 // How one frame flows, and who owns which buffer:
 //  1. The wall. The game owns the wall bitmap (a CWallBMP), loaded once from its BMP
-//     bytes. Every pass the game tiles it over the whole back buffer (one BitBlt).
+//     bytes. Every pass the game tiles it over the whole back buffer.
 //  2. The back buffer. The game (game/, backDC) owns it: 640 x 480. Over the wall it
 //     draws the board's canvas (a bitmap the board owns), the items, boxes, digits and
-//     gauges, the hammer and the popups: plain copies, masked sprites (a SRCAND of the
-//     mask followed by a SRCPAINT of the picture, drawn here in one pass), stretches
-//     and alpha blends.
+//     gauges, the hammer and the pop-ups: plain copies, masked sprites (a SRCAND of the
+//     mask, then a SRCPAINT of the picture), stretches and alpha blends.
 //  3. The window surface. services/window.cpp owns it: the 640 x 480 bitmap behind the
 //     window's GetDC. At the end of a pass the game copies the back buffer onto it
 //     whole, and ReleaseDC hands its pixels (ColourBits) to platform::Present.
-//  4. The present. The backend reads those pixels, at the latest until the next pass
-//     draws (a paused window shows them again): headless fingerprints them or keeps a copy for pictures; the SDL
-//     window either uploads them into a texture or compares them with its own copy of
-//     the last frame it sent and upscales only what changed into the window's shared
-//     memory (sdl/present.cpp); the browser page converts them for its canvas.
-//
-// Every bitmap's pixels are its own as far as any caller can tell, and every draw
-// writes them at once. Underneath, one rule saves the whole-frame copy of step 3 (and
-// of the full-screen title picture): a copy of a whole bitmap onto another of the same
-// size and format shares the buffer instead (copy on write, see Surface in gdi.cpp).
-// So the window surface holds the back buffer's buffer until the next pass tiles the
-// wall, which then goes into a buffer of the back buffer's own. Nothing else is deferred,
-// except the SRCAND of a masked draw, which waits for its SRCPAINT within one call
-// sequence and is drawn by any other call first.
+//  4. The present. The backend reads those pixels during the call, and may read them
+//     again until the next pass draws (a paused window shows them again): headless
+//     fingerprints them or keeps a copy for pictures; the SDL window compares them with
+//     its own copy of the last frame it sent and upscales only what changed into the
+//     window (sdl/present.cpp); the browser page converts them for its canvas.
 #pragma once
 
 #include <cstddef>
@@ -60,28 +49,18 @@ constexpr DWORD SRCAND = 0x008800C6;     // D = D AND S
 constexpr DWORD SRCPAINT = 0x00EE0086;   // D = D OR S
 constexpr DWORD SRCERASE_NOT = 0x00220326;  // D = D AND NOT S
 
-constexpr int PS_SOLID = 0;
-constexpr int NULL_BRUSH = 5;
-constexpr int BLACK_PEN = 7;
+constexpr int PS_SOLID = 0, NULL_BRUSH = 5, BLACK_PEN = 7;
 
 struct BITMAP {
-  std::int32_t bmType;
-  std::int32_t bmWidth;
-  std::int32_t bmHeight;
-  std::int32_t bmWidthBytes;
-  std::uint16_t bmPlanes;
-  std::uint16_t bmBitsPixel;
+  std::int32_t bmType, bmWidth, bmHeight, bmWidthBytes;
+  std::uint16_t bmPlanes, bmBitsPixel;
   void* bmBits;
 };
 
 struct BLENDFUNCTION {
-  std::uint8_t BlendOp;
-  std::uint8_t BlendFlags;
-  std::uint8_t SourceConstantAlpha;
-  std::uint8_t AlphaFormat;
+  std::uint8_t BlendOp, BlendFlags, SourceConstantAlpha, AlphaFormat;
 };
 
-// --- device contexts ---
 // A new memory context holding a 1 x 1 monochrome bitmap; ref is ignored, as for NULL.
 HDC CreateCompatibleDC(HDC ref);
 // Frees the context; the objects selected into it stay alive (and any the game already
@@ -90,13 +69,12 @@ bool DeleteDC(HDC dc);
 // Selects a bitmap, pen or brush; returns the object of that kind selected before, or 0
 // when dc or obj is bad (or a bitmap already selected into another context).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
-// Background colour: the colour that becomes 1 when copying colour to monochrome, and
-// what 1 becomes when copying monochrome to colour. White by default. Returns the old one.
+// Background colour (white by default): the colour that becomes 1 when copying colour to
+// monochrome, and what 1 becomes from monochrome to colour; text colour (black): what 0
+// becomes. Each returns the old one.
 COLORREF SetBkColor(HDC dc, COLORREF colour);
-// Text colour: what 0 becomes when copying monochrome to colour. Black by default.
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 
-// --- bitmaps, pens, brushes ---
 // A colour bitmap unless ref holds a monochrome bitmap; its pixels start black. 0 for
 // sizes below 1 or above 16384, or too large to allocate.
 HBITMAP CreateCompatibleBitmap(HDC ref, int width, int height);
@@ -115,10 +93,10 @@ bool DeleteObject(HGDIOBJ obj);
 // 0 for anything that is not a bitmap.
 int GetObject(HGDIOBJ obj, int size, void* out);
 
-// --- drawing ---
 bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 // Default stretch mode: enlarging repeats source pixels, shrinking ANDs together the
 // source pixels that land on one destination pixel. Non-positive sizes draw nothing.
+// Source and destination must be two bitmaps (false otherwise).
 bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
                 int sh, DWORD rop);
 // Constant-alpha source-over: per channel (S * a + D * (255 - a) + 127) / 255.
@@ -129,7 +107,6 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 // hollow brush leaves the inside untouched (the only brush there is).
 bool Rectangle(HDC dc, int left, int top, int right, int bottom);
 
-// --- reading the pixels, for presenting and for tests ---
 // The bitmap selected into dc, or 0.
 HBITMAP CurrentBitmap(HDC dc);
 // Colour bitmap pixels (0x00RRGGBB, rows top to bottom), or null for a bad or
