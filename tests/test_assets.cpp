@@ -110,7 +110,7 @@ std::uint32_t Le(const std::string& b, size_t at, int bytes) {
 }
 
 // Each a 24-bit bottom-up BMP of its size whose corners show the key (the title's field
-// runs off its lower left) and whose art does not. Windows that must stay key so that
+// runs off its foot) and whose art does not. Windows that must stay key so that
 // what lies behind shows (ink 0), and art that must cover at least `ink` percent of its
 // area; a row applies to every picture whose name starts with its own.
 TEST(AssetPictures, EveryFileIsA24BitBmpOfItsSizeWithKeyAroundTheArtAndNeverInsideIt) {
@@ -139,8 +139,8 @@ TEST(AssetPictures, EveryFileIsA24BitBmpOfItsSizeWithKeyAroundTheArtAndNeverInsi
       EXPECT_NE(img.At(g.artX, g.artY), g.key);
       EXPECT_EQ(img.At(0, 0), g.key);
       EXPECT_EQ(img.At(g.width - 1, 0), g.key);
-      EXPECT_EQ(img.At(g.width - 1, g.height - 1), g.key);
-      EXPECT_TRUE(name == "TITLE" || img.At(0, g.height - 1) == g.key);
+      EXPECT_TRUE(name == "TITLE" || (img.At(0, g.height - 1) == g.key &&
+                                      img.At(g.width - 1, g.height - 1) == g.key));
       for (const auto& a : areas) {
         if (name.rfind(a.prefix, 0) != 0) continue;
         const int ink = Ink(img, g.key, a.x, a.y, a.x + a.w, a.y + a.h);
