@@ -18,7 +18,7 @@ entry=$(ls "$prefix"/share/applications/*.desktop)
 id=$(basename "$entry" .desktop)
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 [ -f "$metainfo" ] || fail "no AppStream data named after the desktop id $id"
-grep -qx "Exec=$prefix/bin/tonkalo" "$entry" || fail "Exec is not the program's full path: $(grep Exec "$entry")"
+grep -qx "Exec=$prefix/bin/tonkalo %f" "$entry" || fail "Exec is not the program's full path: $(grep Exec "$entry")"
 desktop-file-validate "$entry" || fail "desktop-file-validate"
 appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream" 2>&1 ||
   fail "appstreamcli: $(cat "$work/appstream")"
