@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package tonkalo from a copy of the sources in OUT (the build tools
-# write their results beside the source folder, so the copy keeps them inside OUT), then
-# checks it with lintian. Usage: scripts/package.sh OUT
+# Builds the Debian packages tonkalo and tonkalo-data from a copy of the sources in OUT
+# (the build tools write their results beside the source folder, so the copy keeps them
+# inside OUT), then checks them with lintian. Usage: scripts/package.sh OUT
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$1
@@ -24,7 +24,7 @@ else
 fi
 
 (cd "$source" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -b -us -uc)
-deb=$out/tonkalo_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb
-echo "package: lintian $deb"
-lintian --fail-on error "$deb"
-echo "package: built $deb"
+changes=$out/tonkalo_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).changes
+echo "package: lintian $changes"
+lintian --fail-on error "$changes"
+echo "package: built" "$out"/tonkalo_"$version"_*.deb "$out"/tonkalo-data_"$version"_all.deb

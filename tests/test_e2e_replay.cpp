@@ -81,7 +81,9 @@ TEST(Replay, ADamagedReplayIsOneLineAndStatusTwo) {
       {"tonkalo-replay 2 tick-ms 15.625 highscore 0\n0 tick 0\n1 close\n", "bad.replay:1: not"},
       {"tonkalo-replay 1 tick-ms 0 highscore 0\n0 tick 0\n1 close\n", "bad.replay:1: not"},
       {"tonkalo-replay 1 tick-ms 15.625 highscore 9e9\n0 tick 0\n1 close\n", "bad.replay:1: not"},
-      {head + "0 tick 0\n5 mo", "bad.replay:3: unknown command 'mo'"},
+      {head + "0 tick 0\n5 mo",
+       "bad.replay:3: unknown command 'mo' (move, down, up, close, button, click, double-click, "
+       "size, music-end or tick)"},
       {head + "0 tick 0\n5 button 2\n9 close\n", "bad.replay:3: 'button' wants 1"},
       {head + "0 tick 4294967296\n9 close\n", "bad.replay:2: 'tick' wants"},
       {head + "0 tick 0\n5 click 1\n9 close\n", "bad.replay:3: 'click' wants two"},

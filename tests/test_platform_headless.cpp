@@ -55,8 +55,8 @@ TEST(Options, BadOptionsAreOneLineNamingTheProblem) {
       {{"--volume", "101"}, "--volume"},
       {{"--volume", "-1"}, "--volume"},   {{"--frames"}, "--frames"},
       {{"--no-sound=1"}, "--no-sound"},   {{"-x"}, "-x"},
-      {{"--", "--frames", "1"}, "unexpected argument '--frames'"},
-      {{"--frames", "1", "--", "--"}, "unexpected argument '--'"},
+      {{"--", "--frames", "1"}, "cannot read replay '--frames'"},
+      {{"--frames", "1", "--", "--"}, "cannot read replay '--'"},
       // Numbers are plain decimal, however plain another spelling looks.
       {{"--tick", "0x10"}, "--tick wants a number of ms from 0.1 to 1000, not '0x10'"},
       {{"--tick", "1e1"}, "--tick wants"},       {{"--frames", "0x10"}, "--frames wants"},

@@ -135,14 +135,16 @@ void TokenInHole(cairo_t* cr, TokenKind kind, double hx, double hy, double rx, d
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
 }
 
-// The grassy field in the lower left of the title, with three holes and a mallet
-// whacking the middle one.
+// The grassy field across the foot of the title: a hill on the left with three holes
+// and a mallet whacking the middle one, dipping behind the high-score plate and rising
+// again to the right edge.
 void TitleField(cairo_t* cr) {
   cairo_new_path(cr);
   cairo_move_to(cr, -10, 490);
   cairo_line_to(cr, -10, 352);
   cairo_curve_to(cr, 90, 318, 250, 312, 398, 352);
-  cairo_line_to(cr, 398, 490);
+  cairo_curve_to(cr, 470, 372, 560, 372, 650, 338);
+  cairo_line_to(cr, 650, 490);
   cairo_close_path(cr);
   SetVerticalGradient(cr, 315, 480, Lighter(pal::kGrassLight, 0.12), pal::kGrassDark);
   FillAndOutline(cr, pal::kOutline, 3.5);
@@ -151,13 +153,17 @@ void TitleField(cairo_t* cr) {
   cairo_new_path(cr);
   cairo_move_to(cr, 2, 352);
   cairo_curve_to(cr, 90, 324, 250, 318, 392, 356);
+  cairo_curve_to(cr, 466, 376, 560, 378, 640, 346);
   SetColour(cr, Lighter(pal::kGrassLight, 0.35));
   cairo_set_line_width(cr, 3);
   cairo_stroke(cr);
   Random rnd(11);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  for (int i = 0; i < 60; ++i) {
-    double x = rnd.Range(8, 385), y = rnd.Range(365, 475);
+  for (int i = 0; i < 72; ++i) {
+    // The last dozen go right of the plate.
+    const bool right = i >= 60;
+    double x = right ? rnd.Range(582, 632) : rnd.Range(8, 385);
+    double y = rnd.Range(right ? 380 : 365, 475);
     SetColour(cr,
               rnd.Uniform() < 0.5 ? Lighter(pal::kGrassLight, 0.3) : Darker(pal::kGrassDark, 0.1));
     cairo_set_line_width(cr, 1.6);
@@ -170,8 +176,8 @@ void TitleField(cairo_t* cr) {
     cairo_stroke(cr);
   }
   // Little flowers.
-  const double flowers[6][2] = {{30, 372},  {142, 352}, {268, 364},
-                                {372, 378}, {24, 460},  {360, 468}};
+  const double flowers[8][2] = {{30, 372},  {142, 352}, {268, 364}, {372, 378},
+                                {24, 460},  {360, 468}, {606, 392}, {620, 458}};
   for (const auto& f : flowers) {
     for (int k = 0; k < 5; ++k) {
       double a = k * 2 * M_PI / 5;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/cli/options.h"
+#include "platform/cli/usage_notes.h"
 #include "platform/files/replay.h"
 
 namespace platform {
@@ -253,25 +254,6 @@ std::vector<std::string> Wrapped(const std::string& text, size_t width) {
   return lines;
 }
 
-// Text for a roff page: a minus where a word or option starts, and a leading dot or
-// quote kept from being read as a request.
-std::string Roff(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const bool wordStart = i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1]));
-    if (c == '-' && wordStart) {
-      out += "\\-";
-    } else if (c == '\\') {
-      out += "\\e";
-    } else {
-      if (i == 0 && (c == '.' || c == '\'')) out += "\\&";
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Set by the command line, so that start-up decisions made before Init are told too.
 bool verboseOn = false;
 
@@ -279,14 +261,15 @@ bool verboseOn = false;
 
 std::string UsageText() {
   std::string text =
-      "Usage: tonkalo [options]\n"
+      "Usage: tonkalo [options] [REPLAY]\n"
       "\n"
-      "Tonkalo, the whack-a-token game. With no options it opens its window and plays.\n"
+      "Tonkalo, the whack-a-token game. With no options it opens its window and plays;\n"
+      "given a REPLAY file (saved with --record) it plays that back, as --replay does.\n"
       "\n"
       "How to play: click the title to start. After a count of three, tokens rise from\n"
       "the holes for 60 seconds: hit them with the mallet before they sink. Coins score,\n"
-      "the purple clock takes 30 seconds away and the orange one gives 30 more, ten stars\n"
-      "give 20 seconds, and ten misses end the game at once.\n";
+      "the purple clock takes 30 seconds away and the orange one gives 30 more, ten gold\n"
+      "star coins give 20 seconds, and ten misses end the game at once.\n";
   for (const Group group : {Group::Playing, Group::Testing}) {
     text += group == Group::Playing ? "\nPlaying:\n" : "\nTesting:\n";
     for (const OptionRow& row : kOptions) {
@@ -304,19 +287,10 @@ std::string UsageText() {
   text +=
       "\n"
       "An option's value may follow it or an equals sign (--scale 2, --scale=2); \"--\"\n"
-      "ends the options.\n"
-      "\n"
-      "Keys in the window:\n"
-      "  P, Space           pause; P, Space or a click goes on\n"
-      "  M                  music on or off\n"
-      "  S                  sound effects on or off\n"
-      "  -, = or +          volume down or up\n"
-      "  F11, Alt+Enter     fullscreen on or off\n"
-      "  Escape, Ctrl+Q     quit\n"
-      "\n"
-      "Where the high score is kept: ~/.local/share/tonkalo/highscore.dat, or\n"
-      "$XDG_DATA_HOME/tonkalo/highscore.dat when XDG_DATA_HOME is set. A game played\n"
-      "from its build folder or with --data-dir keeps it beside its data instead.\n";
+      "ends the options.\n";
+  for (const NoteTopic topic : {NoteTopic::Keys, NoteTopic::Files, NoteTopic::ExitStatus}) {
+    text += "\n" + HelpNotes(topic);
+  }
   return text;
 }
 
@@ -367,6 +341,11 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
     if (optionsEnded || !row) {
       const bool looksLikeOption = !optionsEnded && arg.rfind("-", 0) == 0;
+      // One file alone is a replay, as a file manager's "open with" passes it.
+      if (!looksLikeOption && options.replay.empty()) {
+        if (!SetReplay(options, Value{arg}, error)) return false;
+        continue;
+      }
       error = (looksLikeOption ? "unknown option '" : "unexpected argument '") + arg +
               "' (see --help)";
       return false;

@@ -157,7 +157,8 @@ class ScriptParser {
       return true;
     } else {
       error_ = where + (problem.empty() ? "unknown command '" + Shown(verb) +
-                                              "' (move, down, up or close)"
+                                              "' (move, down, up, close, button, click, "
+                                              "double-click, size, music-end or tick)"
                                         : problem);
       return false;
     }

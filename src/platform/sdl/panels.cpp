@@ -29,7 +29,7 @@ void DrawPausedPicture(Canvas& canvas, Typeface& bold) {
   bold.SetSize(40);
   Centred(canvas, bold, middle, top + 58, "PAUSED", kLetter, 2);
   bold.SetSize(15);
-  Centred(canvas, bold, middle, top + 88, "click or press P to play on", kGold, 1);
+  Centred(canvas, bold, middle, top + 88, "click, P or Space to play on", kGold, 1);
   canvas.Fill(left + 24, top + 100, w - 48, 2, kPanelRim);
   bold.SetSize(12);
   Centred(canvas, bold, middle, top + 122, "M music    S sound    - + volume", kLetter, 1);

@@ -18,7 +18,7 @@ struct Lettering {
 
 // The frame at half brightness under a panel that says the game is paused.
 void DrawPausedPicture(Canvas& canvas, Typeface& bold);
-// A small label ("MUSIC OFF", "SOUND 60 %") at the top of the frame.
+// A small label ("MUSIC OFF", "VOLUME 60 %") at the top of the frame.
 void DrawKeyLabel(Canvas& canvas, Typeface& bold, const std::string& text);
 
 struct Button {

@@ -367,7 +367,7 @@ void SdlBackend::ChangeVolume(int direction) {
   audio_->SetVolume(next);
   settings_.volume = audio_->Volume();
   settingsChanged_ = true;
-  ShowLabel("SOUND " + std::to_string(settings_.volume) + " %");
+  ShowLabel("VOLUME " + std::to_string(settings_.volume) + " %");
 }
 
 void SdlBackend::ShowLabel(const std::string& text) {
