@@ -24,9 +24,9 @@
 //     whole, and ReleaseDC hands its pixels (ColourBits) to platform::Present.
 //  4. The present. The backend reads those pixels, at the latest until the next pass
 //     draws (a paused window shows them again): headless fingerprints them or keeps a copy for pictures; the SDL
-//     window either uploads them into a texture or compares them with its own copy of
-//     the last frame it sent and upscales only what changed into the window's shared
-//     memory (sdl/present.cpp); the browser page converts them for its canvas.
+//     window compares them with its own copy of the last frame it sent and scales only
+//     what changed into the window's shared memory (sdl/present.cpp); the browser page
+//     converts them for its canvas.
 //
 // Every bitmap's pixels are its own as far as any caller can tell, and every draw
 // writes them at once. Underneath, one rule saves the whole-frame copy of step 3 (and
