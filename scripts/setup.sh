@@ -13,7 +13,7 @@ play_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-mixer-dev
   libcairo2-dev libmp3lame-dev libpng-dev fonts-dejavu-core
-  libfreetype-dev libfontconfig-dev libx11-dev fonts-vlgothic
+  libfreetype-dev libfontconfig-dev fonts-vlgothic
 )
 test_packages=(
   libgtest-dev libgmock-dev

@@ -23,7 +23,7 @@
 //  4. The present. The backend reads those pixels during the call, and may read them
 //     again until the next pass draws (a paused window shows them again): headless
 //     fingerprints them or keeps a copy for pictures; the SDL window compares them with
-//     its own copy of the last frame it sent and upscales only what changed into the
+//     its own copy of the last frame it sent and scales only what changed into the
 //     window (sdl/present.cpp); the browser page converts them for its canvas.
 #pragma once
 

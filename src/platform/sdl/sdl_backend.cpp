@@ -1,7 +1,7 @@
 // The real window and mouse on SDL2, and what the platform does around the game there:
 // pause, the keys of its own (quit, fullscreen, music, effects, volume) with a label
-// that answers each, message boxes drawn in the window, a resizable window with sharp
-// whole-number scaling. None of it reaches the game as anything but the window messages
+// that answers each, message boxes drawn in the window, a resizable window that the
+// picture fills as the page's canvas fills its box. None of it reaches the game as anything but the window messages
 // it always had; a pause simply stops the passes and the clock together.
 #include <SDL.h>
 
@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "platform/core/backend.h"
+#include "platform/core/press_latch.h"
 #include "platform/files/settings.h"
 #include "platform/sdl/panels.h"
 #include "platform/sdl/present.h"
 #include "platform/sdl/sdl_audio.h"
-#include "platform/sdl/x11_pointer.h"
 
 namespace platform {
 
@@ -28,6 +28,8 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 // Written by the asset generator into the data folder, which is the working directory.
 constexpr const char* kIconFile = "icons/tonkalo.bmp";
+// Where the cursor reads while the pointer is away from the window, as on the page.
+constexpr int kOutside = -10000;
 // How long a key's label stays over the frame.
 constexpr Uint32 kLabelMs = 1500;
 constexpr int kVolumeStep = 10;
@@ -62,44 +64,50 @@ class SdlBackend : public Backend {
   void ShowPausedPicture();
   // Presents `pixels` with the key label over them while one is due.
   void Show(const std::uint32_t* pixels, int width, int height);
+  // The last frame (black before the first) copied into still_, for a panel over it.
+  Canvas StillPicture();
   void ShowLabel(const std::string& text);
   bool LabelDue() const;
   void LoadSettings();
   void KeepSettings();
   void ChangeVolume(int direction);
+  Lettering& Letters();
 
   Options options_;
   bool realMouse_;
   // Start of the game's clock; moved on by each pause, so the game sees no time pass.
   std::chrono::steady_clock::time_point start_;
   SDL_Window* window_ = nullptr;
-  std::unique_ptr<Presenter> presenter_;
+  Presenter presenter_;
   std::unique_ptr<SdlAudio> audio_;
   bool fullscreen_ = false;
   bool cursorVisible_ = true;
   // The last frame presented. It is the game's back buffer, which nothing draws into
   // between one pass's present and the next pass's frame, when a pause can begin.
   const std::uint32_t* lastPixels_ = nullptr;
-  int lastWidth_ = 0;
-  int lastHeight_ = 0;
+  int lastWidth_ = kWidth;
+  int lastHeight_ = kHeight;
   bool paused_ = false;
   bool resumeOnRelease_ = false;
-  std::vector<std::uint32_t> pausedPicture_;
-  // A left press seen since the button was last sampled (or since the pass began).
-  bool pressLatched_ = false;
-  // Where the latched press was, in frame pixels, and for how many more passes the
-  // cursor reads there: a press released before the pass sampled it (a quick flick)
-  // strikes where it began, in the pass that samples it and the next, in which the
-  // game strikes.
-  int pressX_ = 0;
-  int pressY_ = 0;
-  int flickPasses_ = 0;
-  // Off X (where the server is asked, x11_pointer.h): the window moved or changed size
-  // since SDL last reported the pointer over it, so its report holds the pointer's place
-  // in the window as it was.
+  // The last frame with the pause panel or a message box over it; kept for the next.
+  std::vector<std::uint32_t> still_;
+  bool stillShown_ = false;  // the pause shows still_
+  PressLatch latch_;
+  // The pointer in window coordinates as SDL's events last placed it. After the window
+  // moved, changed size or went fullscreen they hold its place in the window as it
+  // was, until the mouse moves: meanwhile the server is asked, at most once a pass.
+  int mouseX_ = kOutside;
+  int mouseY_ = kOutside;
+  bool mouseOutside_ = true;
   bool pointerStale_ = false;
+  bool pointerAsked_ = false;  // this pass
+  // The pointer came in from outside: a press made out there and held while it came
+  // in is down, which only the server knows; asked until that button is let go.
+  bool askButton_ = false;
+  bool heldFromOutside_ = false;
   // The window was closed while a message box was up: later boxes do not wait.
   bool closing_ = false;
+  // Opened at the first label, pause or box: fontconfig's cache is megabytes.
   std::unique_ptr<Lettering> lettering_;
   std::string label_;
   Uint32 labelUntil_ = 0;
@@ -120,7 +128,6 @@ bool LeftButtonHeld() {
 SdlBackend::~SdlBackend() {
   KeepSettings();
   audio_.reset();
-  presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
   SDL_Quit();
 }
@@ -165,10 +172,7 @@ bool SdlBackend::Open(std::string& error) {
   fullscreen_ = options_.fullscreen;
   Verbose("video: %s, window %d x %d%s", SDL_GetCurrentVideoDriver(), kWidth * scale,
           kHeight * scale, fullscreen_ ? ", fullscreen" : "");
-  presenter_ = MakePresenter(window_, error);
-  if (!presenter_) return false;
-
-  lettering_ = std::make_unique<Lettering>();
+  if (!presenter_.Open(window_, error)) return false;
   LoadSettings();
   audio_ = std::make_unique<SdlAudio>();
   audio_->Open(options_);
@@ -224,14 +228,8 @@ std::uint32_t SdlBackend::Tick() {
 // Wakes at the first multiple of the tick, counted from start-up, that lies at least
 // `ms` ahead: the port's stand-in for a Sleep that rounds up to the system tick.
 void SdlBackend::SleepToBoundary(std::uint32_t ms) {
-  // A press the pass did not sample (the cursor was outside) is not kept for later,
-  // nor is the place of a flick that was not struck.
-  if (pressLatched_) {
-    flickPasses_ = 0;
-  } else if (flickPasses_ > 0) {
-    --flickPasses_;
-  }
-  pressLatched_ = false;
+  latch_.PassEnded();
+  pointerAsked_ = false;
   using namespace std::chrono;
   const double tickNs = options_.tickMs * 1e6;
   const double elapsedNs =
@@ -260,12 +258,18 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
         case SDL_WINDOWEVENT_MOVED:
           pointerStale_ = true;
           break;
+        case SDL_WINDOWEVENT_ENTER:
+          askButton_ = true;
+          break;
+        case SDL_WINDOWEVENT_LEAVE:
+          mouseOutside_ = true;
+          break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           pointerStale_ = true;
           queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
           [[fallthrough]];
         case SDL_WINDOWEVENT_EXPOSED:
-          presenter_->Invalidate();
+          presenter_.Invalidate();
           if (paused_) ShowPausedPicture();
           break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -284,18 +288,24 @@ PauseRequest SdlBackend::Handle(const SDL_Event& event, std::deque<Message>& que
         // The click that resumes is not the game's: it ends the pause on its release.
         resumeOnRelease_ = true;
       } else if (realMouse_) {
-        pressLatched_ = true;
+        int x = 0;
+        int y = 0;
+        presenter_.WindowToFrame(event.button.x, event.button.y, x, y);
+        latch_.Pressed(x, y);
         const unsigned message = event.button.clicks % 2 == 0 ? WM_LBUTTONDBLCLK
                                                                : WM_LBUTTONDOWN;
-        presenter_->EventToFrame(event.button.x, event.button.y, pressX_, pressY_);
-        queue.push_back({message, 1, PackPoint(pressX_, pressY_)});
+        queue.push_back({message, 1, PackPoint(x, y)});
       }
       return PauseRequest::None;
     case SDL_MOUSEBUTTONUP:
       if (event.button.button != SDL_BUTTON_LEFT) return PauseRequest::None;
-      if (!paused_ && pressLatched_) flickPasses_ = 2;
+      heldFromOutside_ = false;
+      if (!paused_) latch_.Released();
       return paused_ && resumeOnRelease_ ? PauseRequest::End : PauseRequest::None;
     case SDL_MOUSEMOTION:
+      mouseX_ = event.motion.x;
+      mouseY_ = event.motion.y;
+      mouseOutside_ = false;
       // Only a real move: after a change of the window SDL repeats the old place.
       if (event.motion.xrel != 0 || event.motion.yrel != 0) pointerStale_ = false;
       return PauseRequest::None;
@@ -384,13 +394,28 @@ bool SdlBackend::LabelDue() const {
 void SdlBackend::Show(const std::uint32_t* pixels, int width, int height) {
   labelShown_ = LabelDue();
   if (!labelShown_) {
-    presenter_->Present(pixels, width, height);
+    presenter_.Present(pixels, width, height);
     return;
   }
   overlay_.assign(pixels, pixels + static_cast<size_t>(width) * height);
   Canvas canvas{overlay_.data(), width, height};
-  DrawKeyLabel(canvas, lettering_->bold, label_);
-  presenter_->Present(overlay_.data(), width, height);
+  DrawKeyLabel(canvas, Letters().bold, label_);
+  presenter_.Present(overlay_.data(), width, height);
+}
+
+Lettering& SdlBackend::Letters() {
+  if (!lettering_) lettering_ = std::make_unique<Lettering>();
+  return *lettering_;
+}
+
+Canvas SdlBackend::StillPicture() {
+  still_.resize(static_cast<size_t>(lastWidth_) * lastHeight_);
+  if (lastPixels_) {
+    std::copy(lastPixels_, lastPixels_ + still_.size(), still_.begin());
+  } else {
+    std::fill(still_.begin(), still_.end(), 0);
+  }
+  return Canvas{still_.data(), lastWidth_, lastHeight_};
 }
 
 // Runs inside the pass's message pump: no pass runs until it returns. The clock's start
@@ -402,15 +427,9 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
   resumeOnRelease_ = false;
   audio_->SetPaused(true);
   SDL_ShowCursor(SDL_ENABLE);
-  if (lastPixels_) {
-    pausedPicture_.assign(lastPixels_, lastPixels_ + static_cast<size_t>(lastWidth_) * lastHeight_);
-  } else {
-    lastWidth_ = kWidth;
-    lastHeight_ = kHeight;
-    pausedPicture_.assign(static_cast<size_t>(kWidth) * kHeight, 0);
-  }
-  Canvas canvas{pausedPicture_.data(), lastWidth_, lastHeight_};
-  DrawPausedPicture(canvas, lettering_->bold);
+  Canvas canvas = StillPicture();
+  DrawPausedPicture(canvas, Letters().bold);
+  stillShown_ = true;
   ShowPausedPicture();
 
   while (paused_) {
@@ -425,16 +444,16 @@ void SdlBackend::PauseUntilResumed(std::deque<Message>& queue) {
     if (QuitSignal() != 0) paused_ = false;
   }
 
-  std::vector<std::uint32_t>().swap(pausedPicture_);
+  stillShown_ = false;
   start_ += std::chrono::steady_clock::now() - began;
   audio_->SetPaused(false);
   SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
-  pressLatched_ = false;
+  latch_.PassEnded();  // no press of the pause's is the game's
   if (lastPixels_) Show(lastPixels_, lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ShowPausedPicture() {
-  if (!pausedPicture_.empty()) Show(pausedPicture_.data(), lastWidth_, lastHeight_);
+  if (stillShown_) Show(still_.data(), lastWidth_, lastHeight_);
 }
 
 void SdlBackend::ToggleFullscreen() {
@@ -443,42 +462,34 @@ void SdlBackend::ToggleFullscreen() {
   SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
-// In back-buffer pixels whatever the scale, HiDPI factor or letterbox. On X the server
-// is asked (see x11_pointer.h); elsewhere, while the window has the mouse and has not
-// changed, SDL's report is used, otherwise the desktop pointer relative to the window,
-// so that a cursor beyond the edge reads as outside. A flick reads where it was pressed.
+// In back-buffer pixels whatever the scale, HiDPI factor or bars; far outside while the
+// pointer is away from the window. A flick reads where it was pressed.
 void SdlBackend::Pointer(int& x, int& y) {
-  if (flickPasses_ > 0) {
-    x = pressX_;
-    y = pressY_;
+  if (latch_.FlickAt(x, y)) return;
+  if (pointerStale_ && !pointerAsked_) {
+    pointerAsked_ = true;
+    int left = 0;
+    int top = 0;
+    SDL_GetGlobalMouseState(&mouseX_, &mouseY_);
+    SDL_GetWindowPosition(window_, &left, &top);
+    mouseX_ -= left;
+    mouseY_ -= top;
+  }
+  if (mouseOutside_ && !pointerStale_) {
+    x = kOutside;
+    y = kOutside;
     return;
   }
-  int wx = 0;
-  int wy = 0;
-  if (!AskX11Pointer(window_, wx, wy)) {
-    if (SDL_GetMouseFocus() == window_ && !pointerStale_) {
-      SDL_GetMouseState(&wx, &wy);
-    } else {
-      int gx = 0;
-      int gy = 0;
-      int left = 0;
-      int top = 0;
-      SDL_GetGlobalMouseState(&gx, &gy);
-      SDL_GetWindowPosition(window_, &left, &top);
-      wx = gx - left;
-      wy = gy - top;
-    }
-  }
-  presenter_->WindowToFrame(wx, wy, x, y);
+  presenter_.WindowToFrame(mouseX_, mouseY_, x, y);
 }
 
 // The desktop's button, not only this window's: a press that began outside and was
 // dragged in while held is down. A press and release that both fell between two
 // samples were latched by the pump and read as down once.
 bool SdlBackend::PointerButton() {
-  const bool down = pressLatched_ || LeftButtonHeld();
-  pressLatched_ = false;
-  return down;
+  if (askButton_ || heldFromOutside_) heldFromOutside_ = LeftButtonHeld();
+  askButton_ = false;
+  return latch_.Sample(heldFromOutside_ || (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0);
 }
 
 void SdlBackend::SetCursorVisible(bool visible) {
@@ -492,21 +503,13 @@ void SdlBackend::SetCursorVisible(bool visible) {
 // as it ends the game.
 void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
   if (closing_ || QuitSignal() != 0) return;
-  std::vector<std::uint32_t> picture;
-  if (lastPixels_) {
-    picture.assign(lastPixels_, lastPixels_ + static_cast<size_t>(lastWidth_) * lastHeight_);
-  } else {
-    picture.assign(static_cast<size_t>(kWidth) * kHeight, 0);
-  }
-  const int width = lastPixels_ ? lastWidth_ : kWidth;
-  const int height = lastPixels_ ? lastHeight_ : kHeight;
-  Canvas canvas{picture.data(), width, height};
-  const Button ok = DrawMessageBox(canvas, *lettering_, caption, text);
-  if (!lettering_->text.Covers(text)) {
+  Canvas canvas = StillPicture();
+  const Button ok = DrawMessageBox(canvas, Letters(), caption, text);
+  if (!Letters().text.Covers(text)) {
     SayOnce("no font here has every letter of the message boxes (install fonts-vlgothic)");
   }
   SDL_ShowCursor(SDL_ENABLE);
-  presenter_->Present(picture.data(), width, height);
+  presenter_.Present(still_.data(), lastWidth_, lastHeight_);
 
   bool pressedOk = false;
   for (bool waiting = true; waiting && QuitSignal() == 0;) {
@@ -524,8 +527,8 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
         if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
             event.window.event == SDL_WINDOWEVENT_EXPOSED) {
           pointerStale_ = true;
-          presenter_->Invalidate();
-          presenter_->Present(picture.data(), width, height);
+          presenter_.Invalidate();
+          presenter_.Present(still_.data(), lastWidth_, lastHeight_);
         }
         break;
       case SDL_KEYDOWN:
@@ -535,7 +538,7 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (event.button.button != SDL_BUTTON_LEFT) break;
-        presenter_->EventToFrame(event.button.x, event.button.y, x, y);
+        presenter_.WindowToFrame(event.button.x, event.button.y, x, y);
         if (event.type == SDL_MOUSEBUTTONDOWN) {
           pressedOk = ok.Holds(x, y);
         } else {
@@ -552,13 +555,9 @@ void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
     }
   }
   SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
-  pressLatched_ = false;
-  if (lastPixels_) {
-    Show(lastPixels_, lastWidth_, lastHeight_);
-  } else {
-    std::fill(picture.begin(), picture.end(), 0);
-    presenter_->Present(picture.data(), width, height);
-  }
+  latch_.PassEnded();
+  if (!lastPixels_) std::fill(still_.begin(), still_.end(), 0);
+  Show(lastPixels_ ? lastPixels_ : still_.data(), lastWidth_, lastHeight_);
 }
 
 void SdlBackend::Present(const std::uint32_t* pixels, int width, int height) {
