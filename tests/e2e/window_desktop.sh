@@ -9,7 +9,8 @@
 # - five instant clicks on the empty wall are five misses (quick clicks are not lost);
 # - losing the focus pauses: the picture and the game's clock stand still; the click that
 #   resumes is not a miss (P's pause, test_platform_sdl checks);
-# - Escape quits through the normal exit.
+# - Escape quits through the normal exit;
+# - the built-in player plays in the window on the fast tick.
 # Usage: window_desktop.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
 bin=$(realpath "$1") work=$3
@@ -148,4 +149,11 @@ exit_tick=$(grep '"command":"close"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-
 lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($refocused - $unfocused)" | bc -l)
 awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' ||
   fail "beyond the pause, the game's clock lags the wall clock by $lag s"
+# --- the built-in player in the window on the fast tick, to its first hits, silently.
+"$bin" --autoplay --scale 1 --tick 1 --frames 4000 --trace autoplay.jsonl 2>autoplay.err ||
+  fail "autoplay: exit status $?: $(cat autoplay.err)"
+[ ! -s autoplay.err ] || fail "autoplay said: $(cat autoplay.err)"
+states=$(grep -o '"state":"[a-z]*"' autoplay.jsonl | cut -d'"' -f4 | tr '\n' ' ')
+case "$states" in "title countdown play "*) ;; *) fail "autoplay went through: $states" ;; esac
+[ "$(grep -c '"event":"hit"' autoplay.jsonl)" -ge 3 ] || fail "autoplay hit fewer than 3 tokens"
 echo "window desktop OK"
