@@ -149,10 +149,11 @@ misses=$(grep -c '"event":"miss"' "$trace" || true)
 case "$states" in "title countdown play "*) ;; *) fail "unexpected states: $states" ;; esac
 [ "$hits" = 1 ] || fail "the click at the scaled position did not hit the risen token"
 [ "$misses" = 5 ] || fail "five instant clicks on the wall (and a resuming one) gave $misses misses"
-# The game's clock at the exit lags the wall clock by the pause, give or take start-up.
+# The game's clock at the exit lags the wall clock by the pause, give or take start-up
+# and the slowness of the clicks under load (a clock that ran on would be 3 s out).
 exit_tick=$(grep '"command":"close"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
 lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($refocused - $unfocused)" | bc -l)
-awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' ||
+awk -v l="$lag" 'BEGIN { exit !(l > -1.5 && l < 2.0) }' ||
   fail "beyond the pause, the game's clock lags the wall clock by $lag s"
 # --- the built-in player in the window on the fast tick, to its first hits, silently.
 "$bin" --autoplay --scale 1 --tick 1 --frames 4000 --trace autoplay.jsonl 2>autoplay.err ||
