@@ -428,7 +428,8 @@ TEST_F(SdlBackend, PauseStopsTheClockAndTheMusicAndTheResumingClickIsNotTheGames
   platform::Music(platform::MusicCommand::Open, (dir_ + "/long.wav").c_str());
   platform::Music(platform::MusicCommand::Play);
   PointAt(100, 100);
-  HeardUpTo(0.8);
+  const double playing = Heard();
+  HeardUpTo(playing + 0.6);
   // From another process, as a player would: P; once the window shows the frame dimmed
   // (0x336699 halved), half a second of sound later, a click.
   const std::string audio = dir_ + "/audio.raw", at = std::to_string(left_ + 5) + "+" + std::to_string(top_ + 5);
@@ -451,7 +452,7 @@ TEST_F(SdlBackend, PauseStopsTheClockAndTheMusicAndTheResumingClickIsNotTheGames
   EXPECT_FALSE(platform::LeftButtonDown());
   EXPECT_GE(longest, 300) << "the game's clock ran on while paused";
   const double dimmed = std::stod(testsupport::ReadFile(dir_ + "/dimmed")) / 176400;
-  EXPECT_GT(Peak(0.2, 0.7), 4000);
+  EXPECT_GT(Peak(playing + 0.1, playing + 0.5), 4000);
   EXPECT_LT(Peak(dimmed + 0.1, dimmed + 0.45), 100);
   EXPECT_GT(Peak(resumed + 0.1, resumed + 0.4), 4000);  // the music goes on after the pause
 }
@@ -474,20 +475,19 @@ TEST_F(SdlBackend, VolumeAndTheMusicAndEffectsSwitches) {
   PointAt(320, 240);
   platform::Music(platform::MusicCommand::Open, (dir_ + "/long.wav").c_str());
   platform::Music(platform::MusicCommand::Play);
-  HeardUpTo(0.9);
-  Xdotool("key m");
-  HeardUpTo(1.7);
-  Xdotool("key m s");
-  Passes(2);
-  play();
-  HeardUpTo(2.5);
-  Xdotool("key s");
-  Passes(2);
-  play();
-  EXPECT_LT(Peak(0.3, 0.8), 100);          // music off at start
-  EXPECT_NEAR(Peak(1.1, 1.6), 6000, 800);  // M: on, at half volume
-  EXPECT_LT(Peak(1.9, 2.4), 100);          // M off, S off
-  EXPECT_NEAR(Peak(2.7, 3.1), 6000, 800);  // S on: the effect
+  // Where each switch took effect in the sound written, and what was heard after it.
+  std::vector<double> at;
+  for (const char* keys : {"", "m", "m s", "s"}) {
+    if (*keys) Xdotool(std::string("key ") + keys);
+    Passes(2);
+    if (std::string(keys).find('s') != std::string::npos) play();
+    at.push_back(Heard());
+    HeardUpTo(at.back() + 0.6);
+  }
+  EXPECT_LT(Peak(at[0] + 0.1, at[0] + 0.5), 100);           // music off at start
+  EXPECT_NEAR(Peak(at[1] + 0.1, at[1] + 0.5), 6000, 800);   // M: on, at half volume
+  EXPECT_LT(Peak(at[2] + 0.1, at[2] + 0.5), 100);           // M off, S off
+  EXPECT_NEAR(Peak(at[3] + 0.05, at[3] + 0.4), 6000, 800);  // S on: the effect
   platform::Shutdown();
 
   options.sound = false;

@@ -9,7 +9,8 @@
 # - five instant clicks on the empty wall are five misses (quick clicks are not lost);
 # - losing the focus pauses: the picture and the game's clock stand still; the click that
 #   resumes is not a miss (P's pause, test_platform_sdl checks);
-# - Escape quits through the normal exit.
+# - Escape quits through the normal exit;
+# - the built-in player plays in the window on the fast tick.
 # Usage: window_desktop.sh TONKALO DATA_DIR WORK_DIR
 set -euo pipefail
 bin=$(realpath "$1") work=$3
@@ -45,11 +46,15 @@ title_differs() {
 
 # --- fullscreen on 1920 x 1080: 1440 x 1080 at (240, 0), black bars beside it.
 xdotool mousemove 1900 1070
-start --fullscreen --frames 400
-import -window root full.png
+start --fullscreen --frames 4000
+# Looked at until the window manager has made it fill the screen and the game drawn.
+for _ in $(seq 100); do
+  import -window root full.png
+  differ=$(title_differs full.png 450x270 240 0)
+  [ "$differ" = 0 ] && break
+done
 kill -TERM "$game"
 finish 143
-differ=$(title_differs full.png 450x270 240 0)
 bars=$(convert full.png -crop 240x1080+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)
 [ "$differ" = 0 ] || fail "fullscreen is $differ pixels off the title at scale 2.25 centred"
 [ "$bars" = 0 ] || fail "fullscreen bars are not black but up to $bars"
@@ -78,10 +83,12 @@ launched=$(date +%s.%N)
 start --scale 2 --trace game.jsonl
 [ "$(size_of)" = 1280x960 ] || fail "--scale 2 gave a $(size_of) client"
 xdotool windowsize --sync "$wid" 1500 1040
-sleep 0.5
+for _ in $(seq 100); do
+  import -window "$wid" resized.png
+  differ=$(title_differs resized.png 400x240 110 40)
+  [ "$differ" = 0 ] && break
+done
 [ "$(size_of)" = 1500x1040 ] || fail "the window did not take 1500 x 1040 but $(size_of)"
-import -window "$wid" resized.png
-differ=$(title_differs resized.png 400x240 110 40)
 [ "$differ" = 0 ] || fail "a resized window is $differ pixels off the title at scale 2 centred"
 # Window pixels of frame point (x, y).
 at() { echo "$((110 + 2 * $1 + 1)) $((40 + 2 * $2 + 1))"; }
@@ -90,7 +97,6 @@ click() {
   xdotool mousemove --window "$wid" $(at "$1" "$2") click 1
 }
 click 320 240
-counted=$(date +%s.%N)
 # The hole of cell (0, 1) during the countdown, then watched until its token has risen.
 hole="120x110+$((110 + 2 * 95))+$((40 + 2 * 30))"
 # shellcheck disable=SC2046
@@ -100,7 +106,7 @@ import -window "$wid" -crop "$hole" +repage hole-empty.png
 # The count takes 1080 passes, about 17 s; looking more often would only slow it.
 sleep 14
 risen=
-while [ "$(echo "$(date +%s.%N) - $counted < 45" | bc)" = 1 ]; do
+for _ in $(seq 150); do
   import -window "$wid" -crop "$hole" +repage hole-now.png
   changed=$(compare -metric AE hole-empty.png hole-now.png null: 2>&1 || true)
   if [ "${changed%%.*}" -gt 300 ]; then risen=1; break; fi
@@ -143,9 +149,17 @@ misses=$(grep -c '"event":"miss"' "$trace" || true)
 case "$states" in "title countdown play "*) ;; *) fail "unexpected states: $states" ;; esac
 [ "$hits" = 1 ] || fail "the click at the scaled position did not hit the risen token"
 [ "$misses" = 5 ] || fail "five instant clicks on the wall (and a resuming one) gave $misses misses"
-# The game's clock at the exit lags the wall clock by the pause, give or take start-up.
+# The game's clock at the exit lags the wall clock by the pause, give or take start-up
+# and the slowness of the clicks under load (a clock that ran on would be 3 s out).
 exit_tick=$(grep '"command":"close"' "$trace" | tail -n1 | sed 's/.*"tick":\([0-9]*\).*/\1/')
 lag=$(echo "$quit - $launched - $exit_tick / 1000 - ($refocused - $unfocused)" | bc -l)
-awk -v l="$lag" 'BEGIN { exit !(l > -0.5 && l < 2.0) }' ||
+awk -v l="$lag" 'BEGIN { exit !(l > -1.5 && l < 2.0) }' ||
   fail "beyond the pause, the game's clock lags the wall clock by $lag s"
+# --- the built-in player in the window on the fast tick, to its first hits, silently.
+"$bin" --autoplay --scale 1 --tick 1 --frames 4000 --trace autoplay.jsonl 2>autoplay.err ||
+  fail "autoplay: exit status $?: $(cat autoplay.err)"
+[ ! -s autoplay.err ] || fail "autoplay said: $(cat autoplay.err)"
+states=$(grep -o '"state":"[a-z]*"' autoplay.jsonl | cut -d'"' -f4 | tr '\n' ' ')
+case "$states" in "title countdown play "*) ;; *) fail "autoplay went through: $states" ;; esac
+[ "$(grep -c '"event":"hit"' autoplay.jsonl)" -ge 3 ] || fail "autoplay hit fewer than 3 tokens"
 echo "window desktop OK"

@@ -1,8 +1,9 @@
 // The real window and mouse on SDL2, and what the platform does around the game there:
 // pause, the keys of its own (quit, fullscreen, music, effects, volume) with a label
 // that answers each, message boxes drawn in the window, a resizable window that the
-// picture fills as the page's canvas fills its box. None of it reaches the game as anything but the window messages
-// it always had; a pause simply stops the passes and the clock together.
+// picture fills as the page's canvas fills its box. None of it reaches the game as
+// anything but the window messages it always had; a pause simply stops the passes and
+// the clock together.
 #include <SDL.h>
 
 #include <algorithm>
