@@ -33,11 +33,11 @@ set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
 # runtime exits when the game does, so a scripted run's trace is flushed and the page
 # told. emcc writes only the .js and .wasm: index.html is our own.
 target_link_options(tonkalo PRIVATE
-  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=[tonkalo_page_frame]
   -sEXIT_RUNTIME=1
   -sALLOW_MEMORY_GROWTH=1
   -sENVIRONMENT=web
-  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString]
+  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString,stringToUTF8]
   "SHELL:--js-library ${WEB_DIR}/web_page.js"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/WAV@/data/WAV"

@@ -92,26 +92,41 @@ mergeInto(LibraryManager.library, {
         TonkaloPage.turnSaid = true;
         TonkaloPage.note('Turn the phone sideways for a bigger picture.', false);
       }
+      TonkaloPage.fitNote();
       TonkaloPage.events.push([4, 0, 0]);
     },
 
-    // One line beside the picture, gone after a few seconds; problems go to the console
-    // as well, as the native program writes them on standard error.
-    note: function(text, problem) {
+    // The line beside the picture, gone after a few seconds unless `keep`; problems go to
+    // the console as well, as the native program writes them on standard error. A text
+    // too long for the room it has there is set smaller until it fits.
+    note: function(text, problem, keep) {
       if (problem) console.warn('tonkalo: ' + text);
       var line = document.getElementById('note');
       if (!line) return;
       line.textContent = text;
+      line.classList.remove('offer');
+      TonkaloPage.fitNote();
       clearTimeout(TonkaloPage.noteTimer);
+      if (keep) return;
       TonkaloPage.noteTimer = setTimeout(function() {
         if (line.textContent === text) line.textContent = '';
       }, 6000);
     },
 
+    fitNote: function() {
+      var line = document.getElementById('note');
+      if (!line) return;
+      var size = 13;
+      line.style.fontSize = '';
+      while (size > 8 && line.scrollHeight > line.clientHeight + 1) {
+        line.style.fontSize = --size + 'px';
+      }
+    },
+
     // Browsers start audio only from a user's gesture: the first press, tap or key.
     unlockAudio: function() {
       if (TonkaloPage.audio) {
-        if (TonkaloPage.audio.state === 'suspended' && !document.hidden) {
+        if (TonkaloPage.audio.state === 'suspended' && !TonkaloPage.stopped()) {
           TonkaloPage.audio.resume().catch(function() {});
         }
         return;
@@ -131,7 +146,7 @@ mergeInto(LibraryManager.library, {
       TonkaloPage.musicGain.connect(audio.destination);
       TonkaloPage.effectGain.connect(audio.destination);
       TonkaloPage.applySettings();
-      if (TonkaloPage.paused) audio.suspend().catch(function() {});
+      if (TonkaloPage.stopped()) audio.suspend().catch(function() {});
       TonkaloPage.startMusic();
     },
 
@@ -221,15 +236,29 @@ mergeInto(LibraryManager.library, {
       }
     },
 
+    // A finger is the pointer in hand (a phone, a tablet): the hints say tap, not keys.
+    touch: function() {
+      return window.matchMedia && window.matchMedia('(pointer: coarse)').matches;
+    },
+
+    stopped: function() { return document.hidden || TonkaloPage.paused; },
+
+    stoppedFor: function() {
+      var page = TonkaloPage;
+      return page.stoppedMs + (page.stoppedSince === null ? 0 : performance.now() - page.stoppedSince);
+    },
+
+    // The sound waits with the passes and the clock.
     countStopped: function() {
       var page = TonkaloPage;
-      var stopped = document.hidden || page.paused;
+      var stopped = page.stopped();
       var now = performance.now();
       if (stopped && page.stoppedSince === null) page.stoppedSince = now;
       if (!stopped && page.stoppedSince !== null) {
         page.stoppedMs += now - page.stoppedSince;
         page.stoppedSince = null;
       }
+      if (page.audio) (stopped ? page.audio.suspend() : page.audio.resume()).catch(function() {});
     },
 
     setPaused: function(paused) {
@@ -241,7 +270,9 @@ mergeInto(LibraryManager.library, {
       page.down = false;
       document.body.classList.toggle('paused', paused);
       page.applySettings();
-      page.note(paused ? 'Paused: press P or Space, or tap the picture' : '', false);
+      page.note(paused ? (page.touch() ? 'Paused: tap the picture to go on'
+                                       : 'Paused: press P or Space, or click the picture') : '',
+                false);
     },
 
     toggleFullscreen: function() {
@@ -421,6 +452,8 @@ mergeInto(LibraryManager.library, {
     if (page.opened) return;
     page.opened = true;
     page.canvas = Module['canvas'] || document.getElementById('screen');
+    // For the page's own messages (index.html): the same line beside the picture.
+    Module['note'] = page.note;
     page.context = page.canvas.getContext('2d');
     window.addEventListener('pointermove', page.movePointer);
     window.addEventListener('pointerdown', page.onPointerDown);
@@ -484,10 +517,10 @@ mergeInto(LibraryManager.library, {
     TonkaloPage.canvas.style.cursor = visible ? '' : 'none';
   },
 
-  // Rows top to bottom of the frame (R, G, B, 255 bytes) changed since the last present:
-  // only that band is uploaded.
+  // The frame (R, G, B, 255 bytes) of which only the rectangle (x, y, w, h) changed since
+  // the last present: only that is uploaded.
   tonkalo_page_present__deps: ['$TonkaloPage'],
-  tonkalo_page_present: function(rgba, width, height, top, bottom) {
+  tonkalo_page_present: function(rgba, width, height, x, y, w, h) {
     var page = TonkaloPage;
     if (page.canvas.width !== width || page.canvas.height !== height) {
       page.canvas.width = width;
@@ -502,7 +535,7 @@ mergeInto(LibraryManager.library, {
       page.image = new ImageData(
           new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
     }
-    page.context.putImageData(page.image, 0, 0, 0, top, width, bottom - top);
+    page.context.putImageData(page.image, 0, 0, x, y, w, h);
     if (Module['onFirstFrame']) {
       var first = Module['onFirstFrame'];
       Module['onFirstFrame'] = null;
@@ -558,22 +591,28 @@ mergeInto(LibraryManager.library, {
   },
 
   // The passes and the clock stand still while the page is hidden or paused.
-  tonkalo_page_stopped__deps: ['$TonkaloPage'],
-  tonkalo_page_stopped: function() {
-    return document.hidden || TonkaloPage.paused ? 1 : 0;
-  },
-
   tonkalo_page_stopped_ms__deps: ['$TonkaloPage'],
-  tonkalo_page_stopped_ms: function() {
-    var page = TonkaloPage;
-    return page.stoppedMs + (page.stoppedSince === null ? 0 : performance.now() - page.stoppedSince);
-  },
+  tonkalo_page_stopped_ms: function() { return TonkaloPage.stoppedFor(); },
 
-  tonkalo_page_pause_audio__deps: ['$TonkaloPage'],
-  tonkalo_page_pause_audio: function(paused) {
-    var audio = TonkaloPage.audio;
-    if (!audio) return;
-    (paused ? audio.suspend() : audio.resume()).catch(function() {});
+  // Returns at the first displayed frame (requestAnimationFrame, which a finger on the
+  // screen does not hold back as it holds back timers) at or after `due`, on the page's
+  // clock less the time it stood still. A hidden page shows no frames; a paused one
+  // waits here too.
+  // The wake-up goes through callUserCallback, as emscripten_sleep's does, so that the
+  // runtime exits when the game has.
+  tonkalo_page_frame__deps: ['$TonkaloPage', '$callUserCallback'],
+  tonkalo_page_frame: function(due) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var page = TonkaloPage;
+      var look = function() {
+        if (page.stopped() || performance.now() - page.stoppedFor() < due) {
+          requestAnimationFrame(look);
+        } else {
+          callUserCallback(wakeUp);
+        }
+      };
+      requestAnimationFrame(look);
+    });
   },
 
   // The record as the state of platform::RecordState (0 none, 1 read, 2 unreadable);
