@@ -496,8 +496,11 @@ mergeInto(LibraryManager.library, {
   },
 
   tonkalo_page_pointer__deps: ['$TonkaloPage'],
+  // Read once a pass in real time: with ?trace the page keeps the time of each
+  // (window.tonkaloPassMs), to hold the passes' pace against the page's clock.
   tonkalo_page_pointer: function(x, y) {
     var page = TonkaloPage;
+    if (window.tonkaloPassMs) window.tonkaloPassMs.push(performance.now());
     var at = page.pending || page.sampled || [page.x, page.y];
     HEAP32[x >> 2] = at[0];
     HEAP32[y >> 2] = at[1];
