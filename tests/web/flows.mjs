@@ -1,6 +1,6 @@
 // What every engine's test does with the page, in the few calls that puppeteer's pages
-// (Chromium, Firefox) and the WebKit client (webdriver.mjs) share: evaluate, the mouse
-// and the keyboard. The trace is read from window.tonkaloTrace and the passes from
+// (Chromium, Firefox) and the WebKit client (webdriver.mjs) share: evaluate and mouse
+// clicks. The trace is read from window.tonkaloTrace and the passes from
 // window.tonkaloPassMs (?trace), which every driver can. Waits count the game's passes;
 // the page's clock only bounds a page that stands still, and a failure says what it saw.
 import { setTimeout as sleep } from 'node:timers/promises';
@@ -98,8 +98,4 @@ export const storedRecord = (page) =>
   page.evaluate(() => window.localStorage.getItem('tonkalo.highscore'));
 
 // The record as the page stores it: eight hex digits, little-endian.
-export function recordText(value) {
-  const bytes = Buffer.alloc(4);
-  bytes.writeInt32LE(value);
-  return bytes.toString('hex');
-}
+export const recordText = (value) => Buffer.from(Int32Array.of(value).buffer).toString('hex');

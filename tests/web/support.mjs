@@ -26,9 +26,7 @@ export function removeTempDirs() {
 // A folder to run the native program in: the generated data, and no record yet.
 export function nativeDir(name) {
   const dir = tempDir(name);
-  for (const sub of ['BMP', 'WAV', 'MP3']) {
-    fs.symlinkSync(path.resolve(DATA_DIR, sub), path.join(dir, sub));
-  }
+  for (const sub of ['BMP', 'WAV', 'MP3']) fs.symlinkSync(path.resolve(DATA_DIR, sub), path.join(dir, sub));
   return dir;
 }
 

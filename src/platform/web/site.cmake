@@ -37,9 +37,7 @@ set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
 # told. emcc writes only the .js and .wasm: index.html is our own.
 target_link_options(tonkalo PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=[tonkalo_page_frame]
-  -sEXIT_RUNTIME=1
-  -sALLOW_MEMORY_GROWTH=1
-  -sENVIRONMENT=web -mbulk-memory
+  -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -mbulk-memory
   -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString,stringToUTF8]
   "SHELL:--js-library ${WEB_DIR}/web_page.js"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"

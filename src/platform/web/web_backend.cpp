@@ -5,10 +5,9 @@
 // web_page.js; this file decides what the game sees.
 //
 // The frame loop stays the loop it is: each Sleep hands the thread back to the browser
-// (Asyncify unwinds the stack) until the display's next frame finds a pass due, so the
-// passes are paced by the display, as a canvas page's drawing is, and a finger on the
-// screen (which holds back the browser's timers, not its frames) delays none. With a
-// script the page runs on the virtual clock instead, as fast as the browser allows,
+// (Asyncify unwinds the stack) until a displayed frame finds a pass due, so a finger on
+// the screen (which holds back the browser's timers, not its frames) delays none. With
+// a script the page runs on the virtual clock instead, as fast as the browser allows,
 // handing back now and then so that the page stays alive.
 #include <emscripten.h>
 
@@ -70,7 +69,11 @@ class WebBackend : public Backend {
         lastYield_(start_) {
     tonkalo_page_open(realInput ? 1 : 0);
   }
-  ~WebBackend() override;
+  ~WebBackend() override {
+    Flush();
+    if (realInput_) tonkalo_page_music(static_cast<int>(MusicCommand::Close), "");
+    tonkalo_page_close();
+  }
 
   std::uint32_t Tick() override;
   void SleepToBoundary(std::uint32_t ms) override;
@@ -89,8 +92,8 @@ class WebBackend : public Backend {
   // Real time: milliseconds since start-up, less the time the page stood still (hidden or
   // paused).
   double Elapsed() const { return emscripten_get_now() - start_ - tonkalo_page_stopped_ms(); }
-  void Convert(const std::uint32_t* pixels, int width, int height);
-  // Puts what changed since the last put on the canvas, once a displayed frame.
+  // Puts what changed since the last put on the canvas: once a displayed frame, or a
+  // tenth of a second of a scripted run.
   void Flush();
 
   Options options_;
@@ -101,8 +104,6 @@ class WebBackend : public Backend {
   double lastYield_;
   // Real time: when the pass that runs now was due, in Elapsed's milliseconds.
   double due_ = 0.0;
-  std::vector<std::uint32_t> frame_;  // a scripted run's last frame, not yet converted
-  bool frameKept_ = false;
   std::vector<std::uint32_t> shown_;  // the last frame converted, 0x00RRGGBB
   std::vector<std::uint32_t> rgba_;   // the canvas's pixels, where the page reads them
   std::vector<FrameArea> areas_;
@@ -114,12 +115,6 @@ class WebBackend : public Backend {
   std::int32_t scriptedRecord_ = 0;
   bool scriptedRecordSet_ = false;
 };
-
-WebBackend::~WebBackend() {
-  Flush();
-  if (realInput_) tonkalo_page_music(static_cast<int>(MusicCommand::Close), "");
-  tonkalo_page_close();
-}
 
 // Real time reads the tick the pass was due at, so the passes of a late frame, run one
 // after another, each see their own time.
@@ -175,23 +170,10 @@ void WebBackend::ShowMessageBox(const char* caption, const char* text) {
   while (tonkalo_page_box_open()) emscripten_sleep(kBoxPollMs);
 }
 
-// Real time converts every frame as it comes. A scripted run puts only some of them on
-// the canvas, so it keeps the last one as it came and converts it when it is put.
+// Only the areas that differ from the last frame are copied and converted into the
+// canvas's pixels (R, G, B, 255 bytes, a little-endian 0xFFBBGGRR), and nothing when
+// nothing changed; Flush puts them on the canvas.
 void WebBackend::Present(const std::uint32_t* pixels, int width, int height) {
-  if (realInput_) {
-    Convert(pixels, width, height);
-    return;
-  }
-  frame_.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  width_ = width;
-  height_ = height;
-  frameKept_ = true;
-}
-
-// Only the areas that differ from the last frame converted are copied and converted into
-// the canvas's pixels (R, G, B, 255 bytes, a little-endian 0xFFBBGGRR), and nothing when
-// nothing changed.
-void WebBackend::Convert(const std::uint32_t* pixels, int width, int height) {
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   areas_.clear();
   if (shown_.size() != count || width_ != width) {
@@ -221,10 +203,6 @@ void WebBackend::Convert(const std::uint32_t* pixels, int width, int height) {
 }
 
 void WebBackend::Flush() {
-  if (frameKept_) {
-    frameKept_ = false;
-    Convert(frame_.data(), width_, height_);
-  }
   if (right_ == left_) return;
   tonkalo_page_present(rgba_.data(), width_, height_, left_, top_, right_ - left_,
                        bottom_ - top_);
@@ -232,13 +210,11 @@ void WebBackend::Flush() {
 }
 
 void WebBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
-  if (!realInput_) return;
-  tonkalo_page_effect(index, image, image ? size : 0);
+  if (realInput_) tonkalo_page_effect(index, image, image ? size : 0);
 }
 
 void WebBackend::Music(MusicCommand command, const std::string& path) {
-  if (!realInput_) return;
-  tonkalo_page_music(static_cast<int>(command), path.c_str());
+  if (realInput_) tonkalo_page_music(static_cast<int>(command), path.c_str());
 }
 
 // The page's storage merges, says what goes wrong and never writes over a value that is
@@ -250,7 +226,8 @@ RecordState WebBackend::ReadRecord(std::int32_t& value) {
     return scriptedRecordSet_ ? RecordState::Read : RecordState::Absent;
   }
   const int state = tonkalo_page_record_read(&value);
-  return state == 0 ? RecordState::Absent : state == 1 ? RecordState::Read : RecordState::Unreadable;
+  return state == 0 ? RecordState::Absent
+                    : state == 1 ? RecordState::Read : RecordState::Unreadable;
 }
 
 bool WebBackend::WriteRecord(std::int32_t value) {
