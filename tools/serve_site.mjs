@@ -56,7 +56,7 @@ export function startServer(root, port = 0, files = {}) {
     try {
       const name = decodeURIComponent(pathname.slice(1));
       if (Object.hasOwn(files, name)) {
-        res.writeHead(200, { 'Content-Type': 'text/plain; charset=utf-8' });
+        res.writeHead(200, { 'Content-Type': TYPES[path.extname(name)] || TYPES['.txt'] });
         res.end(req.method === 'HEAD' ? undefined : files[name]);
         return;
       }

@@ -27,17 +27,18 @@ target_include_directories(tonkalo PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # preloaded folder the page names.
 target_compile_definitions(tonkalo PRIVATE TONKALO_VERSION="${PROJECT_VERSION}"
   TONKALO_DATA_FROM_BIN="")
+# Block copies as the machine's own instruction (memory.copy), not a call out to
+# JavaScript for every row of a picture.
+target_compile_options(tonkalo PRIVATE -mbulk-memory)
 
 set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
 # Asyncify lets Sleep and the message box hand the thread back to the browser; the
 # runtime exits when the game does, so a scripted run's trace is flushed and the page
 # told. emcc writes only the .js and .wasm: index.html is our own.
 target_link_options(tonkalo PRIVATE
-  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
-  -sEXIT_RUNTIME=1
-  -sALLOW_MEMORY_GROWTH=1
-  -sENVIRONMENT=web
-  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString]
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=[tonkalo_page_frame]
+  -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web -mbulk-memory
+  -sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency,UTF8ToString,stringToUTF8]
   "SHELL:--js-library ${WEB_DIR}/web_page.js"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/BMP@/data/BMP"
   "SHELL:--preload-file ${TONKALO_DATA_DIR}/WAV@/data/WAV"

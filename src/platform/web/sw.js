@@ -1,8 +1,9 @@
 // The site kept for offline play: every file of this build is fetched into a cache named
 // after the build when the service worker installs, and answered from there. A new
 // build changes this file (the version below is a digest of the site's files), so the
-// browser installs its worker beside the old one; it takes over on the next load and
-// deletes the old build's cache. Anything else (a test's script) goes to the network.
+// browser installs its worker beside the old one, which takes over as soon as it holds
+// the whole build and deletes the old build's cache; the page then loads the new build
+// or offers to (index.html). Anything else (a test's script) goes to the network.
 'use strict';
 
 const VERSION = '@TONKALO_SITE_VERSION@';
@@ -10,7 +11,8 @@ const CACHE = 'tonkalo-' + VERSION;
 const FILES = [@TONKALO_SITE_FILES@];
 
 self.addEventListener('install', (event) => {
-  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)));
+  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES))
+      .then(() => self.skipWaiting()));
 });
 
 self.addEventListener('activate', (event) => {

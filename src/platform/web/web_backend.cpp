@@ -5,9 +5,9 @@
 // web_page.js; this file decides what the game sees.
 //
 // The frame loop stays the loop it is: each Sleep hands the thread back to the browser
-// (Asyncify unwinds the stack and a timer resumes it) until the next tick boundary, so
-// one pass is one turn of the browser's event loop and the page never freezes. With a
-// script the page runs on the virtual clock instead, as fast as the browser allows,
+// (Asyncify unwinds the stack) until a displayed frame finds a pass due, so a finger on
+// the screen (which holds back the browser's timers, not its frames) delays none. With
+// a script the page runs on the virtual clock instead, as fast as the browser allows,
 // handing back now and then so that the page stays alive.
 #include <emscripten.h>
 
@@ -19,8 +19,10 @@
 #include <vector>
 
 #include "platform/core/backend.h"
+#include "platform/core/changed_rows.h"
 #include "platform/core/replay.h"
 #include "platform/core/virtual_clock.h"
+#include "platform/files/replay.h"
 
 extern "C" {
 // web_page.js. Events are {kind, x, y}: see PageEvent.
@@ -30,15 +32,14 @@ int tonkalo_page_next_event(int* event);
 void tonkalo_page_pointer(int* x, int* y);
 int tonkalo_page_button();
 void tonkalo_page_cursor(int visible);
-void tonkalo_page_present(const std::uint32_t* rgba, int width, int height, int top,
-                          int bottom);
+void tonkalo_page_present(const std::uint32_t* rgba, int width, int height, int x, int y,
+                          int w, int h);
 void tonkalo_page_show_box(const char* caption, const char* text);
 int tonkalo_page_box_open();
 void tonkalo_page_effect(int index, const std::uint8_t* image, std::size_t size);
 void tonkalo_page_music(int command, const char* path);
-int tonkalo_page_stopped();
+void tonkalo_page_frame(double due);
 double tonkalo_page_stopped_ms();
-void tonkalo_page_pause_audio(int paused);
 int tonkalo_page_record_read(std::int32_t* value);
 int tonkalo_page_record_write(std::int32_t value);
 }
@@ -51,9 +52,10 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 // A scripted run hands the thread back to the browser after this much work.
 constexpr double kScriptedSliceMs = 100.0;
-// How often a hidden or paused page looks whether it goes on.
-constexpr unsigned kStoppedPollMs = 100;
 constexpr unsigned kBoxPollMs = 30;
+// A frame this late (a busy machine, a long message box) is not made up for pass by
+// pass: the game's time goes on from now.
+constexpr double kMostBehindMs = 250.0;
 
 enum PageEvent { kPress = 1, kSecondPress = 2, kTrackEnded = 3, kResized = 4 };
 
@@ -67,7 +69,11 @@ class WebBackend : public Backend {
         lastYield_(start_) {
     tonkalo_page_open(realInput ? 1 : 0);
   }
-  ~WebBackend() override;
+  ~WebBackend() override {
+    Flush();
+    if (realInput_) tonkalo_page_music(static_cast<int>(MusicCommand::Close), "");
+    tonkalo_page_close();
+  }
 
   std::uint32_t Tick() override;
   void SleepToBoundary(std::uint32_t ms) override;
@@ -86,10 +92,9 @@ class WebBackend : public Backend {
   // Real time: milliseconds since start-up, less the time the page stood still (hidden or
   // paused).
   double Elapsed() const { return emscripten_get_now() - start_ - tonkalo_page_stopped_ms(); }
-  void WaitWhileStopped();
-  // The kept frame of a scripted run, if it has not been shown yet.
-  void ShowFrame();
-  void Show(const std::uint32_t* pixels, int width, int height);
+  // Puts what changed since the last put on the canvas: once a displayed frame, or a
+  // tenth of a second of a scripted run.
+  void Flush();
 
   Options options_;
   // False when a script drives the input: then the virtual clock runs and nothing sounds.
@@ -97,82 +102,61 @@ class WebBackend : public Backend {
   VirtualClock clock_;
   double start_;
   double lastYield_;
-  std::vector<std::uint32_t> frame_;  // a scripted run's last frame, 0x00RRGGBB
-  std::vector<std::uint32_t> shown_;  // the frame the canvas holds, 0x00RRGGBB
-  std::vector<std::uint32_t> rgba_;   // the same as the canvas wants its bytes
-  int shownWidth_ = 0;
-  int frameWidth_ = 0;
-  int frameHeight_ = 0;
-  bool frameShown_ = true;
+  // Real time: when the pass that runs now was due, in Elapsed's milliseconds.
+  double due_ = 0.0;
+  std::vector<std::uint32_t> shown_;  // the last frame converted, 0x00RRGGBB
+  std::vector<std::uint32_t> rgba_;   // the canvas's pixels, where the page reads them
+  std::vector<FrameArea> areas_;
+  int width_ = 0;
+  int height_ = 0;
+  // The part of rgba_ not yet put on the canvas: [left, right) x [top, bottom).
+  int left_ = 0, right_ = 0, top_ = 0, bottom_ = 0;
   // A scripted run's record: a demo keeps its score to itself.
   std::int32_t scriptedRecord_ = 0;
   bool scriptedRecordSet_ = false;
 };
 
-WebBackend::~WebBackend() {
-  ShowFrame();
-  if (realInput_) tonkalo_page_music(static_cast<int>(MusicCommand::Close), "");
-  tonkalo_page_close();
-}
-
+// Real time reads the tick the pass was due at, so the passes of a late frame, run one
+// after another, each see their own time.
 std::uint32_t WebBackend::Tick() {
   if (!realInput_) return clock_.Tick();
-  return options_.startTick + static_cast<std::uint32_t>(static_cast<std::uint64_t>(Elapsed()));
+  return options_.startTick + static_cast<std::uint32_t>(due_);
 }
 
-// A hidden page and the player's pause stop the passes and the clock together: the game
-// sees no time pass, and the sound waits with it.
-void WebBackend::WaitWhileStopped() {
-  if (!tonkalo_page_stopped()) return;
-  tonkalo_page_pause_audio(1);
-  while (tonkalo_page_stopped()) emscripten_sleep(kStoppedPollMs);
-  tonkalo_page_pause_audio(0);
-}
-
-// Real time wakes at the first multiple of the tick, counted from start-up, at least `ms`
-// ahead; a late wake-up is not made up for, so the passes never drift from the tick.
+// Real time: the next pass is due at the first multiple of the tick at least `ms` after
+// this one's; it runs at the first displayed frame that finds it due, at once when it is
+// already late. A hidden or paused page shows no frames and runs no pass.
 void WebBackend::SleepToBoundary(std::uint32_t ms) {
   if (!realInput_) {
     clock_.SleepToBoundary(ms);
-    const double now = emscripten_get_now();
-    if (now - lastYield_ >= kScriptedSliceMs) {
-      ShowFrame();
+    if (emscripten_get_now() - lastYield_ >= kScriptedSliceMs) {
+      Flush();
       emscripten_sleep(0);
       lastYield_ = emscripten_get_now();
     }
     return;
   }
-  WaitWhileStopped();
   const double tick = options_.tickMs;
-  const double boundary = std::ceil((Elapsed() + ms) / tick) * tick;
-  for (double now = Elapsed(); now < boundary; now = Elapsed()) {
-    emscripten_sleep(static_cast<unsigned>(std::ceil(boundary - now)));
-  }
+  due_ = std::ceil((due_ + ms) / tick) * tick;
+  if (Elapsed() - due_ > kMostBehindMs) due_ = std::ceil((Elapsed() + ms) / tick) * tick;
+  if (Elapsed() >= due_) return;
+  Flush();
+  tonkalo_page_frame(start_ + due_);
 }
 
 void WebBackend::Pump(std::deque<Message>& queue) {
   int event[3];
   while (tonkalo_page_next_event(event)) {
-    switch (event[0]) {
-      case kPress:
-      case kSecondPress:
-        // A press on the canvas. A scripted run takes neither presses nor resizes: its
-        // input is the script's alone, as in the headless program.
-        if (realInput_) {
-          queue.push_back({event[0] == kSecondPress ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, 1,
-                           PackPoint(event[1], event[2])});
-        }
-        break;
-      case kTrackEnded:
-        queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
-        break;
-      case kResized:
-        if (realInput_) {
-          queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
-        }
-        break;
-      default:
-        break;
+    const bool press = event[0] == kPress || event[0] == kSecondPress;
+    // A scripted run takes neither presses nor resizes: its input is the script's alone,
+    // as in the headless program.
+    if (press && realInput_) {
+      queue.push_back({event[0] == kSecondPress ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, 1,
+                       PackPoint(event[1], event[2])});
+    } else if (event[0] == kTrackEnded) {
+      queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
+    } else if (event[0] == kResized && realInput_) {
+      queue.push_back({WM_SIZE, 0, static_cast<std::intptr_t>(kWidth | (kHeight << 16))});
     }
   }
 }
@@ -180,67 +164,57 @@ void WebBackend::Pump(std::deque<Message>& queue) {
 // Modal in real time: the loop waits for OK as it waited for a message box. A scripted
 // run never waits, as the headless program does not.
 void WebBackend::ShowMessageBox(const char* caption, const char* text) {
+  Flush();
   tonkalo_page_show_box(caption, text);
   if (!realInput_) return;
   while (tonkalo_page_box_open()) emscripten_sleep(kBoxPollMs);
 }
 
-// Real time shows every frame as it comes. A scripted run shows only some of them, so it
-// keeps the last one as it came and converts it when it is shown.
+// Only the areas that differ from the last frame are copied and converted into the
+// canvas's pixels (R, G, B, 255 bytes, a little-endian 0xFFBBGGRR), and nothing when
+// nothing changed; Flush puts them on the canvas.
 void WebBackend::Present(const std::uint32_t* pixels, int width, int height) {
-  if (realInput_) {
-    Show(pixels, width, height);
-    return;
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  areas_.clear();
+  if (shown_.size() != count || width_ != width) {
+    shown_.resize(count);
+    rgba_.resize(count);
+    areas_.push_back({0, 0, width, height});
+  } else {
+    ChangedAreas(pixels, shown_.data(), width, height, areas_);
   }
-  frame_.assign(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  frameWidth_ = width;
-  frameHeight_ = height;
-  frameShown_ = false;
+  width_ = width;
+  height_ = height;
+  for (const FrameArea& a : areas_) {
+    for (int y = a.y; y < a.y + a.h; ++y) {
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+      for (std::size_t i = row + a.x; i < row + a.x + a.w; ++i) {
+        const std::uint32_t p = pixels[i];
+        shown_[i] = p;
+        rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+      }
+    }
+    const bool none = right_ == left_;
+    left_ = none ? a.x : std::min(left_, a.x);
+    right_ = none ? a.x + a.w : std::max(right_, a.x + a.w);
+    top_ = none ? a.y : std::min(top_, a.y);
+    bottom_ = none ? a.y + a.h : std::max(bottom_, a.y + a.h);
+  }
 }
 
-void WebBackend::ShowFrame() {
-  if (frameShown_) return;
-  Show(frame_.data(), frameWidth_, frameHeight_);
-  frameShown_ = true;
-}
-
-// Only the rows that differ from the frame the canvas holds are converted and sent, and
-// nothing when nothing changed: an idle title costs a compare a pass.
-void WebBackend::Show(const std::uint32_t* pixels, int width, int height) {
-  const std::size_t w = static_cast<std::size_t>(width);
-  const std::size_t count = w * static_cast<std::size_t>(height);
-  int top = 0;
-  int bottom = height;
-  if (shown_.size() == count && shownWidth_ == width) {
-    while (top < bottom &&
-           std::equal(pixels + top * w, pixels + (top + 1) * w, shown_.data() + top * w)) {
-      ++top;
-    }
-    while (bottom > top && std::equal(pixels + (bottom - 1) * w, pixels + bottom * w,
-                                      shown_.data() + (bottom - 1) * w)) {
-      --bottom;
-    }
-    if (top == bottom) return;
-  }
-  shown_.assign(pixels, pixels + count);
-  shownWidth_ = width;
-  rgba_.resize(count);
-  // 0x00RRGGBB to the bytes R, G, B, 255 (a little-endian 0xFFBBGGRR).
-  for (std::size_t i = top * w; i < bottom * w; ++i) {
-    const std::uint32_t p = pixels[i];
-    rgba_[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-  }
-  tonkalo_page_present(rgba_.data(), width, height, top, bottom);
+void WebBackend::Flush() {
+  if (right_ == left_) return;
+  tonkalo_page_present(rgba_.data(), width_, height_, left_, top_, right_ - left_,
+                       bottom_ - top_);
+  right_ = left_;
 }
 
 void WebBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size) {
-  if (!realInput_) return;
-  tonkalo_page_effect(index, image, image ? size : 0);
+  if (realInput_) tonkalo_page_effect(index, image, image ? size : 0);
 }
 
 void WebBackend::Music(MusicCommand command, const std::string& path) {
-  if (!realInput_) return;
-  tonkalo_page_music(static_cast<int>(command), path.c_str());
+  if (realInput_) tonkalo_page_music(static_cast<int>(command), path.c_str());
 }
 
 // The page's storage merges, says what goes wrong and never writes over a value that is
@@ -251,14 +225,9 @@ RecordState WebBackend::ReadRecord(std::int32_t& value) {
     value = scriptedRecord_;
     return scriptedRecordSet_ ? RecordState::Read : RecordState::Absent;
   }
-  switch (tonkalo_page_record_read(&value)) {
-    case 0:
-      return RecordState::Absent;
-    case 1:
-      return RecordState::Read;
-    default:
-      return RecordState::Unreadable;
-  }
+  const int state = tonkalo_page_record_read(&value);
+  return state == 0 ? RecordState::Absent
+                    : state == 1 ? RecordState::Read : RecordState::Unreadable;
 }
 
 bool WebBackend::WriteRecord(std::int32_t value) {
@@ -285,4 +254,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* tonkalo_replay_so_far() {
   static std::string text;
   text = platform::RecordedReplay();
   return text.c_str();
+}
+
+// The page's "Open replay": why the file at `path` is no replay the page can play, in
+// one line that names it; empty when it is one.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* tonkalo_replay_problem(const char* path) {
+  static std::string error;
+  platform::ReplayFile replay;
+  error.clear();
+  if (!platform::ReadReplay(path, replay, error) && error.empty()) error = "it is no replay";
+  return error.c_str();
 }

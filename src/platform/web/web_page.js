@@ -19,20 +19,14 @@ mergeInto(LibraryManager.library, {
     // quick flick strikes where it began.
     pending: null,
     sampled: null,
-    // Port conveniences: the pause stops the passes and the clock (web_backend.cpp waits
-    // while it holds); music and effects are switched at their own gain.
+    // The pause stops the passes and the clock with a hidden page: the time the page has
+    // stood still is counted here from the browser's events and left out of the game's.
     paused: false,
-    // The time the page has stood still (hidden or paused), which the game's clock leaves
-    // out; counted here from the browser's events, since a pass asleep in a hidden page
-    // may wake only after it is shown again.
     stoppedMs: 0,
     stoppedSince: null,
     settings: { music: true, effects: true },
-    settingsKey: 'tonkalo.settings',
-    musicGain: null,
-    effectGain: null,
     noteTimer: 0,
-    // The controls' strip across, in CSS pixels (index.html's #controls).
+    // The controls' least room across, in CSS pixels (index.html's #controls).
     strip: 64,
     turnSaid: false,
     // [kind, x, y] for the game's next Pump, kinds as PageEvent in web_backend.cpp:
@@ -41,6 +35,7 @@ mergeInto(LibraryManager.library, {
     events: [],
     lastPress: null,
     audio: null,
+    gains: {},
     effects: {},
     effectNode: null,
     effectTurn: 0,
@@ -50,29 +45,23 @@ mergeInto(LibraryManager.library, {
     // The largest record another tab has stored while this one ran (the storage event).
     recordHeard: 0,
 
-    gamePoint: function(event) {
-      var canvas = TonkaloPage.canvas;
-      var r = canvas.getBoundingClientRect();
-      if (!r.width || !r.height) return [-10000, -10000];
-      return [Math.floor((event.clientX - r.left) * canvas.width / r.width),
-              Math.floor((event.clientY - r.top) * canvas.height / r.height)];
-    },
-
     movePointer: function(event) {
-      var p = TonkaloPage.gamePoint(event);
-      TonkaloPage.x = p[0];
-      TonkaloPage.y = p[1];
+      var c = TonkaloPage.canvas;
+      var r = c.getBoundingClientRect();
+      var inside = r.width && r.height;
+      TonkaloPage.x = inside ? Math.floor((event.clientX - r.left) * c.width / r.width) : -10000;
+      TonkaloPage.y = inside ? Math.floor((event.clientY - r.top) * c.height / r.height) : -10000;
     },
 
-    // The largest 4:3 box the page holds beside the controls, which go to the side
-    // where they cost the picture less. A whole number of device pixels per game pixel
-    // when that loses less than 15 % of the box's area; otherwise fractional
-    // (nearest-neighbour either way), which cannot be seen at two or more device pixels
-    // to a CSS pixel.
+    // The largest 4:3 box the page holds beside the controls, on the side where they cost
+    // the picture less: a whole number of device pixels per game pixel when that loses
+    // less than 15 % of the area, else fractional (unseen at two device pixels or more to
+    // a CSS pixel).
     fit: function() {
-      var canvas = TonkaloPage.canvas;
+      var page = TonkaloPage;
+      var canvas = page.canvas;
       var stage = document.getElementById('stage') || canvas.parentElement;
-      var strip = document.getElementById('controls') ? TonkaloPage.strip : 0;
+      var strip = document.getElementById('controls') ? page.strip : 0;
       var ratio = window.devicePixelRatio || 1;
       var w = stage.clientWidth;
       var h = stage.clientHeight;
@@ -87,90 +76,92 @@ mergeInto(LibraryManager.library, {
       stage.classList.toggle('beside', side >= below);
       canvas.style.width = (Math.round(canvas.width * k) / ratio) + 'px';
       canvas.style.height = (Math.round(canvas.height * k) / ratio) + 'px';
-      var portrait = h > w && window.matchMedia && window.matchMedia('(pointer: coarse)').matches;
-      if (portrait && !TonkaloPage.turnSaid) {
-        TonkaloPage.turnSaid = true;
-        TonkaloPage.note('Turn the phone sideways for a bigger picture.', false);
+      if (h > w && page.touch() && !page.turnSaid) {
+        page.turnSaid = true;
+        page.note('Turn the phone sideways for a bigger picture.', false);
       }
-      TonkaloPage.events.push([4, 0, 0]);
+      page.fitNote();
+      page.events.push([4, 0, 0]);
     },
 
-    // One line beside the picture, gone after a few seconds; problems go to the console
-    // as well, as the native program writes them on standard error.
-    note: function(text, problem) {
+    // The line beside the picture, gone after a few seconds unless `keep`; problems go to
+    // the console as well, as the native program writes them on standard error.
+    note: function(text, problem, keep) {
       if (problem) console.warn('tonkalo: ' + text);
       var line = document.getElementById('note');
       if (!line) return;
       line.textContent = text;
+      line.classList.remove('offer');
+      TonkaloPage.fitNote();
       clearTimeout(TonkaloPage.noteTimer);
-      TonkaloPage.noteTimer = setTimeout(function() {
-        if (line.textContent === text) line.textContent = '';
-      }, 6000);
+      if (!keep) {
+        TonkaloPage.noteTimer = setTimeout(function() {
+          if (line.textContent === text) line.textContent = '';
+        }, 6000);
+      }
+    },
+
+    // A text too long for the room the note has is set smaller until it fits.
+    fitNote: function() {
+      var line = document.getElementById('note');
+      for (var size = 13; line; line.style.fontSize = --size + 'px') {
+        if (size === 13) line.style.fontSize = '';
+        if (size <= 8 || line.scrollHeight <= line.clientHeight + 1) return;
+      }
     },
 
     // Browsers start audio only from a user's gesture: the first press, tap or key.
     unlockAudio: function() {
-      if (TonkaloPage.audio) {
-        if (TonkaloPage.audio.state === 'suspended' && !document.hidden) {
-          TonkaloPage.audio.resume().catch(function() {});
-        }
+      var page = TonkaloPage;
+      var Context = window.AudioContext || window.webkitAudioContext;
+      if (page.audio) {
+        if (page.audio.state === 'suspended' && !page.stopped()) page.audio.resume().catch(function() {});
         return;
       }
-      if (!TonkaloPage.realInput) return;
-      var AudioContextClass = window.AudioContext || window.webkitAudioContext;
-      if (!AudioContextClass) return;
-      var audio;
+      if (!page.realInput || !Context) return;
       try {
-        audio = new AudioContextClass();
+        page.audio = new Context();
       } catch (e) {
         return;
       }
-      TonkaloPage.audio = audio;
-      TonkaloPage.musicGain = audio.createGain();
-      TonkaloPage.effectGain = audio.createGain();
-      TonkaloPage.musicGain.connect(audio.destination);
-      TonkaloPage.effectGain.connect(audio.destination);
-      TonkaloPage.applySettings();
-      if (TonkaloPage.paused) audio.suspend().catch(function() {});
-      TonkaloPage.startMusic();
+      ['music', 'effects'].forEach(function(which) {
+        page.gains[which] = page.audio.createGain();
+        page.gains[which].connect(page.audio.destination);
+      });
+      page.applySettings();
+      if (page.stopped()) page.audio.suspend().catch(function() {});
+      page.startMusic();
     },
 
     // Presses on the page's own controls (the buttons, the dialog) are not the game's; a
-    // press while paused only resumes.
+    // press while paused only resumes. A second press within 500 ms and 4 px of the
+    // first is a double-click's second click; the one after it starts a new pair.
     onPointerDown: function(event) {
-      if (event.button !== 0) return;
-      if (event.target.closest && event.target.closest('button, dialog')) return;
-      TonkaloPage.movePointer(event);
-      if (event.pointerType === 'mouse') TonkaloPage.unlockAudio();
-      if (TonkaloPage.paused) {
-        if (event.target === TonkaloPage.canvas) TonkaloPage.setPaused(false);
+      var page = TonkaloPage;
+      if (event.button !== 0 || (event.target.closest && event.target.closest('button, dialog'))) return;
+      page.movePointer(event);
+      if (event.pointerType === 'mouse') page.unlockAudio();
+      if (page.paused) {
+        if (event.target === page.canvas) page.setPaused(false);
         return;
       }
-      TonkaloPage.down = true;
-      TonkaloPage.pending = [TonkaloPage.x, TonkaloPage.y];
-      if (event.target !== TonkaloPage.canvas) return;
+      page.down = true;
+      page.pending = [page.x, page.y];
+      if (event.target !== page.canvas) return;
       event.preventDefault();
-      TonkaloPage.canvas.setPointerCapture(event.pointerId);
-      // A second press within 500 ms and 4 px of the first is a double-click's second
-      // click; the one after it starts a new pair.
+      page.canvas.setPointerCapture(event.pointerId);
       var now = performance.now();
-      var last = TonkaloPage.lastPress;
-      var count = 1;
-      if (last && now - last.time <= 500 && Math.abs(event.clientX - last.clientX) <= 4 &&
-          Math.abs(event.clientY - last.clientY) <= 4) {
-        count = last.count + 1;
-      }
-      TonkaloPage.lastPress = { time: now, clientX: event.clientX, clientY: event.clientY,
-                                count: count };
-      TonkaloPage.events.push([count % 2 === 0 ? 2 : 1, TonkaloPage.x, TonkaloPage.y]);
+      var last = page.lastPress;
+      var count = last && now - last.time <= 500 && Math.abs(event.clientX - last.clientX) <= 4 &&
+          Math.abs(event.clientY - last.clientY) <= 4 ? last.count + 1 : 1;
+      page.lastPress = { time: now, clientX: event.clientX, clientY: event.clientY, count: count };
+      page.events.push([count % 2 === 0 ? 2 : 1, page.x, page.y]);
     },
 
     // Also for a cancelled pointer and a page that loses the focus.
     onPointerUp: function(event) {
-      if (event.type === 'pointerup') {
-        if (event.button !== 0) return;
-        if (event.pointerType !== 'mouse') TonkaloPage.unlockAudio();
-      }
+      if (event.type === 'pointerup' && event.button !== 0) return;
+      if (event.type === 'pointerup' && event.pointerType !== 'mouse') TonkaloPage.unlockAudio();
       TonkaloPage.down = false;
     },
 
@@ -178,34 +169,23 @@ mergeInto(LibraryManager.library, {
     // it tapped, so that the tap is sampled there.
     onPointerLeave: function(event) {
       if (event.pointerType !== 'mouse' || TonkaloPage.down) return;
-      TonkaloPage.x = -10000;
-      TonkaloPage.y = -10000;
+      TonkaloPage.x = TonkaloPage.y = -10000;
     },
 
-    loadSettings: function() {
-      try {
-        var kept = JSON.parse(window.localStorage.getItem(TonkaloPage.settingsKey));
-        if (kept && typeof kept === 'object') {
-          TonkaloPage.settings.music = kept.music !== false;
-          TonkaloPage.settings.effects = kept.effects !== false;
-        }
-      } catch (e) {
-        // No storage or a damaged value: the switches start on.
-      }
-    },
-
+    // Music and effects are switched at their own gain and kept for the next visit (no
+    // storage or a damaged value: they start on, and hold for this visit).
     applySettings: function() {
       var page = TonkaloPage;
-      if (page.musicGain) page.musicGain.gain.value = page.settings.music ? 1 : 0;
-      if (page.effectGain) page.effectGain.gain.value = page.settings.effects ? 1 : 0;
-      page.mark('music', page.settings.music);
-      page.mark('effects', page.settings.effects);
+      ['music', 'effects'].forEach(function(which) {
+        if (page.gains[which]) page.gains[which].gain.value = page.settings[which] ? 1 : 0;
+        page.mark(which, page.settings[which]);
+      });
       page.mark('pause', page.paused);
     },
 
     mark: function(id, on) {
       var button = document.getElementById(id);
-      if (button) button.setAttribute('aria-pressed', on ? 'true' : 'false');
+      if (button) button.setAttribute('aria-pressed', String(on));
     },
 
     toggle: function(which) {
@@ -215,21 +195,32 @@ mergeInto(LibraryManager.library, {
       page.note((which === 'music' ? 'Music ' : 'Sound effects ') +
                 (page.settings[which] ? 'on' : 'off'), false);
       try {
-        window.localStorage.setItem(page.settingsKey, JSON.stringify(page.settings));
-      } catch (e) {
-        // Switches that cannot be kept still hold for this visit.
-      }
+        window.localStorage.setItem('tonkalo.settings', JSON.stringify(page.settings));
+      } catch (e) {}
     },
 
+    // A finger is the pointer in hand (a phone, a tablet): the hints say tap, not keys.
+    touch: function() {
+      return Boolean(window.matchMedia && window.matchMedia('(pointer: coarse)').matches);
+    },
+
+    stopped: function() { return document.hidden || TonkaloPage.paused; },
+
+    stoppedFor: function() {
+      var page = TonkaloPage;
+      return page.stoppedMs + (page.stoppedSince === null ? 0 : performance.now() - page.stoppedSince);
+    },
+
+    // The sound waits with the passes and the clock.
     countStopped: function() {
       var page = TonkaloPage;
-      var stopped = document.hidden || page.paused;
-      var now = performance.now();
-      if (stopped && page.stoppedSince === null) page.stoppedSince = now;
+      var stopped = page.stopped();
+      if (stopped && page.stoppedSince === null) page.stoppedSince = performance.now();
       if (!stopped && page.stoppedSince !== null) {
-        page.stoppedMs += now - page.stoppedSince;
+        page.stoppedMs = page.stoppedFor();
         page.stoppedSince = null;
       }
+      if (page.audio) (stopped ? page.audio.suspend() : page.audio.resume()).catch(function() {});
     },
 
     setPaused: function(paused) {
@@ -241,58 +232,48 @@ mergeInto(LibraryManager.library, {
       page.down = false;
       document.body.classList.toggle('paused', paused);
       page.applySettings();
-      page.note(paused ? 'Paused: press P or Space, or tap the picture' : '', false);
+      page.note(!paused ? '' : page.touch() ? 'Paused: tap the picture to go on'
+                : 'Paused: press P or Space, or click the picture', false);
     },
 
     toggleFullscreen: function() {
       var stage = document.getElementById('stage');
-      if (document.fullscreenElement) {
-        document.exitFullscreen().catch(function() {});
-      } else if (stage && stage.requestFullscreen) {
-        stage.requestFullscreen().catch(function() {});
-      }
+      var asked = document.fullscreenElement ? document.exitFullscreen()
+          : stage && stage.requestFullscreen && stage.requestFullscreen();
+      if (asked) asked.catch(function() {});
     },
 
-    // The native window's keys: P and Space pause, M music, S effects, F11 fullscreen.
-    // Taken before any button sees them, so a button never keeps a key the game needs.
+    // The native window's keys: P and Space pause, M music, S effects, F11 fullscreen,
+    // taken before any button sees them, so a button never keeps a key the game needs;
+    // the buttons beside the picture do what the keys do and never take the focus.
+    actions: {
+      pause: function() { TonkaloPage.setPaused(!TonkaloPage.paused); },
+      music: function() { TonkaloPage.toggle('music'); },
+      effects: function() { TonkaloPage.toggle('effects'); },
+      fullscreen: function() { TonkaloPage.toggleFullscreen(); },
+    },
+    keys: { p: 'pause', ' ': 'pause', m: 'music', s: 'effects', F11: 'fullscreen' },
+
     onKeyDown: function(event) {
       var page = TonkaloPage;
       page.unlockAudio();
-      if (event.ctrlKey || event.altKey || event.metaKey) return;
       var box = document.getElementById('box');
-      if (box && box.open) return;
-      var key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
-      if (['F11', 'p', ' ', 'm', 's'].indexOf(key) < 0) return;
+      if (event.ctrlKey || event.altKey || event.metaKey || (box && box.open)) return;
+      var action = page.keys[event.key.length === 1 ? event.key.toLowerCase() : event.key];
+      if (!action) return;
       event.preventDefault();
       event.stopPropagation();
-      if (event.repeat) return;
-      if (key === 'F11') {
-        page.toggleFullscreen();
-      } else if (key === 'p' || key === ' ') {
-        page.setPaused(!page.paused);
-      } else if (key === 'm') {
-        page.toggle('music');
-      } else if (key === 's') {
-        page.toggle('effects');
-      }
+      if (!event.repeat) page.actions[action]();
     },
 
-    // The buttons beside the picture do what the keys do and never take the focus.
     wireControls: function() {
-      var page = TonkaloPage;
-      var actions = {
-        pause: function() { page.setPaused(!page.paused); },
-        music: function() { page.toggle('music'); },
-        effects: function() { page.toggle('effects'); },
-        fullscreen: page.toggleFullscreen,
-      };
-      Object.keys(actions).forEach(function(id) {
+      Object.keys(TonkaloPage.actions).forEach(function(id) {
         var button = document.getElementById(id);
         if (!button) return;
         button.addEventListener('mousedown', function(e) { e.preventDefault(); });
         button.addEventListener('click', function() {
-          page.unlockAudio();
-          actions[id]();
+          TonkaloPage.unlockAudio();
+          TonkaloPage.actions[id]();
           button.blur();
         });
       });
@@ -316,78 +297,58 @@ mergeInto(LibraryManager.library, {
     },
 
     readStored: function() {
-      var text;
+      var why = 'cannot read the high score in the browser\'s storage (it is ';
       try {
-        text = window.localStorage.getItem(TonkaloPage.recordKey);
+        var stored = TonkaloPage.parseRecord(window.localStorage.getItem(TonkaloPage.recordKey));
       } catch (e) {
-        return { state: 2, value: 0,
-                 problem: 'cannot read the high score in the browser\'s storage (it is ' +
-                          'switched off): this visit keeps no new record' };
+        return { state: 2, value: 0, problem: why + 'switched off): this visit keeps no new record' };
       }
-      var stored = TonkaloPage.parseRecord(text);
       if (stored.state === 2) {
-        stored.problem = 'cannot read the high score in the browser\'s storage (it is not ' +
-                         'a record this game wrote): this visit leaves it as it is and keeps ' +
-                         'no new record';
+        stored.problem = why + 'not a record this game wrote): this visit leaves it as it is ' +
+                         'and keeps no new record';
       }
       return stored;
     },
 
     // Another tab stored a record: remember it so that this one never writes less.
     onStorage: function(event) {
-      if (event.key !== TonkaloPage.recordKey) return;
       var heard = TonkaloPage.parseRecord(event.newValue);
-      if (heard.state === 1) TonkaloPage.recordHeard = Math.max(TonkaloPage.recordHeard, heard.value);
-    },
-
-    showBox: function(caption, text) {
-      var box = document.getElementById('box');
-      if (!box) {
-        window.alert(caption + '\n\n' + text);
-        return;
-      }
-      document.getElementById('box-caption').textContent = caption;
-      document.getElementById('box-text').textContent = text;
-      if (!box.open) box.showModal();
+      if (event.key !== TonkaloPage.recordKey || heard.state !== 1) return;
+      TonkaloPage.recordHeard = Math.max(TonkaloPage.recordHeard, heard.value);
     },
 
     stopEffect: function() {
-      var node = TonkaloPage.effectNode;
+      if (TonkaloPage.effectNode) TonkaloPage.effectNode.stop();
       TonkaloPage.effectNode = null;
-      if (node) node.stop();
     },
 
     startBuffer: function(buffer, gain, onEnded) {
       var node = TonkaloPage.audio.createBufferSource();
       node.buffer = buffer;
       node.connect(gain);
-      if (onEnded) node.onended = onEnded;
+      node.onended = onEnded;
       node.start();
       return node;
     },
 
     // Decoded once per path; a missing or undecodable track is null and plays nothing.
     track: function(path) {
-      if (!(path in TonkaloPage.tracks)) {
-        var bytes = null;
+      var tracks = TonkaloPage.tracks;
+      if (!(path in tracks)) {
         try {
-          bytes = FS.readFile(path);
+          tracks[path] = TonkaloPage.audio.decodeAudioData(FS.readFile(path).slice().buffer)
+              .catch(function() { return null; });
         } catch (e) {
-          bytes = null;
+          tracks[path] = Promise.resolve(null);
         }
-        TonkaloPage.tracks[path] = bytes
-            ? TonkaloPage.audio.decodeAudioData(bytes.slice().buffer).catch(function() {
-                return null;
-              })
-            : Promise.resolve(null);
       }
-      return TonkaloPage.tracks[path];
+      return tracks[path];
     },
 
     stopMusic: function() {
       var m = TonkaloPage.music;
-      m.turn++;
       var node = m.node;
+      m.turn++;
       m.node = null;
       if (node) {
         node.onended = null;
@@ -398,11 +359,11 @@ mergeInto(LibraryManager.library, {
     // Only a track that plays to its end reports it; a stop asked for does not.
     startMusic: function() {
       var m = TonkaloPage.music;
-      if (!TonkaloPage.audio || !m.want || !m.path) return;
       var turn = m.turn;
+      if (!TonkaloPage.audio || !m.want || !m.path) return;
       TonkaloPage.track(m.path).then(function(buffer) {
         if (!buffer || turn !== m.turn || m.node) return;
-        var node = TonkaloPage.startBuffer(buffer, TonkaloPage.musicGain, function() {
+        var node = TonkaloPage.startBuffer(buffer, TonkaloPage.gains.music, function() {
           if (m.node !== node) return;
           m.node = null;
           TonkaloPage.events.push([3, m.turn, 0]);
@@ -412,8 +373,10 @@ mergeInto(LibraryManager.library, {
     },
   },
 
+  // Every function below is called from the first pass on, so one of them bringing in
+  // TonkaloPage brings it in for all.
   $TonkaloPage__deps: ['$FS'],
-  tonkalo_page_open__deps: ['$TonkaloPage'],
+  tonkalo_page_open__deps: ['$TonkaloPage', '$callUserCallback'],
   tonkalo_page_open: function(realInput) {
     var page = TonkaloPage;
     page.realInput = realInput !== 0;
@@ -422,55 +385,55 @@ mergeInto(LibraryManager.library, {
     page.opened = true;
     page.canvas = Module['canvas'] || document.getElementById('screen');
     page.context = page.canvas.getContext('2d');
-    window.addEventListener('pointermove', page.movePointer);
-    window.addEventListener('pointerdown', page.onPointerDown);
-    window.addEventListener('pointerup', page.onPointerUp);
-    window.addEventListener('pointercancel', page.onPointerUp);
-    window.addEventListener('blur', page.onPointerUp);
-    document.documentElement.addEventListener('pointerleave', page.onPointerLeave);
+    // For the page's own messages (index.html): the same line beside the picture.
+    Module['note'] = page.note;
+    [[window, 'pointermove', page.movePointer], [window, 'pointerdown', page.onPointerDown],
+     [window, 'pointerup', page.onPointerUp], [window, 'pointercancel', page.onPointerUp],
+     [window, 'blur', page.onPointerUp], [window, 'storage', page.onStorage],
+     [window, 'resize', page.fit], [document, 'fullscreenchange', page.fit],
+     [document, 'visibilitychange', page.countStopped],
+     [document.documentElement, 'pointerleave', page.onPointerLeave],
+     [page.canvas, 'contextmenu', function(e) { e.preventDefault(); }]].forEach(function(on) {
+      on[0].addEventListener(on[1], on[2]);
+    });
     window.addEventListener('keydown', page.onKeyDown, true);
-    window.addEventListener('storage', page.onStorage);
-    document.addEventListener('visibilitychange', page.countStopped);
     page.countStopped();
-    if (page.realInput) page.loadSettings();
+    try {
+      var kept = page.realInput && JSON.parse(window.localStorage.getItem('tonkalo.settings'));
+      if (kept) page.settings = { music: kept.music !== false, effects: kept.effects !== false };
+    } catch (e) {}
     page.wireControls();
     page.applySettings();
-    page.canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
-    window.addEventListener('resize', page.fit);
-    document.addEventListener('fullscreenchange', page.fit);
     page.fit();
   },
 
-  tonkalo_page_close__deps: ['$TonkaloPage'],
   tonkalo_page_close: function() {
     TonkaloPage.stopEffect();
     TonkaloPage.realInput = false;
   },
 
-  tonkalo_page_next_event__deps: ['$TonkaloPage'],
   tonkalo_page_next_event: function(out) {
     var page = TonkaloPage;
     while (page.events.length) {
       var e = page.events.shift();
       // A track-end notice raised before a later music command is stale.
       if (e[0] === 3 && e[1] !== page.music.turn) continue;
-      HEAP32[out >> 2] = e[0];
-      HEAP32[(out >> 2) + 1] = e[1];
-      HEAP32[(out >> 2) + 2] = e[2];
+      HEAP32.set(e, out >> 2);
       return 1;
     }
     return 0;
   },
 
-  tonkalo_page_pointer__deps: ['$TonkaloPage'],
+  // Read once a pass in real time: with ?trace the page keeps the time of each
+  // (window.tonkaloPassMs), to hold the passes' pace against the page's clock.
   tonkalo_page_pointer: function(x, y) {
     var page = TonkaloPage;
-    var at = page.pending || page.sampled || [page.x, page.y];
-    HEAP32[x >> 2] = at[0];
-    HEAP32[y >> 2] = at[1];
+    if (window.tonkaloPassMs) window.tonkaloPassMs.push(performance.now());
+    var at = page.pending || page.sampled;
+    HEAP32[x >> 2] = at ? at[0] : page.x;
+    HEAP32[y >> 2] = at ? at[1] : page.y;
   },
 
-  tonkalo_page_button__deps: ['$TonkaloPage'],
   tonkalo_page_button: function() {
     var page = TonkaloPage;
     var down = page.down || page.pending !== null;
@@ -479,15 +442,15 @@ mergeInto(LibraryManager.library, {
     return down ? 1 : 0;
   },
 
-  tonkalo_page_cursor__deps: ['$TonkaloPage'],
   tonkalo_page_cursor: function(visible) {
     TonkaloPage.canvas.style.cursor = visible ? '' : 'none';
   },
 
-  // Rows top to bottom of the frame (R, G, B, 255 bytes) changed since the last present:
-  // only that band is uploaded.
-  tonkalo_page_present__deps: ['$TonkaloPage'],
-  tonkalo_page_present: function(rgba, width, height, top, bottom) {
+  // The frame (R, G, B, 255 bytes) of which only the rectangle (x, y, w, h) changed since
+  // the last present: only that is uploaded, from a view of the frame where it lies in
+  // the heap (made again when the heap grows or the frame moves), so the only copy is
+  // putImageData's own.
+  tonkalo_page_present: function(rgba, width, height, x, y, w, h) {
     var page = TonkaloPage;
     if (page.canvas.width !== width || page.canvas.height !== height) {
       page.canvas.width = width;
@@ -495,32 +458,28 @@ mergeInto(LibraryManager.library, {
       page.image = null;
       page.fit();
     }
-    // A view of the frame where it lies in the heap, made again when the heap grows or
-    // the frame moves, so the only copy is putImageData's own.
     if (!page.image || page.image.data.buffer !== HEAPU8.buffer ||
         page.image.data.byteOffset !== rgba) {
       page.image = new ImageData(
           new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
     }
-    page.context.putImageData(page.image, 0, 0, 0, top, width, bottom - top);
-    if (Module['onFirstFrame']) {
-      var first = Module['onFirstFrame'];
-      Module['onFirstFrame'] = null;
-      first();
-    }
+    page.context.putImageData(page.image, 0, 0, x, y, w, h);
+    var first = Module['onFirstFrame'];
+    Module['onFirstFrame'] = null;
+    if (first) first();
   },
 
-  tonkalo_page_show_box__deps: ['$TonkaloPage'],
   tonkalo_page_show_box: function(caption, text) {
-    TonkaloPage.showBox(UTF8ToString(caption), UTF8ToString(text));
+    var box = document.getElementById('box');
+    document.getElementById('box-caption').textContent = UTF8ToString(caption);
+    document.getElementById('box-text').textContent = UTF8ToString(text);
+    if (!box.open) box.showModal();
   },
 
   tonkalo_page_box_open: function() {
-    var box = document.getElementById('box');
-    return box && box.open ? 1 : 0;
+    return document.getElementById('box').open ? 1 : 0;
   },
 
-  tonkalo_page_effect__deps: ['$TonkaloPage'],
   tonkalo_page_effect: function(index, image, size) {
     var page = TonkaloPage;
     var turn = ++page.effectTurn;
@@ -533,52 +492,47 @@ mergeInto(LibraryManager.library, {
           .then(function(buffer) { effect.buffer = buffer; }, function() {});
       page.effects[index] = effect;
     }
-    var play = function() {
+    effect.ready.then(function() {
       if (turn === page.effectTurn && effect.buffer) {
-        page.effectNode = page.startBuffer(effect.buffer, page.effectGain, null);
+        page.effectNode = page.startBuffer(effect.buffer, page.gains.effects, null);
       }
-    };
-    if (effect.buffer) play(); else effect.ready.then(play);
+    });
   },
 
   // The commands in the order of platform::MusicCommand: stop, open, play, replay, close.
-  tonkalo_page_music__deps: ['$TonkaloPage'],
   tonkalo_page_music: function(command, path) {
     var m = TonkaloPage.music;
     var name = UTF8ToString(path);
     TonkaloPage.stopMusic();
-    switch (command) {
-      case 0: m.want = false; break;
-      case 1: m.path = name; m.want = false; break;
-      case 2: m.want = true; break;
-      case 3: if (name) m.path = name; m.want = true; break;
-      case 4: m.path = null; m.want = false; break;
-    }
+    m.want = command === 2 || command === 3;
+    if (command === 1 || (command === 3 && name)) m.path = name;
+    if (command === 4) m.path = null;
     TonkaloPage.startMusic();
   },
 
   // The passes and the clock stand still while the page is hidden or paused.
-  tonkalo_page_stopped__deps: ['$TonkaloPage'],
-  tonkalo_page_stopped: function() {
-    return document.hidden || TonkaloPage.paused ? 1 : 0;
-  },
+  tonkalo_page_stopped_ms: function() { return TonkaloPage.stoppedFor(); },
 
-  tonkalo_page_stopped_ms__deps: ['$TonkaloPage'],
-  tonkalo_page_stopped_ms: function() {
-    var page = TonkaloPage;
-    return page.stoppedMs + (page.stoppedSince === null ? 0 : performance.now() - page.stoppedSince);
-  },
-
-  tonkalo_page_pause_audio__deps: ['$TonkaloPage'],
-  tonkalo_page_pause_audio: function(paused) {
-    var audio = TonkaloPage.audio;
-    if (!audio) return;
-    (paused ? audio.suspend() : audio.resume()).catch(function() {});
+  // Returns at the first displayed frame (requestAnimationFrame, which a finger on the
+  // screen does not hold back as it holds back timers) at or after `due`, on the page's
+  // clock less the time it stood still: a hidden page shows no frames, and the clock of
+  // a paused one stands still. The wake-up goes through callUserCallback, as
+  // emscripten_sleep's does, so that the runtime exits when the game has.
+  tonkalo_page_frame: function(due) {
+    return Asyncify.handleSleep(function(wakeUp) {
+      var look = function() {
+        if (performance.now() - TonkaloPage.stoppedFor() < due) {
+          requestAnimationFrame(look);
+        } else {
+          callUserCallback(wakeUp);
+        }
+      };
+      requestAnimationFrame(look);
+    });
   },
 
   // The record as the state of platform::RecordState (0 none, 1 read, 2 unreadable);
   // the value through `out`. Said once beside the picture when it cannot be read.
-  tonkalo_page_record_read__deps: ['$TonkaloPage'],
   tonkalo_page_record_read: function(out) {
     var stored = TonkaloPage.readStored();
     HEAP32[out >> 2] = stored.value;
@@ -588,7 +542,6 @@ mergeInto(LibraryManager.library, {
 
   // Writes the larger of `value`, the stored record and any another tab announced, so
   // that no tab ever writes an older record; 0 (said beside the picture) when it cannot.
-  tonkalo_page_record_write__deps: ['$TonkaloPage'],
   tonkalo_page_record_write: function(value) {
     var page = TonkaloPage;
     var stored = page.readStored();
