@@ -17,6 +17,7 @@
 #include "app/data_places.h"
 #include "app/entry.h"
 #include "game/program.h"
+#include "platform/core/replay.h"
 #include "platform/core/platform.h"
 
 namespace {
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     ProgramObjects objects;
     result = TonkaloMain(&moduleInstance);
   }
+  platform::KeepRecordedReplay(result == 0);
   // A shot or trace that was asked for and not written fails the run too.
   if (!platform::Shutdown() && result == 0) result = 1;
   if (const int signal = platform::EndingSignal(); signal != 0 && result == 0) result = 128 + signal;

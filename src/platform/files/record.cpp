@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -31,23 +32,30 @@ std::string SaveProblem(const std::string& file, const std::string& reason) {
 }
 
 // Another game holds the lock only while it reads and replaces four bytes; one that
-// holds it for this long is stuck, and this save gives up rather than hang the exit.
+// holds it for this long is stuck, and the save gives up rather than hang the exit.
 constexpr auto kLockPatience = std::chrono::seconds(10);
 
 // An exclusive lock on the record's folder (open at `fd`) for as long as it stays open.
 // Folders and not a lock file: nothing more is left beside the record, and there is no
 // file that a link or a FIFO could stand in for. Where the file system has no such locks
 // (some network mounts) the save goes on without one, as it did before there were two
-// games.
-std::string LockFolder(int fd) {
+// games. Without `wait` a held lock is Busy at once; with it, the wait ends when `wait`
+// says so.
+RecordSave LockFolder(int fd, const std::function<bool()>& wait, std::string& reason) {
   const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
   for (;;) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return "";
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return RecordSave::Written;
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return "";
+    if (errno != EWOULDBLOCK) return RecordSave::Written;
+    if (!wait) return RecordSave::Busy;
+    if (!wait()) {
+      reason = "the game was closed while another program held its folder locked";
+      return RecordSave::Failed;
+    }
     if (std::chrono::steady_clock::now() >= deadline) {
-      return "another program has held it locked for " +
-             std::to_string(kLockPatience.count()) + " s";
+      reason = "another program has held its folder locked for " +
+               std::to_string(kLockPatience.count()) + " s";
+      return RecordSave::Failed;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -95,7 +103,7 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
 }
 
 RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
-                          std::string& problem) {
+                          const std::function<bool()>& wait, std::string& problem) {
   std::filesystem::path folder = std::filesystem::path(file).parent_path();
   if (folder.empty()) folder = ".";
   if (makeFolder) {
@@ -111,21 +119,20 @@ RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool make
     problem = SaveProblem(file, std::strerror(errno));
     return RecordSave::Failed;
   }
-  RecordSave result = RecordSave::Failed;
+  std::string reason;
+  RecordSave result = LockFolder(folderFd, wait, reason);
   std::int32_t onDisk = 0;
-  std::string reason = LockFolder(folderFd);
-  if (!reason.empty()) {
-    problem = SaveProblem(file, reason);
-  } else {
+  if (result == RecordSave::Written) {
     const RecordState state = ReadRecordFile(file, onDisk, problem);
-    if (state == RecordState::Read && onDisk >= value) {
+    if (state == RecordState::Unreadable) {
+      result = RecordSave::Failed;
+    } else if (state == RecordState::Read && onDisk >= value) {
       result = RecordSave::AlreadyHeld;
-    } else if (state != RecordState::Unreadable) {
-      result = WriteFileAtomically(file, RecordBytes(value), reason) ? RecordSave::Written
-                                                                     : RecordSave::Failed;
-      if (result == RecordSave::Failed) problem = SaveProblem(file, reason);
+    } else if (!WriteFileAtomically(file, RecordBytes(value), reason)) {
+      result = RecordSave::Failed;
     }
   }
+  if (!reason.empty()) problem = SaveProblem(file, reason);
   close(folderFd);  // and with it the lock
   return result;
 }

@@ -1,8 +1,8 @@
 // Input scripts: "P move X Y", "P down", "P up", "P close" and the window's other
-// messages (files.h), one a line; '#' starts a comment, blank lines are skipped. Anything else stops start-up with the file and line.
-// The file is read in pieces and never held whole: a long script of comments costs no
-// memory, and a word of any length is kept only as far as a message shows it. A folder,
-// a pipe or a device is refused.
+// messages (files.h), one a line; '#' starts a comment, blank lines are skipped.
+// Anything else stops start-up with the file and line. The file is read in pieces and
+// never held whole: a long script of comments costs no memory, and a word of any length
+// is kept only as far as a message shows it. A folder, a pipe or a device is refused.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,17 +22,30 @@ namespace {
 constexpr std::size_t kWordShown = 80;
 // A line with more words than this is wrong whatever they are; the rest are only counted.
 constexpr std::size_t kWordsKept = 4;
+// Far beyond any game (over 18 days at 64 passes a second): a later pass is a mistake
+// that would keep a replay running for ever.
+constexpr long long kLastPass = 100000000;
+// A recorded pass holds a handful of commands; this many would keep the game from
+// hearing anything else (a signal, the close button) for minutes.
+constexpr long kMostInAPass = 1000;
+// A replay's first line is longer than no valid one.
+constexpr std::size_t kFirstLineKept = 200;
 
 // Takes a script in pieces of any size and checks each line as it ends.
 class ScriptParser {
  public:
-  ScriptParser(const std::string& path, std::vector<ScriptCommand>& out) : path_(path), out_(out) {}
+  ScriptParser(const std::string& path, std::vector<ScriptCommand>& out, const FirstLine& first)
+      : path_(path), out_(out), first_(first) {}
 
   bool Feed(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
       const char c = data[i];
       if (c == '\n') {
         if (!EndLine()) return false;
+        continue;
+      }
+      if (first_ && lineNumber_ == 0) {
+        if (firstLine_.size() <= kFirstLineKept) firstLine_ += c;
         continue;
       }
       if (comment_) continue;
@@ -50,11 +63,22 @@ class ScriptParser {
   }
 
   // The last line may lack its newline.
+  // The last line may lack its newline. A replay is in pass order already; a script
+  // written by hand may not be, and its passes are counted again once sorted.
   bool Finish() {
     if (!EndLine()) return false;
-    std::stable_sort(out_.begin(), out_.end(), [](const ScriptCommand& a, const ScriptCommand& b) {
+    const auto earlier = [](const ScriptCommand& a, const ScriptCommand& b) {
       return a.pass < b.pass;
-    });
+    };
+    if (std::is_sorted(out_.begin(), out_.end(), earlier)) return true;
+    std::stable_sort(out_.begin(), out_.end(), earlier);
+    for (std::size_t i = 0, run = 0; i < out_.size(); ++i) {
+      run = i > 0 && out_[i].pass == out_[i - 1].pass ? run + 1 : 1;
+      if (run > kMostInAPass) {
+        error_ = path_ + ": " + Crowded(out_[i].pass);
+        return false;
+      }
+    }
     return true;
   }
 
@@ -64,6 +88,11 @@ class ScriptParser {
   void EndWord() {
     if (inWord_) ++words_;
     inWord_ = false;
+  }
+
+  static std::string Crowded(long long pass) {
+    return "pass " + std::to_string(pass) + " holds more than " + std::to_string(kMostInAPass) +
+           " commands, the most a pass may hold";
   }
 
   // A word as a message quotes it: cut to kWordShown characters, not inside a UTF-8 one.
@@ -121,6 +150,11 @@ class ScriptParser {
   bool EndLine() {
     EndWord();
     ++lineNumber_;
+    if (first_ && lineNumber_ == 1) {
+      error_ = first_(firstLine_);
+      if (!error_.empty()) error_ = path_ + ":1: " + error_;
+      return error_.empty();
+    }
     const std::size_t count = words_;
     words_ = 0;
     comment_ = false;
@@ -130,9 +164,14 @@ class ScriptParser {
 
     const std::string where = path_ + ":" + std::to_string(lineNumber_) + ": ";
     ScriptCommand command{ScriptCommand::Move, 0};
-    if (!Number(w[0], 0, (1LL << 53), command.pass)) {
-      error_ = where + "a line starts with its pass, a whole number 0 or more, not '" +
-               Shown(w[0]) + "'";
+    if (!Number(w[0], 0, kLastPass, command.pass)) {
+      error_ = where + "a line starts with its pass, a whole number from 0 to " +
+               std::to_string(kLastPass) + ", not '" + Shown(w[0]) + "'";
+      return false;
+    }
+    inPass_ = out_.empty() || out_.back().pass != command.pass ? 1 : inPass_ + 1;
+    if (inPass_ > kMostInAPass) {
+      error_ = where + Crowded(command.pass);
       return false;
     }
     const std::string& verb = w[1];
@@ -171,6 +210,9 @@ class ScriptParser {
 
   const std::string& path_;
   std::vector<ScriptCommand>& out_;
+  const FirstLine& first_;
+  std::string firstLine_;
+  long inPass_ = 0;  // commands so far of the pass of the last line
   std::string error_;
   std::string word_[kWordsKept];
   std::size_t words_ = 0;  // words of the line so far
@@ -181,22 +223,15 @@ class ScriptParser {
 
 }  // namespace
 
-bool ParseScript(const std::string& text, const std::string& path,
-                 std::vector<ScriptCommand>& out, std::string& error) {
-  out.clear();
-  ScriptParser parser(path, out);
-  if (parser.Feed(text.data(), text.size()) && parser.Finish()) return true;
-  out.clear();
-  error = parser.Error();
-  return false;
-}
-
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error,
+                const FirstLine& first) {
   out.clear();
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::uint64_t size = 0;
   std::string why = fd < 0 ? std::strerror(errno) : PlainFileProblem(fd, size);
-  ScriptParser parser(path, out);
+  // A game of an hour with the pointer always moving records far less.
+  if (why.empty() && first && size > (64u << 20)) why = "over 64 MiB, more than any game records";
+  ScriptParser parser(path, out, first);
   bool parsed = why.empty();
   std::vector<std::uint8_t> piece(parsed ? 1u << 16 : 0);
   while (parsed) {
@@ -215,7 +250,8 @@ bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::s
   if (fd >= 0) close(fd);
   if (parsed) return true;
   out.clear();
-  error = why.empty() ? parser.Error() : "cannot read script '" + path + "': " + why;
+  error = why.empty() ? parser.Error() : "cannot read " + std::string(first ? "replay" : "script") + " '" +
+                                          path + "': " + why;
   return false;
 }
 

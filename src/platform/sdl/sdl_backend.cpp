@@ -63,6 +63,7 @@ class SdlBackend : public Backend {
   // Presents `pixels` with the key label over them while one is due.
   void Show(const std::uint32_t* pixels, int width, int height);
   void ShowLabel(const std::string& text);
+  void Notify(const std::string& text) override { ShowLabel(text); }
   bool LabelDue() const;
   void LoadSettings();
   void KeepSettings();
@@ -184,12 +185,12 @@ void SdlBackend::LoadSettings() {
   std::string problem;
   if (!ReadSettingsFile(settingsFile_, settings_, problem)) {
     if (!problem.empty()) SayOnce(problem);
-    settings_ = Settings();
+    if (settings_.leaveFile) ShowLabel("SETTINGS NOT READ");
     return;
   }
   options_.music = options_.music && settings_.music;
   if (options_.volume == Options().volume) options_.volume = settings_.volume;
-  Verbose("settings from %s: music %s, sound %s, volume %d", settingsFile_.c_str(),
+  Verbose("settings from %s: music %s, sound %s, volume %d", Printable(settingsFile_).c_str(),
           settings_.music ? "on" : "off", settings_.sound ? "on" : "off", settings_.volume);
 }
 
