@@ -448,11 +448,15 @@ bool Shutdown() {
     }
   }
   if (s.options.timedemo) ReportTiming();
+  std::string problem;
   if (s.recordWaiting) {
-    SayOnce("another program holds the high score's folder locked: the record waits for it "
-            "(close the window or press Ctrl-C to give up)");
-    std::string problem;
-    const auto stillWanted = [&s] {
+    // Another game holds the lock for a moment; a longer hold is said while it lasts.
+    int polls = 0;
+    const auto stillWanted = [&polls] {
+      if (++polls == 40) {
+        SayOnce("another program holds the high score's folder locked: the record waits for "
+                "it (close the window or press Ctrl-C to give up)");
+      }
       std::deque<Message> pumped;
       B().Pump(pumped);
       return QuitSignal() == 0 && std::none_of(pumped.begin(), pumped.end(), [](const Message& m) {
@@ -460,8 +464,8 @@ bool Shutdown() {
              });
     };
     SaveRecordFile(s.options.recordFile, s.waitingRecord, s.makeRecordFolder, stillWanted, problem);
-    if (!problem.empty()) SayOnce(problem);
   }
+  if (!problem.empty()) SayOnce(problem);
   if (s.recorder && s.keepReplay) {
     std::string error;
     if (!s.recorder->Finish(error)) {
