@@ -76,7 +76,9 @@ bool ReplayWriter::Open(const std::string& path, const std::string& recordFile, 
       }
     }
   }
-  if (why.empty() && access(target.parent_path().c_str(), W_OK) != 0) why = std::strerror(errno);
+  if (why.empty() && access(fs::path(path).parent_path().c_str(), W_OK) != 0) {
+    why = std::strerror(errno);
+  }
   if (!why.empty()) {
     error = "cannot write replay '" + path + "': " + why;
     return false;
