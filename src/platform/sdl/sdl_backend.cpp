@@ -63,7 +63,11 @@ class SdlBackend : public Backend {
   // Presents `pixels` with the key label over them while one is due.
   void Show(const std::uint32_t* pixels, int width, int height);
   void ShowLabel(const std::string& text);
-  void Notify(const std::string& text) override { ShowLabel(text); }
+  // What went wrong stays longer than a key's answer: it may come before the first frame.
+  void Notify(const std::string& text) override {
+    ShowLabel(text);
+    labelUntil_ += 2 * kLabelMs;
+  }
   bool LabelDue() const;
   void LoadSettings();
   void KeepSettings();
@@ -185,7 +189,7 @@ void SdlBackend::LoadSettings() {
   std::string problem;
   if (!ReadSettingsFile(settingsFile_, settings_, problem)) {
     if (!problem.empty()) SayOnce(problem);
-    if (settings_.leaveFile) ShowLabel("SETTINGS NOT READ");
+    if (settings_.leaveFile) Notify("SETTINGS NOT READ");
     return;
   }
   options_.music = options_.music && settings_.music;
