@@ -9,7 +9,7 @@ seconds=${1:?usage: fuzz.sh SECONDS [BUILD_DIR]}
 cd "$(dirname "$0")/.."
 # Absolute, since a target may change its working folder.
 build=$(realpath -m "${2:-build-fuzz}")
-targets=(bmp_fuzz script_fuzz options_fuzz record_fuzz sound_fuzz)
+targets=(bmp_fuzz script_fuzz options_fuzz record_fuzz replay_fuzz sound_fuzz)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONKALO_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/settings.h"
 #include "support/test_support.h"
 
 namespace {
@@ -167,6 +169,96 @@ TEST(SharedRecord, SignalsAndAVanishedDataFolderLeaveWhatTheyShould) {
                              "/highscore.dat' (No such file or directory)\n");
     EXPECT_TRUE(c.signal || !FileExists(dir));
   }
+}
+
+// Another program holding the record's folder locked never holds the game: the record
+// is not written under the lock, it waits for the exit and is merged there with what
+// the holder wrote, and a signal ends that wait at once.
+TEST(SharedRecord, ALockedFolderNeverHoldsTheGame) {
+  const std::string dir = RecordDir("locked"), err = MakeTempDir("lock-err") + "/err.txt";
+  int lock = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  Paused run(dir, 1240, Game(false));
+  EXPECT_EQ(Record(dir), RecordBytes(-5));
+  WriteFile(dir + "/highscore.dat", RecordBytes(8));
+  close(lock);
+  EXPECT_EQ(run.Go(), 0);
+  EXPECT_EQ(Record(dir) + ReadFile(run.out + "/err.txt"), RecordBytes(8));
+
+  lock = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  WriteFile(dir + "/highscore.dat", RecordBytes(-5));
+  const int pid = Spawn(dir, Game(false), err);
+  for (int i = 0; i < 3000 && ReadFile(err).find("waits for it") == std::string::npos; ++i) {
+    usleep(10000);
+  }
+  kill(pid, SIGTERM);
+  EXPECT_EQ(Wait(pid), 128 + SIGTERM);
+  EXPECT_EQ(Record(dir), RecordBytes(-5));
+  EXPECT_NE(ReadFile(err).find("(the game was closed while another program held its folder "
+                               "locked)\n"), std::string::npos) << ReadFile(err);
+  close(lock);
+}
+
+// A replay is the player's file like the record: what --record names is replaced only
+// by a run that started and ended well, never through a link, never when it is the
+// record, the settings or no plain file, and never by the run that replays it.
+TEST(PlayersFiles, ARecordedReplayReplacesOnlyWhatItShould) {
+  const std::string theirs = MakeTempDir("theirs") + "/file", kept = "keep me";
+  const std::string own = "': it is the game's own file";
+  const struct { std::string name; Args args; int status; std::string said; } cases[] = {
+      {"no-title", Game(false, {"--record", "r.replay"}), 1, ""},
+      {"record", Game(false, {"--record", "highscore.dat"}), 1, "highscore.dat" + own},
+      {"settings", Game(false, {"--record", "settings.txt"}), 1, "settings.txt" + own},
+      {"fifo", Game(false, {"--record", "r.replay"}), 1, "r.replay': not a plain file"},
+      {"link", Game(false, {"--record", "r.replay"}), 0, ""},
+      {"replay", {"--headless", "--replay", "r.replay", "--record", "r.replay"}, 2, ""}};
+  for (const auto& c : cases) {
+    const std::string dir = RecordDir(c.name), replay = dir + "/r.replay";
+    WriteFile(theirs, kept);
+    WriteFile(dir + "/settings.txt", kept);
+    if (c.name == "replay") WriteFile(replay, ReadFile(TONKALO_SOURCE_DIR "/fuzz/corpus/replay_fuzz/demo.replay"));
+    if (c.name == "no-title") fs::remove(dir + "/BMP/TITLE.bmp");
+    if (c.name == "fifo") mkfifo(replay.c_str(), 0600);
+    if (c.name == "link") symlink(theirs.c_str(), replay.c_str());
+    const std::string before = c.name == "fifo" ? "" : ReadFile(replay);
+    const RunResult run = RunProgram(dir, c.args, {false, 30});
+    EXPECT_EQ(run.exitStatus, c.status) << c.name;
+    if (!c.said.empty()) ExpectSaidOnce(run, "cannot write replay '" + dir + "/" + c.said);
+    EXPECT_EQ(Record(dir), RecordBytes(c.status ? -5 : 0)) << c.name;
+    EXPECT_EQ(ReadFile(dir + "/settings.txt") + ReadFile(theirs), kept + kept) << c.name;
+    if (c.name != "fifo") EXPECT_EQ(ReadFile(replay).rfind(c.status ? before : "tonkalo-replay 1 ", 0), 0u) << c.name;
+  }
+  const std::string dir = RecordDir("gone"), sub = dir + "/a\x1b[31m";
+  fs::create_directory(sub);
+  Paused run(dir, 5, Game(false, {"--record", sub + "/r.replay"}));
+  fs::remove_all(sub);
+  EXPECT_EQ(run.Go(), 1);
+  EXPECT_EQ(ReadFile(run.out + "/err.txt"), "tonkalo: cannot write replay '" + dir +
+                                                "/a\\x1B[31m/r.replay': No such file or directory\n");
+}
+
+// Settings this version cannot read or does not understand stay as they are for the
+// run; a later version's keys survive a write. A replacement that fails leaves no
+// temporary file behind.
+TEST(PlayersFiles, SettingsAreLeftAloneWhenNotUnderstoodAndNothingIsLeftBehind) {
+  const std::string dir = MakeTempDir("settings"), file = dir + "/settings.txt";
+  const struct { std::string text, written; } cases[] = {
+      {"volume 40\nfade-ms 300\n", "music off\nsound on\nvolume 40\nfade-ms 300\n"},
+      {"volume 40\nvolume 50\n", ""}, {"volume 400\n", ""}, {std::string(5000, '#'), ""}};
+  for (const auto& c : cases) {
+    WriteFile(file, c.text);
+    platform::Settings settings;
+    std::string problem;
+    EXPECT_EQ(platform::ReadSettingsFile(file, settings, problem), !c.written.empty());
+    settings.music = false;
+    EXPECT_TRUE(platform::WriteSettingsFile(file, settings, problem));
+    EXPECT_EQ(ReadFile(file), c.written.empty() ? c.text : c.written);
+  }
+  fs::create_directories(dir + "/taken/inside");
+  std::string problem;
+  EXPECT_FALSE(platform::WriteFileAtomically(dir + "/taken", "new", problem));
+  EXPECT_EQ(Entries(dir), 3);
 }
 
 TEST(Messages, PathsAreMadePrintableOnOneLine) {

@@ -15,6 +15,12 @@ namespace {
 
 const std::string kBusyGame = std::string(TONKALO_SOURCE_DIR) + "/tests/e2e/busy_game.txt";
 
+std::string Lines(int count, const std::string& line) {
+  std::string text;
+  while (count-- > 0) text += line;
+  return text;
+}
+
 std::vector<std::string> With(std::vector<std::string> args, const std::string& option,
                               const std::string& file) {
   args.insert(args.end(), {option, file});
@@ -90,6 +96,12 @@ TEST(Replay, ADamagedReplayIsOneLineAndStatusTwo) {
       {head + "0 tick 0\n5 music-end now\n", "bad.replay:3: 'music-end' takes nothing"},
       {head + "0 tick 0\n5 move 1 2\n", "bad.replay: the replay does not end with 'close'"},
       {head + "5 close\n", "bad.replay: no '0 tick T' line"},
+      {head + "0 tick 0\n100000001 close\n", "bad.replay:3: a line starts with its pass, a "
+                                              "whole number from 0 to 100000000, not"},
+      {head + "0 tick 0\n" + Lines(1001, "1 music-end\n") + "9 close\n",
+       "bad.replay:1003: pass 1 holds more than 1000 commands, the most a pass may hold"},
+      {head + "0 tick 0\n" + Lines(1001, "1 up\n2 up\n") + "3 close\n",
+       "bad.replay: pass 1 holds more than 1000 commands"},
   };
   WriteFile(dir + "/highscore.dat", RecordBytes(5));
   for (const auto& [text, line] : bad) {

@@ -37,7 +37,7 @@ TEST(SettingsFile, OnlyWhatThisProgramWritesIsRead) {
       {"volume 0\n\nsound off", true, {true, false, 0}}, {"", true, {}},
       {"volume 101\n", false, {}}, {"volume -1\n", false, {}}, {"volume 6O\n", false, {}},
       {"music maybe\n", false, {}}, {"music on\nmusic off\n", false, {}},
-      {"colour red\n", false, {}}, {"music on\r\n", false, {}},
+      {"colour red\n", true, {true, true, 100, "colour red\n"}}, {"music on\r\n", false, {}},
   };
   for (const auto& c : cases) {
     Settings got{false, false, 33};

@@ -17,6 +17,7 @@
 #include "app/data_places.h"
 #include "app/entry.h"
 #include "game/program.h"
+#include "platform/core/replay.h"
 #include "platform/core/platform.h"
 
 namespace {
@@ -119,8 +120,10 @@ int main(int argc, char** argv) {
     ProgramObjects objects;
     result = TonkaloMain(&moduleInstance);
   }
+  platform::KeepRecordedReplay(result == 0);
   // A shot or trace that was asked for and not written fails the run too.
   if (!platform::Shutdown() && result == 0) result = 1;
-  if (const int signal = platform::EndingSignal(); signal != 0 && result == 0) result = 128 + signal;
+  // A signal ends any run as the close button would, a box on the screen or not.
+  if (const int signal = platform::EndingSignal(); signal != 0) result = 128 + signal;
   return result;
 }

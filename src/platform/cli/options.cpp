@@ -86,8 +86,7 @@ bool SetScript(Options& o, const Value& v, std::string& error) {
 }
 
 bool SetReplay(Options& o, const Value& v, std::string& error) {
-  ReplayFile replay;
-  if (!ReadReplay(v.text, replay, error)) return false;
+  if (!ReadReplay(v.text, o.replayed, error)) return false;
   o.replay = v.text;
   return true;
 }
@@ -380,8 +379,9 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     error = "--autoplay and --script both drive the input; choose one";
     return false;
   }
-  if (!options.replay.empty() && (options.autoplay || !options.scriptFile.empty())) {
-    error = "--replay drives the input itself; it takes no --script or --autoplay";
+  if (!options.replay.empty() &&
+      (options.autoplay || !options.scriptFile.empty() || !options.saveReplay.empty())) {
+    error = "--replay drives the input itself; it takes no --script, --autoplay or --record";
     return false;
   }
   out = std::move(options);

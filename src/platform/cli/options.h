@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/files/files.h"
+#include "platform/files/replay.h"
 
 namespace platform {
 
@@ -30,6 +31,7 @@ struct Options {
   std::string trace;           // JSON-lines event trace
   std::string saveReplay;      // --record: where the replay of this run goes
   std::string replay;          // --replay: the recorded run to play back
+  ReplayFile replayed;         // and what it holds, read while parsing
   struct Shot { long long pass; std::string file; };
   std::vector<Shot> shots;
   std::string dataDir;         // made the working directory before anything loads

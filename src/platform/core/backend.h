@@ -36,9 +36,12 @@ class Backend {
   virtual void Music(MusicCommand command, const std::string& path) = 0;
   // The record in the file Options::recordFile; a backend without files keeps it
   // elsewhere. WriteRecord writes the larger of `value` and what the store holds at
-  // that moment; false (said) when it could not.
+  // that moment, and says what it could not.
   virtual RecordState ReadRecord(std::int32_t& value);
-  virtual bool WriteRecord(std::int32_t value);
+  virtual RecordSave WriteRecord(std::int32_t value);
+  // A few words for the player where they look (the window's label, the page's note
+  // line), beside the line SayOnce writes; the frame and the trace stay as they were.
+  virtual void Notify(const std::string& /*text*/) {}
 };
 
 // One line on standard error ("tonkalo: " and the text), the same text at most once a

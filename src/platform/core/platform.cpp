@@ -68,6 +68,10 @@ struct State {
   int pointerY = 0;
   long long buttonPass = -1;
   bool buttonDown = false;
+  bool keepReplay = false;  // main's word that the run started and ended well
+  // A new record that found the store locked, saved at Shutdown.
+  bool recordWaiting = false;
+  std::int32_t waitingRecord = 0;
   // --replay: the recorded run's record and the clock it read.
   bool replaying = false;
   RecordState replayRecord = RecordState::Read;
@@ -331,22 +335,31 @@ void SayOnce(const std::string& text) {
   std::fflush(stderr);
 }
 
-// The record as a file named by the options; said once on standard error when it
-// cannot be read or kept.
+// The record as a file named by the options; what cannot be read or kept is said once
+// on standard error and shown in the window. A save never waits on another program's
+// lock inside a frame: the record then waits for Shutdown.
 RecordState Backend::ReadRecord(std::int32_t& value) {
   std::string problem;
   const RecordState state = ReadRecordFile(S().options.recordFile, value, problem);
-  if (!problem.empty()) SayOnce(problem);
+  if (!problem.empty()) {
+    SayOnce(problem);
+    Notify("RECORD NOT KEPT");
+  }
   return state;
 }
 
-bool Backend::WriteRecord(std::int32_t value) {
+RecordSave Backend::WriteRecord(std::int32_t value) {
   State& s = S();
   std::string problem;
   const RecordSave saved =
-      SaveRecordFile(s.options.recordFile, value, s.makeRecordFolder, problem);
-  if (!problem.empty()) SayOnce(problem);
-  return saved != RecordSave::Failed;
+      SaveRecordFile(s.options.recordFile, value, s.makeRecordFolder, nullptr, problem);
+  s.recordWaiting = saved == RecordSave::Busy;
+  s.waitingRecord = value;
+  if (!problem.empty()) {
+    SayOnce(problem);
+    Notify("RECORD NOT SAVED");
+  }
+  return saved;
 }
 
 // --- the public interface ---
@@ -374,8 +387,7 @@ bool Init(Options options, std::string& error) {
   }
 
   if (!o.replay.empty()) {
-    ReplayFile replay;
-    if (!ReadReplay(o.replay, replay, error)) return false;
+    ReplayFile& replay = s.options.replayed;
     s.script = std::move(replay.commands);
     s.replaying = true;
     s.replayRecord = replay.record;
@@ -412,7 +424,7 @@ bool Init(Options options, std::string& error) {
 
   if (!o.saveReplay.empty()) {
     s.recorder = std::make_unique<ReplayWriter>();
-    if (!s.recorder->Open(o.saveReplay, s.options.tickMs, o.autoplay, error)) {
+    if (!s.recorder->Open(o.saveReplay, o.recordFile, s.options.tickMs, o.autoplay, error)) {
       s = State();
       return false;
     }
@@ -436,10 +448,28 @@ bool Shutdown() {
     }
   }
   if (s.options.timedemo) ReportTiming();
-  if (s.recorder) {
+  std::string problem;
+  if (s.recordWaiting) {
+    // Another game holds the lock for a moment; a longer hold is said while it lasts.
+    int polls = 0;
+    const auto stillWanted = [&polls] {
+      if (++polls == 40) {
+        SayOnce("another program holds the high score's folder locked: the record waits for "
+                "it (close the window or press Ctrl-C to give up)");
+      }
+      std::deque<Message> pumped;
+      B().Pump(pumped);
+      return QuitSignal() == 0 && std::none_of(pumped.begin(), pumped.end(), [](const Message& m) {
+               return m.message == WM_CLOSE;
+             });
+    };
+    SaveRecordFile(s.options.recordFile, s.waitingRecord, s.makeRecordFolder, stillWanted, problem);
+  }
+  if (!problem.empty()) SayOnce(problem);
+  if (s.recorder && s.keepReplay) {
     std::string error;
     if (!s.recorder->Finish(error)) {
-      std::fprintf(stderr, "tonkalo: %s\n", error.c_str());
+      SayOnce(error);
       s.outputLost = true;
     }
   }
@@ -595,24 +625,21 @@ RecordState ReadRecord(std::int32_t& value) {
 
 int EndingSignal() { return QuitSignal(); }
 
-// A demo (the built-in player) keeps its score to itself. Otherwise the store is read
-// again first: a game that runs at the same time may have saved more meanwhile, and a
-// record that has become unreadable is left alone (said by the read). A replay writes
-// nothing but answers as the recorded run's store did, so that its trace is the same.
+// A demo (the built-in player) keeps its score to itself. Otherwise the store merges
+// (a game that runs at the same time may have saved more meanwhile, and a record that
+// has become unreadable is left alone). A replay writes nothing but answers as the
+// recorded run's store did, so that its trace is the same.
 RecordSave SaveRecord(std::int32_t value) {
   State& s = S();
   if (s.options.autoplay || s.replayDemo) return RecordSave::AlreadyHeld;
-  std::int32_t stored = 0;
-  const RecordState state = s.replaying ? s.replayRecord : B().ReadRecord(stored);
-  if (s.replaying) stored = s.replayHighScore;
-  if (state == RecordState::Unreadable) return RecordSave::Failed;
-  if (state == RecordState::Read && stored >= value) return RecordSave::AlreadyHeld;
-  if (s.replaying) {
-    s.replayRecord = RecordState::Read;
-    s.replayHighScore = value;
-    return RecordSave::Written;
+  if (!s.replaying) return B().WriteRecord(value);
+  if (s.replayRecord == RecordState::Unreadable) return RecordSave::Failed;
+  if (s.replayRecord == RecordState::Read && s.replayHighScore >= value) {
+    return RecordSave::AlreadyHeld;
   }
-  return B().WriteRecord(value) ? RecordSave::Written : RecordSave::Failed;
+  s.replayRecord = RecordState::Read;
+  s.replayHighScore = value;
+  return RecordSave::Written;
 }
 
 void Music(MusicCommand command, const char* path) {
@@ -630,6 +657,8 @@ std::string RecordedReplay() {
   State& s = S();
   return s.recorder ? s.recorder->SoFar(s.pass) : std::string();
 }
+
+void KeepRecordedReplay(bool keep) { S().keepReplay = keep; }
 
 PassTiming TimedPasses() { return S().timing; }
 

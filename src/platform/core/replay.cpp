@@ -1,13 +1,16 @@
 #include "platform/core/replay.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <vector>
+#include <filesystem>
 
 #include "platform/core/backend.h"
 #include "platform/files/replay.h"
+#include "platform/files/settings.h"
 
 namespace platform {
 
@@ -57,31 +60,38 @@ void TickModel::Restart(long long pass, std::uint32_t tick) {
 
 // --- the recorder ---
 
-ReplayWriter::~ReplayWriter() {
-  if (file_) std::fclose(file_);
-}
-
-bool ReplayWriter::Open(const std::string& path, double tickMs, bool demo,
-                        std::string& error) {
-  demo_ = demo;
-  file_ = std::fopen(path.c_str(), "w");
-  if (!file_) {
-    error = "cannot write replay '" + path + "': " + std::strerror(errno);
+bool ReplayWriter::Open(const std::string& path, const std::string& recordFile, double tickMs,
+                        bool demo, std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  const fs::path target = fs::weakly_canonical(path, ignored);
+  const fs::file_status kind = fs::symlink_status(path, ignored);
+  std::string why;
+  if (fs::exists(kind) && !fs::is_regular_file(kind) && !fs::is_symlink(kind)) {
+    why = "not a plain file";
+  } else {
+    for (const std::string& theirs : {recordFile, SettingsFileFor(recordFile)}) {
+      if (target == fs::weakly_canonical(theirs, ignored) || fs::equivalent(path, theirs, ignored)) {
+        why = "it is the game's own file '" + theirs + "'";
+      }
+    }
+  }
+  if (why.empty() && access(fs::path(path).parent_path().c_str(), W_OK) != 0) {
+    why = std::strerror(errno);
+  }
+  if (!why.empty()) {
+    error = "cannot write replay '" + path + "': " + why;
     return false;
   }
   path_ = path;
   tickMs_ = tickMs;
+  demo_ = demo;
   clock_ = TickModel(tickMs);
   return true;
 }
 
 void ReplayWriter::Line(long long pass, const std::string& command) {
-  std::string line = std::to_string(pass) + " " + command + "\n";
-  if (!headerWritten_) {
-    early_ += line;
-  } else {
-    std::fwrite(line.data(), 1, line.size(), file_);
-  }
+  lines_ += std::to_string(pass) + " " + command + "\n";
 }
 
 void ReplayWriter::Tick(long long pass, std::uint32_t tick) {
@@ -137,32 +147,25 @@ void ReplayWriter::Received(long long pass, const Message& message) {
 }
 
 void ReplayWriter::HighScore(RecordState state, std::int32_t value) {
-  if (headerWritten_) return;
-  headerWritten_ = true;
-  const std::string head = ReplayHeader(tickMs_, state, value, demo_) + "\n" + early_;
-  std::fwrite(head.data(), 1, head.size(), file_);
-  std::string().swap(early_);
+  if (recordRead_) return;
+  recordRead_ = true;
+  record_ = state;
+  highScore_ = value;
 }
 
-std::string ReplayWriter::SoFar(long long pass) {
-  if (!file_) return std::string();
-  std::fflush(file_);
-  std::vector<std::uint8_t> bytes;
-  ReadWholeFile(path_.c_str(), std::size_t{1} << 30, bytes);
-  std::string text(bytes.begin(), bytes.end());
-  if (!headerWritten_) text = ReplayHeader(tickMs_, RecordState::Absent, 0, demo_) + "\n" + early_;
-  return text + std::to_string(pass) + " close\n";
+std::string ReplayWriter::SoFar(long long pass) const {
+  return ReplayHeader(tickMs_, record_, highScore_, demo_) + "\n" + lines_ +
+         std::to_string(pass) + " close\n";
 }
 
 bool ReplayWriter::Finish(std::string& error) {
-  if (!file_) return true;
-  // A run that ended before it read the record starts from none.
-  HighScore(RecordState::Absent, 0);
-  const int earlier = std::ferror(file_) ? EIO : 0;
-  const int failed = std::fclose(file_) != 0 ? errno : earlier;
-  file_ = nullptr;
-  if (failed) error = "cannot write replay '" + path_ + "': " + std::strerror(failed);
-  return failed == 0;
+  std::string why;
+  if (WriteFileAtomically(path_, ReplayHeader(tickMs_, record_, highScore_, demo_) + "\n" + lines_,
+                          why)) {
+    return true;
+  }
+  error = "cannot write replay '" + path_ + "': " + why;
+  return false;
 }
 
 }  // namespace platform

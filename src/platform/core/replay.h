@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "platform/core/platform.h"
@@ -39,18 +38,17 @@ class TickModel {
   long long strays_[2] = {-1, -1};
 };
 
-// Writes the replay of the run as it goes (files/replay.h): the pass of every change to
-// what the game reads, in the order it read them.
+// Keeps the replay of the run as it goes (files/replay.h): the pass of every change to
+// what the game reads, in the order it read them. It is the player's file like the
+// record: written whole when the run ends, to a private temporary file renamed over
+// the target, so a run that fails or dies never leaves a stub in place of a replay.
 class ReplayWriter {
  public:
-  ReplayWriter() = default;
-  ~ReplayWriter();
-  ReplayWriter(const ReplayWriter&) = delete;
-  ReplayWriter& operator=(const ReplayWriter&) = delete;
-
-  // False with a one-line reason when `path` cannot be written. `demo`: the built-in
-  // player plays the recorded run.
-  bool Open(const std::string& path, double tickMs, bool demo, std::string& error);
+  // False with a one-line reason when `path` cannot take a replay: a folder, a pipe or
+  // a device, the record or the settings file, or in a folder that cannot be written.
+  // `demo`: the built-in player plays the recorded run.
+  bool Open(const std::string& path, const std::string& recordFile, double tickMs, bool demo,
+            std::string& error);
   void Tick(long long pass, std::uint32_t tick);
   void Pointer(long long pass, int x, int y);
   void Button(long long pass, bool down);
@@ -58,14 +56,13 @@ class ReplayWriter {
   // The record as start-up read it; only the first reading counts.
   void HighScore(RecordState state, std::int32_t value);
   // The replay so far, ending with a close in `pass`, as if the window closed now.
-  std::string SoFar(long long pass);
-  // Writes what is left; false with a one-line reason when the file is incomplete.
+  std::string SoFar(long long pass) const;
+  // Writes the replay; false with a one-line reason when it could not be.
   bool Finish(std::string& error);
 
  private:
   void Line(long long pass, const std::string& command);
 
-  std::FILE* file_ = nullptr;
   std::string path_;
   double tickMs_ = 15.625;
   bool demo_ = false;
@@ -73,12 +70,20 @@ class ReplayWriter {
   int x_ = 320;  // what a replay's virtual input starts from
   int y_ = 240;
   bool down_ = false;
-  bool headerWritten_ = false;
-  std::string early_;  // lines before the record was read, which the header must precede
+  bool recordRead_ = false;
+  RecordState record_ = RecordState::Absent;  // a run that ended before it read one
+  std::int32_t highScore_ = 0;
+  std::string lines_;
 };
 
 // The replay being recorded (--record) as if the window closed in this pass: for the
 // page, which offers it for download while the game goes on. Empty when not recording.
 std::string RecordedReplay();
+// Whether the recorded replay is kept at Shutdown: only a run that started and ended
+// well (a signal's close among them) replaces the file; main says so before Shutdown.
+void KeepRecordedReplay(bool keep);
+// Once per run, outside any frame: a record that found the store locked is saved now,
+// waiting for the lock until a signal or the window's close says to stop.
+void SaveWaitingRecord();
 
 }  // namespace platform

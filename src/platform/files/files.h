@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,14 +41,17 @@ enum class RecordState { Absent, Read, Unreadable };
 // leave alone.
 RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::string& problem);
 // What became of a record to save: written, not needed because the store already holds
-// it or a larger one (or the run keeps no record), or lost.
-enum class RecordSave { Written, AlreadyHeld, Failed };
-// Saves `value` in `file` unless the file, read again under a lock on its folder, holds
-// as much or more (another game's record is never lowered) or cannot be read. The
+// it or a larger one (or the run keeps no record), lost, or not tried yet because
+// another game holds the store.
+enum class RecordSave { Written, AlreadyHeld, Failed, Busy };
+// Saves `value` in `file` unless the file, read once under a lock on its folder, holds
+// as much or more (another game's record is never lowered) or cannot be read. Busy
+// (nothing said) when another program holds the lock and there is no `wait`; with it,
+// the save waits for the lock at most 10 s, for as long as `wait()` says true. The
 // folder is made first only when `makeFolder` (the player's own data folder); a missing
 // data folder is not made again. Failed with the line to say in `problem`.
 RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
-                          std::string& problem);
+                          const std::function<bool()>& wait, std::string& problem);
 
 // A whole number from `low` to `high` written plainly in decimal: an optional minus sign
 // and digits, nothing before or after them (no spaces, no plus sign, no other base).
@@ -67,14 +71,16 @@ struct ScriptCommand {
   int y = 0;
   std::uint32_t tick = 0;
 };
+// What a file's first line is when it is no command (a replay's header): "" when it is
+// right, or why not.
+using FirstLine = std::function<std::string(const std::string& line)>;
 // Reads a script file as a stream, in pass order (lines of one pass keep their order);
 // false with "FILE:LINE: reason" on the first malformed line, or the file and why it
-// cannot be read. Memory follows the commands, not the size of the file.
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out,
-                std::string& error);
-// The same for a script's text; `path` only names it in the messages.
-bool ParseScript(const std::string& text, const std::string& path,
-                 std::vector<ScriptCommand>& out, std::string& error);
+// cannot be read. Memory follows the commands, not the size of the file. A pass past
+// the last of any game, or one with more commands than a pass may hold, is refused.
+// With `first`, the first line is its to judge (at most 200 bytes of it).
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error,
+                const FirstLine& first = nullptr);
 
 // Picture files for shots: 24-bit BMP or 8-bit RGB PNG from 0x00RRGGBB rows.
 bool WriteBmp24(const std::string& path, const std::uint32_t* pixels, int width,

@@ -11,13 +11,11 @@ namespace platform {
 
 namespace {
 
-// A game of an hour at 64 passes a second with the pointer always moving stays far
-// below this; a bigger file is taken for a mistake.
-constexpr std::size_t kMaxReplayBytes = 64u << 20;
 constexpr const char* kMagic = "tonkalo-replay";
 constexpr const char* kVersion = "1";
 
 bool ParseHeader(const std::string& line, ReplayFile& out) {
+  if (line.size() > 100) return false;
   std::istringstream in(line);
   std::vector<std::string> w;
   for (std::string word; in >> word;) w.push_back(word);
@@ -57,36 +55,23 @@ std::string ReplayHeader(double tickMs, RecordState record, std::int32_t highSco
          (demo ? " demo" : "");
 }
 
+// One pass over the file: the header as its first line, the commands streamed behind it.
 bool ReadReplay(const std::string& path, ReplayFile& out, std::string& error) {
-  std::vector<std::uint8_t> bytes;
-  std::string why;
-  if (!ReadWholeFile(path.c_str(), kMaxReplayBytes, bytes, &why)) {
-    error = "cannot read replay '" + path + "': " + why;
-    return false;
-  }
-  std::string text(bytes.begin(), bytes.end());
-  const std::size_t lineEnd = std::min(text.find('\n'), text.size());
   ReplayFile replay;
-  if (!ParseHeader(text.substr(0, lineEnd), replay)) {
-    error = path + ":1: not a replay of this game (it starts 'tonkalo-replay 1 tick-ms MS "
-                   "highscore N')";
-    return false;
-  }
-  // The header's line stays, empty, so that the script's messages count lines as an
-  // editor does.
-  text.erase(0, lineEnd);
-  if (!ParseScript(text, path, replay.commands, error)) return false;
-  std::stable_sort(replay.commands.begin(), replay.commands.end(),
-                   [](const ScriptCommand& a, const ScriptCommand& b) { return a.pass < b.pass; });
-  const auto startTick = std::find_if(replay.commands.begin(), replay.commands.end(),
-                                      [](const ScriptCommand& c) {
-                                        return c.pass == 0 && c.kind == ScriptCommand::Tick;
-                                      });
-  if (startTick == replay.commands.end()) {
+  const auto header = [&replay](const std::string& line) {
+    return ParseHeader(line, replay)
+               ? std::string()
+               : "not a replay of this game (it starts 'tonkalo-replay 1 tick-ms MS highscore N')";
+  };
+  if (!ReadScript(path, replay.commands, error, header)) return false;
+  const auto& commands = replay.commands;
+  if (std::none_of(commands.begin(), commands.end(), [](const ScriptCommand& c) {
+        return c.pass == 0 && c.kind == ScriptCommand::Tick;
+      })) {
     error = path + ": no '0 tick T' line: the replay does not say when it started";
     return false;
   }
-  if (std::none_of(replay.commands.begin(), replay.commands.end(),
+  if (std::none_of(commands.begin(), commands.end(),
                    [](const ScriptCommand& c) { return c.kind == ScriptCommand::Close; })) {
     error = path + ": the replay does not end with 'close': it was cut short";
     return false;

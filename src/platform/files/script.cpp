@@ -1,8 +1,8 @@
 // Input scripts: "P move X Y", "P down", "P up", "P close" and the window's other
-// messages (files.h), one a line; '#' starts a comment, blank lines are skipped. Anything else stops start-up with the file and line.
-// The file is read in pieces and never held whole: a long script of comments costs no
-// memory, and a word of any length is kept only as far as a message shows it. A folder,
-// a pipe or a device is refused.
+// messages (files.h), one a line; '#' starts a comment, blank lines are skipped.
+// Anything else stops start-up with the file and line. The file is read in pieces and
+// never held whole: a long script of comments costs no memory, and a word of any length
+// is kept only as far as a message shows it. A folder, a pipe or a device is refused.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,21 +22,60 @@ namespace {
 constexpr std::size_t kWordShown = 80;
 // A line with more words than this is wrong whatever they are; the rest are only counted.
 constexpr std::size_t kWordsKept = 4;
+// Far beyond any game (over 18 days at 64 passes a second): a later pass is a mistake
+// that would keep a replay running for ever.
+constexpr long long kLastPass = 100000000;
+// A recorded pass holds a handful of commands; this many would keep the game from
+// hearing anything else (a signal, the close button) for minutes.
+constexpr long kMostInAPass = 1000;
+
+struct Verb {
+  const char* name;
+  ScriptCommand::Kind kind;
+  std::size_t numbers;
+  long long low, high;
+  const char* wants;
+};
+constexpr long long kFar = 100000;
+const Verb kVerbs[] = {
+    {"move", ScriptCommand::Move, 2, -kFar, kFar, "two whole numbers X Y"},
+    {"down", ScriptCommand::Down, 0, 0, 0, ""},
+    {"up", ScriptCommand::Up, 0, 0, 0, ""},
+    {"close", ScriptCommand::Close, 0, 0, 0, ""},
+    {"click", ScriptCommand::Click, 2, -kFar, kFar, "two whole numbers"},
+    {"double-click", ScriptCommand::DoubleClick, 2, -kFar, kFar, "two whole numbers"},
+    {"size", ScriptCommand::Size, 2, -kFar, kFar, "two whole numbers"},
+    {"button", ScriptCommand::Button, 1, 0, 1, "1 (down) or 0 (up)"},
+    {"tick", ScriptCommand::Tick, 1, 0, 4294967295LL, "a whole number from 0 to 4294967295"},
+    {"music-end", ScriptCommand::MusicEnd, 0, 0, 0, ""}};
+
+std::string Crowded(long long pass) {
+  return "pass " + std::to_string(pass) + " holds more than " + std::to_string(kMostInAPass) +
+         " commands, the most a pass may hold";
+}
+
+// A word as a message quotes it: cut to kWordShown characters, not inside a UTF-8 one.
+std::string Shown(const std::string& word) {
+  if (word.size() <= kWordShown) return word;
+  std::size_t cut = kWordShown - 3;
+  while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) --cut;
+  return word.substr(0, cut) + "...";
+}
 
 // Takes a script in pieces of any size and checks each line as it ends.
 class ScriptParser {
  public:
-  ScriptParser(const std::string& path, std::vector<ScriptCommand>& out) : path_(path), out_(out) {}
+  ScriptParser(const std::string& path, std::vector<ScriptCommand>& out, const FirstLine& first)
+      : path_(path), out_(out), first_(first) {}
 
   bool Feed(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
       const char c = data[i];
       if (c == '\n') {
         if (!EndLine()) return false;
-        continue;
-      }
-      if (comment_) continue;
-      if (c == '#') {
+      } else if (first_ && line_ == 0) {
+        if (firstLine_.size() <= 200) firstLine_ += c;
+      } else if (comment_ || c == '#') {
         EndWord();
         comment_ = true;
       } else if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f') {
@@ -49,12 +88,22 @@ class ScriptParser {
     return true;
   }
 
-  // The last line may lack its newline.
+  // The last line may lack its newline. A replay is in pass order already; a script
+  // written by hand may not be, and its passes are counted again once sorted.
   bool Finish() {
     if (!EndLine()) return false;
-    std::stable_sort(out_.begin(), out_.end(), [](const ScriptCommand& a, const ScriptCommand& b) {
+    const auto earlier = [](const ScriptCommand& a, const ScriptCommand& b) {
       return a.pass < b.pass;
-    });
+    };
+    if (std::is_sorted(out_.begin(), out_.end(), earlier)) return true;
+    std::stable_sort(out_.begin(), out_.end(), earlier);
+    for (std::size_t i = 0, run = 0; i < out_.size(); ++i) {
+      run = i > 0 && out_[i].pass == out_[i - 1].pass ? run + 1 : 1;
+      if (run > kMostInAPass) {
+        error_ = path_ + ": " + Crowded(out_[i].pass);
+        return false;
+      }
+    }
     return true;
   }
 
@@ -66,157 +115,101 @@ class ScriptParser {
     inWord_ = false;
   }
 
-  // A word as a message quotes it: cut to kWordShown characters, not inside a UTF-8 one.
-  std::string Shown(const std::string& word) const {
-    if (word.size() <= kWordShown) return word;
-    std::size_t cut = kWordShown - 3;
-    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) --cut;
-    return word.substr(0, cut) + "...";
-  }
-
   bool Number(const std::string& word, long long low, long long high, long long& out) const {
     return word.size() <= kWordShown && ParseWholeNumber(word, low, high, out);
   }
 
-  // The commands that replays add beyond a player's hand (see ScriptCommand); false
-  // with `problem` set when `w` names one of them wrongly, and also when it names none
-  // (`problem` then empty).
-  bool WindowCommand(const std::string* w, std::size_t count, ScriptCommand& command,
-                     std::string& problem) const {
-    const std::string& verb = w[1];
-    long long a = 0;
-    long long b = 0;
-    if (verb == "click" || verb == "double-click" || verb == "size") {
-      if (count != 4 || !Number(w[2], -100000, 100000, a) || !Number(w[3], -100000, 100000, b)) {
-        problem = "'" + verb + "' wants two whole numbers and nothing more";
-        return false;
-      }
-      command.kind = verb == "click"          ? ScriptCommand::Click
-                     : verb == "double-click" ? ScriptCommand::DoubleClick
-                                              : ScriptCommand::Size;
-    } else if (verb == "button") {
-      if (count != 3 || !Number(w[2], 0, 1, a)) {
-        problem = "'button' wants 1 (down) or 0 (up) and nothing more";
-        return false;
-      }
-      command.kind = ScriptCommand::Button;
-    } else if (verb == "tick") {
-      if (count != 3 || !Number(w[2], 0, 4294967295LL, a)) {
-        problem = "'tick' wants a whole number from 0 to 4294967295 and nothing more";
-        return false;
-      }
-      command.kind = ScriptCommand::Tick;
-      command.tick = static_cast<std::uint32_t>(a);
-    } else if (verb == "music-end" && count == 2) {
-      command.kind = ScriptCommand::MusicEnd;
-    } else {
-      if (verb == "music-end") problem = "'music-end' takes nothing after it";
-      return false;
-    }
-    command.x = static_cast<int>(a);
-    command.y = static_cast<int>(b);
-    return true;
-  }
-
   bool EndLine() {
     EndWord();
-    ++lineNumber_;
     const std::size_t count = words_;
     words_ = 0;
     comment_ = false;
+    const std::string where = path_ + ":" + std::to_string(++line_) + ": ";
+    if (first_ && line_ == 1) {
+      error_ = first_(firstLine_);
+      if (!error_.empty()) error_ = path_ + ":1: " + error_;
+      return error_.empty();
+    }
     if (count == 0) return true;
     std::string w[kWordsKept];
     for (std::size_t i = 0; i < kWordsKept; ++i) w[i].swap(word_[i]);
-
-    const std::string where = path_ + ":" + std::to_string(lineNumber_) + ": ";
     ScriptCommand command{ScriptCommand::Move, 0};
-    if (!Number(w[0], 0, (1LL << 53), command.pass)) {
-      error_ = where + "a line starts with its pass, a whole number 0 or more, not '" +
-               Shown(w[0]) + "'";
+    if (!Number(w[0], 0, kLastPass, command.pass)) {
+      error_ = where + "a line starts with its pass, a whole number from 0 to " +
+               std::to_string(kLastPass) + ", not '" + Shown(w[0]) + "'";
       return false;
     }
-    const std::string& verb = w[1];
-    if (verb == "move") {
-      long long x = 0;
-      long long y = 0;
-      if (count != 4 || !Number(w[2], -100000, 100000, x) || !Number(w[3], -100000, 100000, y)) {
-        error_ = where + "'move' wants two whole numbers X Y and nothing more";
-        return false;
-      }
-      command.kind = ScriptCommand::Move;
-      command.x = static_cast<int>(x);
-      command.y = static_cast<int>(y);
-    } else if (verb == "down") {
-      command.kind = ScriptCommand::Down;
-    } else if (verb == "up") {
-      command.kind = ScriptCommand::Up;
-    } else if (verb == "close") {
-      command.kind = ScriptCommand::Close;
-    } else if (std::string problem; WindowCommand(w, count, command, problem)) {
-      out_.push_back(command);
-      return true;
-    } else {
-      error_ = where + (problem.empty() ? "unknown command '" + Shown(verb) +
-                                              "' (move, down, up, close, button, click, "
-                                              "double-click, size, music-end or tick)"
-                                        : problem);
+    const Verb* verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),
+                                    [&](const Verb& v) { return w[1] == v.name; });
+    if (verb == std::end(kVerbs)) {
+      error_ = where + "unknown command '" + Shown(w[1]) +
+               "' (move, down, up, close, button, click, double-click, size, music-end or tick)";
       return false;
     }
-    if (command.kind != ScriptCommand::Move && count != 2) {
-      error_ = where + "'" + verb + "' takes nothing after it";
+    long long n[2] = {0, 0};
+    bool ok = count == 2 + verb->numbers;
+    for (std::size_t i = 0; ok && i < verb->numbers; ++i) {
+      ok = Number(w[2 + i], verb->low, verb->high, n[i]);
+    }
+    if (!ok) {
+      error_ = where + "'" + w[1] + "' " +
+               (verb->numbers ? "wants " + std::string(verb->wants) + " and nothing more"
+                              : std::string("takes nothing after it"));
       return false;
     }
+    inPass_ = out_.empty() || out_.back().pass != command.pass ? 1 : inPass_ + 1;
+    if (inPass_ > kMostInAPass) {
+      error_ = where + Crowded(command.pass);
+      return false;
+    }
+    command.kind = verb->kind;
+    command.tick = static_cast<std::uint32_t>(n[0]);
+    command.x = verb->kind == ScriptCommand::Tick ? 0 : static_cast<int>(n[0]);
+    command.y = static_cast<int>(n[1]);
     out_.push_back(command);
     return true;
   }
 
   const std::string& path_;
   std::vector<ScriptCommand>& out_;
+  const FirstLine& first_;
+  std::string firstLine_;
+  long inPass_ = 0;  // commands so far of the pass of the last line
   std::string error_;
   std::string word_[kWordsKept];
   std::size_t words_ = 0;  // words of the line so far
   bool inWord_ = false;
   bool comment_ = false;
-  int lineNumber_ = 0;
+  int line_ = 0;
 };
 
 }  // namespace
 
-bool ParseScript(const std::string& text, const std::string& path,
-                 std::vector<ScriptCommand>& out, std::string& error) {
-  out.clear();
-  ScriptParser parser(path, out);
-  if (parser.Feed(text.data(), text.size()) && parser.Finish()) return true;
-  out.clear();
-  error = parser.Error();
-  return false;
-}
-
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error) {
+bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out, std::string& error,
+                const FirstLine& first) {
   out.clear();
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::uint64_t size = 0;
   std::string why = fd < 0 ? std::strerror(errno) : PlainFileProblem(fd, size);
-  ScriptParser parser(path, out);
+  // A game of an hour with the pointer always moving records far less.
+  if (why.empty() && first && size > (64u << 20)) why = "over 64 MiB, more than any game records";
+  ScriptParser parser(path, out, first);
   bool parsed = why.empty();
   std::vector<std::uint8_t> piece(parsed ? 1u << 16 : 0);
-  while (parsed) {
-    const long got = ReadUpTo(fd, piece.data(), piece.size());
-    if (got < 0) {
-      why = std::strerror(errno);
-      parsed = false;
-    } else if (got == 0) {
-      parsed = parser.Finish();
-      break;
-    } else {
-      parsed = parser.Feed(reinterpret_cast<const char*>(piece.data()),
-                           static_cast<std::size_t>(got));
-    }
+  long got = 1;
+  while (parsed && got > 0) {
+    got = ReadUpTo(fd, piece.data(), piece.size());
+    if (got < 0) why = std::strerror(errno);
+    parsed = got > 0 ? parser.Feed(reinterpret_cast<const char*>(piece.data()),
+                                   static_cast<std::size_t>(got))
+                     : got == 0 && parser.Finish();
   }
   if (fd >= 0) close(fd);
   if (parsed) return true;
   out.clear();
-  error = why.empty() ? parser.Error() : "cannot read script '" + path + "': " + why;
+  error = why.empty() ? parser.Error()
+                      : "cannot read " + std::string(first ? "replay '" : "script '") + path +
+                            "': " + why;
   return false;
 }
 

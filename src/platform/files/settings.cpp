@@ -1,5 +1,6 @@
 #include "platform/files/settings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -31,6 +32,14 @@ bool ParseVolume(const std::string& value, int& out) {
   return true;
 }
 
+// A key of a later version: a lower-case word, and a value without control characters.
+bool IsNewerKey(const std::string& key, const std::string& value) {
+  const auto plain = [](unsigned char c) { return c >= 0x20 && c != 0x7F; };
+  return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+         }) && std::all_of(value.begin(), value.end(), plain);
+}
+
 }  // namespace
 
 std::string SettingsFileFor(const std::string& recordFile) {
@@ -39,7 +48,8 @@ std::string SettingsFileFor(const std::string& recordFile) {
 
 std::string FormatSettings(const Settings& settings) {
   return std::string("music ") + (settings.music ? "on" : "off") + "\nsound " +
-         (settings.sound ? "on" : "off") + "\nvolume " + std::to_string(settings.volume) + "\n";
+         (settings.sound ? "on" : "off") + "\nvolume " + std::to_string(settings.volume) + "\n" +
+         settings.newer;
 }
 
 bool ParseSettings(const std::string& text, Settings& out, std::string& problem) {
@@ -56,6 +66,10 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& problem)
     if (key == "music") ok = ParseSwitch(value, read.music);
     if (key == "sound") ok = ParseSwitch(value, read.sound);
     if (key == "volume") ok = ParseVolume(value, read.volume);
+    if (key != "music" && key != "sound" && key != "volume" && IsNewerKey(key, value)) {
+      read.newer += line + "\n";
+      continue;
+    }
     for (const std::string& earlier : seen) ok = ok && earlier != key;
     if (!ok) {
       problem =
@@ -70,26 +84,25 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& problem)
 
 bool ReadSettingsFile(const std::string& file, Settings& out, std::string& problem) {
   problem.clear();
+  out = Settings();
   std::error_code error;
   if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) return false;
   std::vector<std::uint8_t> bytes;
   std::string why;
-  if (!ReadWholeFile(file.c_str(), kMaxBytes, bytes, &why)) {
-    problem = "settings '" + file + "' ignored: " + (why.empty() ? "cannot be read" : why);
-    return false;
+  if (ReadWholeFile(file.c_str(), kMaxBytes, bytes, &why) &&
+      ParseSettings(std::string(bytes.begin(), bytes.end()), out, why)) {
+    return true;
   }
-  std::string reason;
-  if (!ParseSettings(std::string(bytes.begin(), bytes.end()), out, reason)) {
-    problem = "settings '" + file + "' ignored: " + reason;
-    return false;
-  }
-  return true;
+  problem = "settings '" + Printable(file) + "' ignored: " + (why.empty() ? "cannot be read" : why) +
+            "; this run leaves the file as it is";
+  out.leaveFile = true;
+  return false;
 }
 
 bool WriteSettingsFile(const std::string& file, const Settings& settings, std::string& problem) {
   std::string why;
-  if (WriteFileAtomically(file, FormatSettings(settings), why)) return true;
-  problem = "cannot keep the settings in '" + file + "': " + why;
+  if (settings.leaveFile || WriteFileAtomically(file, FormatSettings(settings), why)) return true;
+  problem = "cannot keep the settings in '" + Printable(file) + "': " + why;
   return false;
 }
 

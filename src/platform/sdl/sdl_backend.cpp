@@ -68,6 +68,11 @@ class SdlBackend : public Backend {
   // The last frame (black before the first) copied into still_, for a panel over it.
   Canvas StillPicture();
   void ShowLabel(const std::string& text);
+  // What went wrong stays longer than a key's answer: it may come before the first frame.
+  void Notify(const std::string& text) override {
+    ShowLabel(text);
+    labelUntil_ += 2 * kLabelMs;
+  }
   bool LabelDue() const;
   void LoadSettings();
   void KeepSettings();
@@ -189,12 +194,12 @@ void SdlBackend::LoadSettings() {
   std::string problem;
   if (!ReadSettingsFile(settingsFile_, settings_, problem)) {
     if (!problem.empty()) SayOnce(problem);
-    settings_ = Settings();
+    if (settings_.leaveFile) Notify("SETTINGS NOT READ");
     return;
   }
   options_.music = options_.music && settings_.music;
   if (options_.volume == Options().volume) options_.volume = settings_.volume;
-  Verbose("settings from %s: music %s, sound %s, volume %d", settingsFile_.c_str(),
+  Verbose("settings from %s: music %s, sound %s, volume %d", Printable(settingsFile_).c_str(),
           settings_.music ? "on" : "off", settings_.sound ? "on" : "off", settings_.volume);
 }
 

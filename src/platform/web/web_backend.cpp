@@ -42,6 +42,7 @@ void tonkalo_page_frame(double due);
 double tonkalo_page_stopped_ms();
 int tonkalo_page_record_read(std::int32_t* value);
 int tonkalo_page_record_write(std::int32_t value);
+void tonkalo_page_note(const char* text);
 }
 
 namespace platform {
@@ -86,7 +87,8 @@ class WebBackend : public Backend {
   void PlayWave(int index, const std::uint8_t* image, std::size_t size) override;
   void Music(MusicCommand command, const std::string& path) override;
   RecordState ReadRecord(std::int32_t& value) override;
-  bool WriteRecord(std::int32_t value) override;
+  RecordSave WriteRecord(std::int32_t value) override;
+  void Notify(const std::string& text) override { tonkalo_page_note(text.c_str()); }
 
  private:
   // Real time: milliseconds since start-up, less the time the page stood still (hidden or
@@ -230,13 +232,17 @@ RecordState WebBackend::ReadRecord(std::int32_t& value) {
                     : state == 1 ? RecordState::Read : RecordState::Unreadable;
 }
 
-bool WebBackend::WriteRecord(std::int32_t value) {
+RecordSave WebBackend::WriteRecord(std::int32_t value) {
+  std::int32_t stored = 0;
+  const RecordState state = ReadRecord(stored);
+  if (state == RecordState::Unreadable) return RecordSave::Failed;
+  if (state == RecordState::Read && stored >= value) return RecordSave::AlreadyHeld;
   if (!realInput_) {
     scriptedRecord_ = value;
     scriptedRecordSet_ = true;
-    return true;
+    return RecordSave::Written;
   }
-  return tonkalo_page_record_write(value) != 0;
+  return tonkalo_page_record_write(value) != 0 ? RecordSave::Written : RecordSave::Failed;
 }
 
 }  // namespace

@@ -531,6 +531,10 @@ mergeInto(LibraryManager.library, {
     });
   },
 
+  // What the player must hear of (a record not kept), on the note line.
+  tonkalo_page_note__deps: ['$TonkaloPage'],
+  tonkalo_page_note: function(text) { TonkaloPage.note(UTF8ToString(text), true); },
+
   // The record as the state of platform::RecordState (0 none, 1 read, 2 unreadable);
   // the value through `out`. Said once beside the picture when it cannot be read.
   tonkalo_page_record_read: function(out) {
