@@ -143,8 +143,7 @@ void WebBackend::SleepToBoundary(std::uint32_t ms) {
     return;
   }
   WaitWhileStopped();
-  const double tick = options_.tickMs;
-  const double boundary = std::ceil((Elapsed() + ms) / tick) * tick;
+  const double boundary = TickBoundaryAfter(Elapsed(), ms, options_.tickMs) * options_.tickMs;
   for (double now = Elapsed(); now < boundary; now = Elapsed()) {
     emscripten_sleep(static_cast<unsigned>(std::ceil(boundary - now)));
   }
