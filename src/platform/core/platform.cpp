@@ -195,7 +195,7 @@ void TakeShots(long long pass) {
 #ifndef __EMSCRIPTEN__  // the page takes no shots (Init refuses them): it has no libpng
     errno = 0;
     const std::uint32_t* pixels = s.lastFrame.data();
-    const bool png = strcasecmp(shot.file.c_str() + shot.file.size() - 4, ".png") == 0;
+    const bool png = shot.file.size() >= 4 && strcasecmp(&*(shot.file.end() - 4), ".png") == 0;
     if (!(png ? WritePng : WriteBmp24)(shot.file, pixels, s.frameWidth, s.frameHeight)) {
       Lost("cannot write shot " + name + ": " + (errno ? std::strerror(errno) : "write failed"));
     }
