@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The folders under src/ are layers: a file may include its own folder and the folders
-# below it, never one above, so a circle between folders fails here, naming the include
-# that closes it. The rooms of platform/ count as folders of their own, and the rooms
-# behind the core's door are private: only the entry (app/) may reach them, through any
-# chain of headers, so the game reaches the machine through the door and the raster
+# below it, never one above. The rooms of platform/ count as folders of their own, and
+# those behind the core's door are private: only the entry (app/) may reach them, through
+# any chain of headers, so the game reaches the machine through the door and the raster
 # layer alone.
 # Usage: check_layers.sh [SRC_DIR]
 set -euo pipefail
@@ -58,11 +57,9 @@ reached() {
   local queue=() header via next
   for header in ${direct[$1]}; do queue+=("$header:$header"); done
   while [ ${#queue[@]} -gt 0 ]; do
-    header=${queue[0]%%:*} via=${queue[0]#*:}
-    queue=("${queue[@]:1}")
+    header=${queue[0]%%:*} via=${queue[0]#*:} queue=("${queue[@]:1}")
     [ -n "${seen[$header]+set}" ] && continue
-    seen[$header]=1
-    echo "$header $via"
+    seen[$header]=1 && echo "$header $via"
     for next in ${direct[$header]-}; do queue+=("$next:$via"); done
   done
 }

@@ -306,60 +306,50 @@ void Verbose(const char* format, ...) {
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
   Options options;
   options.keepFrames = false;
-  bool optionsEnded = false;
+  bool ended = false;
+  error.clear();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--" && !optionsEnded) {
-      optionsEnded = true;
+    if (arg == "--" && !ended) {
+      ended = true;
       continue;
     }
-    const size_t equals = arg.find('=');
-    const bool hasInlineValue = arg.rfind("--", 0) == 0 && equals != std::string::npos;
-    const std::string name = hasInlineValue ? arg.substr(0, equals) : arg;
+    const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
     const OptionRow* row = nullptr;
-    for (const OptionRow& candidate : kOptions) {
-      if (name == candidate.name || (candidate.alias && name == candidate.alias)) row = &candidate;
+    for (const OptionRow& r : kOptions) {
+      if (!ended && (name == r.name || (r.alias && name == r.alias))) row = &r;
     }
-    if (optionsEnded || !row) {
-      const bool looksLikeOption = !optionsEnded && arg.rfind("-", 0) == 0;
-      error = (looksLikeOption ? "unknown option '" : "unexpected argument '") + arg +
-              "' (see --help)";
-      return false;
-    }
+    const std::string what = row && row->value ? row->value : "";
     Value value;
-    if (row->kind == Kind::Flag && hasInlineValue) {
+    if (!row) {
+      error = (!ended && arg[0] == '-' ? "unknown option '" : "unexpected argument '") + arg +
+              "' (see --help)";
+    } else if (row->kind == Kind::Flag && equals != std::string::npos) {
       error = "option " + name + " takes no value";
-      return false;
+    } else if (row->kind != Kind::Flag && equals == std::string::npos && i + 1 >= argc) {
+      error = "option " + name + " needs a value (see --help)";
+    } else if (row->kind != Kind::Flag) {
+      value.text = equals != std::string::npos ? arg.substr(equals + 1) : argv[++i];
     }
-    if (row->kind != Kind::Flag) {
-      if (!hasInlineValue && i + 1 >= argc) {
-        error = "option " + name + " needs a value (see --help)";
-        return false;
-      }
-      value.text = hasInlineValue ? arg.substr(equals + 1) : argv[++i];
-    }
-    const std::string what = row->value ? row->value : "";
-    if (value.text.empty() && (what == "FILE" || what == "DIR")) {
+    if (error.empty() && value.text.empty() && (what == "FILE" || what == "DIR")) {
       error = name + " wants a " + (what == "DIR" ? "folder" : "file") + " name";
+    }
+    const bool number = row && (row->kind == Kind::Whole || row->kind == Kind::Decimal);
+    if (!error.empty() || (number && !ReadNumber(*row, value, error)) ||
+        !row->set(options, value, error)) {
       return false;
     }
-    const bool number = row->kind == Kind::Whole || row->kind == Kind::Decimal;
-    if (number && !ReadNumber(*row, value, error)) return false;
-    if (!row->set(options, value, error)) return false;
     // Asked for help or the version, the rest of the line does not matter.
-    if (options.help || options.version) {
-      out = std::move(options);
-      return true;
-    }
+    if (options.help || options.version) break;
   }
-  if (options.autoplay && !options.scriptFile.empty()) {
+  const bool asked = options.help || options.version;
+  if (!asked && options.autoplay && !options.scriptFile.empty()) {
     error = "--autoplay and --script both drive the input; choose one";
-    return false;
-  }
-  if (!options.replay.empty() && (options.autoplay || !options.scriptFile.empty())) {
+  } else if (!asked && !options.replay.empty() && (options.autoplay || !options.scriptFile.empty())) {
     error = "--replay drives the input itself; it takes no --script or --autoplay";
-    return false;
   }
+  if (!error.empty()) return false;
   out = std::move(options);
   verboseOn = out.verbose;
   return true;
