@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/platform.h"
+#include "platform/cli/options.h"
 
 // A --script naming standard input must not wait for a terminal.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
 
 namespace {
 std::string file;

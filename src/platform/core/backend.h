@@ -1,6 +1,6 @@
-// Inside the platform layer only: what a backend provides to platform.cpp, which owns
-// everything that is the same whichever backend runs (options, the pass counter, the
-// message queue, scripted input, the cursor counter, the trace, shots).
+// Inside the platform only: what a backend provides to the core (platform.cpp), which
+// owns what is the same whichever backend runs: the pass counter, the message queue,
+// scripted input, the cursor counter, the trace, shots, the record's rules.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/platform.h"
+#include "platform/core/startup.h"
+#include "platform/files/files.h"
 
 namespace platform {
 
@@ -19,7 +20,7 @@ class Backend {
   virtual ~Backend() = default;
 
   virtual std::uint32_t Tick() = 0;
-  // Returns at the first tick boundary at least `ms` from now.
+  // Returns at the first tick boundary at least `ms` from now (TickBoundaryAfter).
   virtual void SleepToBoundary(std::uint32_t ms) = 0;
   // Appends the messages the machine has produced since the last call.
   virtual void Pump(std::deque<Message>& queue) = 0;
@@ -44,27 +45,16 @@ class Backend {
   virtual void Notify(const std::string& /*text*/) {}
 };
 
+// The first tick boundary (k x tickMs from the clock's start, returned as k) at least
+// `ms` after `elapsedMs`: the one rule by which every backend's Sleep wakes.
+std::uint64_t TickBoundaryAfter(double elapsedMs, double ms, double tickMs);
+
 // One line on standard error ("tonkalo: " and the text), the same text at most once a
 // run: for what the player must hear of without a box (a record that cannot be kept).
 void SayOnce(const std::string& text);
 
-
-// From Init on, SIGTERM, SIGINT and SIGHUP are caught instead of ending the process.
-void CatchQuitSignals();
-// The signal that asked the program to end, or 0: the queue then yields WM_CLOSE once,
-// and whatever waits on the player (a message box) should give up waiting.
-int QuitSignal();
-
-// The options Init was given.
-const Options& CurrentOptions();
-
 // The backend in use (the default headless one before Init).
 Backend& CurrentBackend();
-
-// The headless backend also answers headless/control.h; null when another one runs.
-class HeadlessBackend;
-HeadlessBackend* ActiveHeadless();
-
 std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options);
 // The window of this build: SDL's natively (sdl/), the page's canvas in the browser
 // (web/). Null with a one-line reason when there is no display.
@@ -81,10 +71,8 @@ VirtualInput& ScriptedInput();
 void QueueMessage(const Message& message);
 // A client point as mouse messages carry it in lParam: x in the low 16 bits, y above.
 std::intptr_t PackPoint(int x, int y);
-// WM_LBUTTONDOWN with the virtual cursor packed into lParam, as a press posts it.
-void QueueLeftButtonDown();
-// The frame as last presented (what shots and headless::LastFrame read).
-const std::vector<std::uint32_t>& LastFrame();
-void ForgetLastFrame();
+// The frame as last presented (what shots and headless::LastFrame read); `forget`
+// empties it.
+const std::vector<std::uint32_t>& LastFrame(bool forget = false);
 
 }  // namespace platform

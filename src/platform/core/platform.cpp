@@ -2,24 +2,20 @@
 // queue, scripted input, the cursor display counter, the trace and the shots, and hands
 // the machine-facing work to the backend chosen at Init. Until Init runs, a default
 // headless backend answers, so objects built before main (timers) read a sane clock.
+#include <strings.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
-#include <memory>
 #include <set>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/core/backend.h"
-#include "platform/core/platform.h"
 #include "platform/core/replay.h"
 #include "platform/files/replay.h"
 
@@ -93,6 +89,16 @@ Backend& B() {
   return *s.backend;
 }
 
+// SIGTERM, SIGINT and SIGHUP ask the program to end as the window's close button does:
+// the handler only notes the signal, and the queue turns it into WM_CLOSE at its next
+// look, so that the normal exit path runs (the record saved, the trace whole).
+volatile std::sig_atomic_t caughtSignal = 0;
+
+void QueueLeftButtonDown() {
+  State& s = S();
+  s.queue.push_back({WM_LBUTTONDOWN, 1, PackPoint(s.input.x, s.input.y)});
+}
+
 // The clock's reading for the pass that begins now, given by a script's "tick" line
 // (`given`), by the replay, or read once from the backend while recording.
 void HoldPassTick(const std::uint32_t* given) {
@@ -124,45 +130,21 @@ void BeginPass() {
   std::uint32_t givenTick = 0;
   while (s.nextCommand < s.script.size() && s.script[s.nextCommand].pass <= s.pass) {
     const ScriptCommand& c = s.script[s.nextCommand++];
+    const std::intptr_t at = PackPoint(c.x, c.y);
     switch (c.kind) {
-      case ScriptCommand::Move:
-        s.input.x = c.x;
-        s.input.y = c.y;
-        break;
-      case ScriptCommand::Down:
-        s.input.down = true;
-        QueueLeftButtonDown();
-        break;
-      case ScriptCommand::Up:
-        s.input.down = false;
-        break;
-      case ScriptCommand::Close:
-        s.queue.push_back({WM_CLOSE, 0, 0});
-        break;
-      case ScriptCommand::Button:
-        s.input.down = c.x != 0;
-        break;
-      case ScriptCommand::Click:
-        s.queue.push_back({WM_LBUTTONDOWN, 1, PackPoint(c.x, c.y)});
-        break;
-      case ScriptCommand::DoubleClick:
-        s.queue.push_back({WM_LBUTTONDBLCLK, 1, PackPoint(c.x, c.y)});
-        break;
-      case ScriptCommand::Size:
-        s.queue.push_back({WM_SIZE, 0, PackPoint(c.x, c.y)});
-        break;
-      case ScriptCommand::MusicEnd:
-        s.queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP});
-        break;
-      case ScriptCommand::Tick:
-        tickGiven = true;
-        givenTick = c.tick;
-        break;
+      case ScriptCommand::Move: s.input.x = c.x, s.input.y = c.y; break;
+      case ScriptCommand::Down: s.input.down = true, QueueLeftButtonDown(); break;
+      case ScriptCommand::Up: s.input.down = false; break;
+      case ScriptCommand::Button: s.input.down = c.x != 0; break;
+      case ScriptCommand::Close: s.queue.push_back({WM_CLOSE, 0, 0}); break;
+      case ScriptCommand::Click: s.queue.push_back({WM_LBUTTONDOWN, 1, at}); break;
+      case ScriptCommand::DoubleClick: s.queue.push_back({WM_LBUTTONDBLCLK, 1, at}); break;
+      case ScriptCommand::Size: s.queue.push_back({WM_SIZE, 0, at}); break;
+      case ScriptCommand::MusicEnd: s.queue.push_back({MCIWNDM_NOTIFYMODE, 0, MCI_MODE_STOP}); break;
+      case ScriptCommand::Tick: tickGiven = true, givenTick = c.tick; break;
     }
   }
-  if (s.options.frames >= 0 && s.pass == s.options.frames) {
-    s.queue.push_back({WM_CLOSE, 0, 0});
-  }
+  if (s.pass == s.options.frames) s.queue.push_back({WM_CLOSE, 0, 0});
   HoldPassTick(tickGiven ? &givenTick : nullptr);
 }
 
@@ -183,118 +165,67 @@ std::uint32_t ReplayPace(std::uint32_t ms) {
   return std::max(ms, gap - tick + 1);
 }
 
-double Seconds(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Called as each pass begins: starts the clocks at the first timed pass and brings the
-// figures up to the pass that just ended.
+// Called as each pass begins (--timedemo): starts the clocks at the first timed pass
+// and brings the figures up to the pass that just ended.
 void TimePass() {
   State& s = S();
   if (!s.options.timedemo || s.pass < s.options.timedemoFrom) return;
-  const double cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID);
-  const double wall = Seconds(CLOCK_MONOTONIC);
-  if (s.pass == s.options.timedemoFrom) {
-    s.cpuStart = cpu;
-    s.wallStart = wall;
-    return;
-  }
-  s.timing.passes = s.pass - s.options.timedemoFrom;
-  s.timing.cpuSeconds = cpu - s.cpuStart;
-  s.timing.wallSeconds = wall - s.wallStart;
+  const auto seconds = [](clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+  };
+  const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID);
+  const double wall = seconds(CLOCK_MONOTONIC);
+  if (s.pass == s.options.timedemoFrom) s.cpuStart = cpu, s.wallStart = wall;
+  s.timing = {s.pass - s.options.timedemoFrom, cpu - s.cpuStart, wall - s.wallStart};
 }
 
-void ReportTiming() {
-  const PassTiming& t = S().timing;
-  if (t.passes == 0 || t.cpuSeconds <= 0.0 || t.wallSeconds <= 0.0) {
-    std::fprintf(stderr, "tonkalo: timedemo: no pass was timed\n");
-    return;
-  }
-  std::fprintf(stderr,
-               "tonkalo: timedemo: %lld passes, %.0f passes a second, %.1f µs CPU a pass\n",
-               t.passes, static_cast<double>(t.passes) / t.wallSeconds,
-               t.cpuSeconds * 1e6 / static_cast<double>(t.passes));
-}
-
-// The browser build has no picture writers (libpng is not there); its page takes no
-// shots, Init refuses them, and its tests read the canvas instead.
-#ifdef __EMSCRIPTEN__
-void TakeShots(long long) {}
-#else
-bool EndsWithPng(const std::string& file) {
-  if (file.size() < 4) return false;
-  std::string tail = file.substr(file.size() - 4);
-  for (char& c : tail) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return tail == ".png";
+// Says on standard error why an output asked for is missing, and fails the run.
+void Lost(const std::string& line) {
+  std::fprintf(stderr, "tonkalo: %s\n", line.c_str());
+  S().outputLost = true;
 }
 
 void TakeShots(long long pass) {
   State& s = S();
   for (const Options::Shot& shot : s.options.shots) {
     if (shot.pass != pass) continue;
+    const std::string name = Printable(shot.file);
     if (s.lastFrame.empty()) {
-      std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: nothing was presented yet\n",
-                   Printable(shot.file).c_str(), pass);
-      s.outputLost = true;
+      Lost("no shot " + name + " for pass " + std::to_string(pass) + ": nothing was presented yet");
       continue;
     }
+#ifndef __EMSCRIPTEN__  // the page takes no shots (Init refuses them): it has no libpng
     errno = 0;
-    const bool ok = EndsWithPng(shot.file)
-                        ? WritePng(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight)
-                        : WriteBmp24(shot.file, s.lastFrame.data(), s.frameWidth, s.frameHeight);
-    if (!ok) {
-      std::fprintf(stderr, "tonkalo: cannot write shot %s: %s\n", Printable(shot.file).c_str(),
-                   errno ? std::strerror(errno) : "write failed");
-      s.outputLost = true;
+    const std::uint32_t* pixels = s.lastFrame.data();
+    const bool png = shot.file.size() >= 4 && strcasecmp(&*(shot.file.end() - 4), ".png") == 0;
+    if (!(png ? WritePng : WriteBmp24)(shot.file, pixels, s.frameWidth, s.frameHeight)) {
+      Lost("cannot write shot " + name + ": " + (errno ? std::strerror(errno) : "write failed"));
     }
-  }
-}
 #endif
+  }
+}
 
-void AppendJsonString(std::string& out, const char* text) {
+// `text` as a JSON string, the control characters escaped.
+void AppendJson(std::string& out, const std::string& text) {
+  static const char kPlain[] = "\"\\\n\r\t\b\f";
+  static const char kEscaped[] = "\"\\nrtbf";
   out.push_back('"');
-  for (const char* p = text; *p; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof(buf), "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
+  for (const char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (const char* special = c ? std::strchr(kPlain, c) : nullptr) {
+      out += '\\';
+      out += kEscaped[special - kPlain];
+    } else if (c < 0x20 || c == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\u%04x", c);
+      out += code;
+    } else {
+      out += ch;
     }
   }
   out.push_back('"');
-}
-
-void AppendKey(std::string& out, const char* key) {
-  out.push_back(',');
-  AppendJsonString(out, key);
-  out.push_back(':');
-}
-
-const char* MusicCommandName(MusicCommand command) {
-  switch (command) {
-    case MusicCommand::Stop: return "stop";
-    case MusicCommand::Open: return "open";
-    case MusicCommand::Play: return "play";
-    case MusicCommand::Replay: return "replay";
-    case MusicCommand::Close: return "close";
-  }
-  return "stop";
 }
 
 }  // namespace
@@ -308,26 +239,14 @@ std::intptr_t PackPoint(int x, int y) {
                                     ((static_cast<std::uint32_t>(y) & 0xFFFF) << 16));
 }
 
-
 void QueueMessage(const Message& message) { S().queue.push_back(message); }
 
-void QueueLeftButtonDown() {
-  State& s = S();
-  s.queue.push_back({WM_LBUTTONDOWN, 1, PackPoint(s.input.x, s.input.y)});
-}
-
-const std::vector<std::uint32_t>& LastFrame() { return S().lastFrame; }
-
-void ForgetLastFrame() {
-  State& s = S();
-  s.lastFrame.clear();
-  s.frameWidth = 0;
-  s.frameHeight = 0;
+const std::vector<std::uint32_t>& LastFrame(bool forget) {
+  if (forget) S().lastFrame.clear();
+  return S().lastFrame;
 }
 
 Backend& CurrentBackend() { return B(); }
-
-const Options& CurrentOptions() { return S().options; }
 
 void SayOnce(const std::string& text) {
   if (!S().said.insert(text).second) return;
@@ -362,7 +281,7 @@ RecordSave Backend::WriteRecord(std::int32_t value) {
   return saved;
 }
 
-// --- the public interface ---
+// --- the entry's interface (startup.h) ---
 
 bool Init(Options options, std::string& error) {
   Shutdown();
@@ -375,16 +294,18 @@ bool Init(Options options, std::string& error) {
   const std::filesystem::path recordFolder = std::filesystem::path(o.recordFile).parent_path();
   s.makeRecordFolder = !recordFolder.empty() &&
                        !std::filesystem::equivalent(recordFolder, ".", notThere);
-  CatchQuitSignals();
 #ifdef __EMSCRIPTEN__
   if (!o.shots.empty()) {
     error = "this build takes no shots (--shot)";
     return false;
   }
+#else
+  struct sigaction action {};
+  action.sa_handler = [](int signal) { caughtSignal = signal; };
+  // No SA_RESTART: a sleep or a wait that the signal interrupts returns at once.
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 #endif
-  for (const Options::Shot& shot : o.shots) {
-    s.lastShotPass = std::max(s.lastShotPass, shot.pass);
-  }
+  for (const Options::Shot& shot : o.shots) s.lastShotPass = std::max(s.lastShotPass, shot.pass);
 
   if (!o.replay.empty()) {
     ReplayFile& replay = s.options.replayed;
@@ -405,21 +326,16 @@ bool Init(Options options, std::string& error) {
     // A replay shows and sounds as a game played there does, at its pace; its input is
     // the file's alone (PeekMessage keeps only the window's close).
     s.backend = MakeWindowBackend(o, !s.scripted || s.replaying, error);
-    if (!s.backend) {
-      s = State();
-      return false;
-    }
   }
-
-  if (!o.trace.empty()) {
+  if (s.backend && !o.trace.empty()) {
     s.trace = std::fopen(o.trace.c_str(), "w");
-    if (!s.trace) {
-      error = "cannot write trace '" + o.trace + "': " + std::strerror(errno);
-      s = State();
-      return false;
-    }
+    if (!s.trace) error = "cannot write trace '" + o.trace + "': " + std::strerror(errno);
     // A trace to a terminal (the browser's console is one) is read as it happens.
-    std::setvbuf(s.trace, nullptr, isatty(fileno(s.trace)) ? _IOLBF : _IOFBF, 1 << 20);
+    if (s.trace) std::setvbuf(s.trace, nullptr, isatty(fileno(s.trace)) ? _IOLBF : _IOFBF, 1 << 20);
+  }
+  if (!s.backend || (!o.trace.empty() && !s.trace)) {
+    s = State();
+    return false;
   }
 
   if (!o.saveReplay.empty()) {
@@ -442,12 +358,18 @@ bool Shutdown() {
   TakeShots(s.pass);
   for (const Options::Shot& shot : s.options.shots) {
     if (shot.pass > s.pass) {
-      std::fprintf(stderr, "tonkalo: no shot %s for pass %lld: the run ended in pass %lld\n",
-                   Printable(shot.file).c_str(), shot.pass, s.pass);
-      s.outputLost = true;
+      Lost("no shot " + Printable(shot.file) + " for pass " + std::to_string(shot.pass) +
+           ": the run ended in pass " + std::to_string(s.pass));
     }
   }
-  if (s.options.timedemo) ReportTiming();
+  const PassTiming& t = s.timing;
+  if (s.options.timedemo && (t.passes == 0 || t.cpuSeconds <= 0.0 || t.wallSeconds <= 0.0)) {
+    std::fprintf(stderr, "tonkalo: timedemo: no pass was timed\n");
+  } else if (s.options.timedemo) {
+    std::fprintf(stderr, "tonkalo: timedemo: %lld passes, %.0f passes a second, %.1f µs CPU a pass\n",
+                 t.passes, static_cast<double>(t.passes) / t.wallSeconds,
+                 t.cpuSeconds * 1e6 / static_cast<double>(t.passes));
+  }
   std::string problem;
   if (s.recordWaiting) {
     // Another game holds the lock for a moment; a longer hold is said while it lasts.
@@ -478,17 +400,27 @@ bool Shutdown() {
     // An error on an earlier write leaves only the stream's flag, not its errno.
     const int earlier = std::ferror(s.trace) ? EIO : 0;
     const int error = std::fclose(s.trace) != 0 ? errno : earlier;
-    if (error) {
-      std::fprintf(stderr, "tonkalo: cannot write trace '%s': %s\n",
-                   Printable(s.options.trace).c_str(), std::strerror(error));
-      s.outputLost = true;
-    }
+    if (error) Lost("cannot write trace '" + Printable(s.options.trace) + "': " + std::strerror(error));
     s.trace = nullptr;
   }
   const bool complete = !s.outputLost;
   s = State();
   return complete;
 }
+
+int QuitSignal() { return caughtSignal; }
+
+void SetVirtualInput(int x, int y, bool down) {
+  State& s = S();
+  s.input.x = x;
+  s.input.y = y;
+  if (down && !s.input.down) QueueLeftButtonDown();
+  s.input.down = down;
+}
+
+PassTiming TimedPasses() { return S().timing; }
+
+// --- the door (platform.h) ---
 
 std::uint32_t GetTickCount() {
   State& s = S();
@@ -517,7 +449,7 @@ bool PeekMessage(Message& out) {
   } else {
     B().Pump(s.queue);
   }
-  if (QuitSignal() != 0 && !s.signalClosed) {
+  if (caughtSignal != 0 && !s.signalClosed) {
     s.signalClosed = true;
     s.queue.push_back(Message{WM_CLOSE, 0, 0});
   }
@@ -535,26 +467,15 @@ void GetCursorPos(int& x, int& y) {
     y = s.pointerY;
     return;
   }
-  if (s.scripted) {
-    x = s.input.x;
-    y = s.input.y;
-  } else {
-    B().Pointer(x, y);
-  }
+  x = s.input.x;
+  y = s.input.y;
+  if (!s.scripted) B().Pointer(x, y);
   if (s.recorder) {
     s.pointerPass = s.pass;
     s.pointerX = x;
     s.pointerY = y;
     s.recorder->Pointer(s.pass, x, y);
   }
-}
-
-void SetVirtualInput(int x, int y, bool down) {
-  State& s = S();
-  s.input.x = x;
-  s.input.y = y;
-  if (down && !s.input.down) QueueLeftButtonDown();
-  s.input.down = down;
 }
 
 bool LeftButtonDown() {
@@ -570,24 +491,25 @@ bool LeftButtonDown() {
 
 int ShowCursor(bool show) {
   State& s = S();
-  const bool wasVisible = s.cursorCounter >= 0;
   s.cursorCounter += show ? 1 : -1;
-  const bool visible = s.cursorCounter >= 0;
-  if (visible != wasVisible) B().SetCursorVisible(visible);
+  // The counter just crossed from -1 to 0 or back.
+  if (s.cursorCounter == (show ? 0 : -1)) B().SetCursorVisible(show);
   return s.cursorCounter;
 }
 
 void MessageBox(const char* text, const char* caption) {
-  const char* t = text ? text : "";
+  std::string t = text ? text : "";
   const char* c = caption ? caption : "";
+  std::size_t cut = 0;
+  for (std::size_t at = 0; at < t.size() && (NextCodePoint(t, at), at <= 255);) cut = at;
+  t.resize(std::min(cut, t.size()));
   TraceEvent("message").Str("caption", c).Str("text", t);
   std::string line = std::string(c) + ": " + t;
-  for (char& ch : line) {
-    if (ch == '\n' || ch == '\r') ch = ' ';
-  }
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::replace(line.begin(), line.end(), '\r', ' ');
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
-  B().ShowMessageBox(c, t);
+  B().ShowMessageBox(c, t.c_str());
 }
 
 void Present(const std::uint32_t* pixels, int width, int height) {
@@ -596,8 +518,7 @@ void Present(const std::uint32_t* pixels, int width, int height) {
   // Only shots and tests read the kept frame; a run without them does not pay for a
   // copy every frame.
   if (s.options.keepFrames || s.pass <= s.lastShotPass) {
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    s.lastFrame.assign(pixels, pixels + count);
+    s.lastFrame.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
     s.frameWidth = width;
     s.frameHeight = height;
   }
@@ -623,8 +544,6 @@ RecordState ReadRecord(std::int32_t& value) {
   return state;
 }
 
-int EndingSignal() { return QuitSignal(); }
-
 // A demo (the built-in player) keeps its score to itself. Otherwise the store merges
 // (a game that runs at the same time may have saved more meanwhile, and a record that
 // has become unreadable is left alone). A replay writes nothing but answers as the
@@ -643,9 +562,10 @@ RecordSave SaveRecord(std::int32_t value) {
 }
 
 void Music(MusicCommand command, const char* path) {
+  static const char* const kNames[] = {"stop", "open", "play", "replay", "close"};
   {
     TraceEvent event("music");
-    event.Str("command", MusicCommandName(command));
+    event.Str("command", kNames[static_cast<int>(command)]);
     if (command == MusicCommand::Open) event.Str("path", path ? path : "");
   }
   B().Music(command, path ? path : "");
@@ -660,78 +580,52 @@ std::string RecordedReplay() {
 
 void KeepRecordedReplay(bool keep) { S().keepReplay = keep; }
 
-PassTiming TimedPasses() { return S().timing; }
-
-bool Tracing() { return S().trace != nullptr; }
-
 // --- the trace ---
 
-TraceEvent::TraceEvent(const char* name) : on_(Tracing()) {
+TraceEvent::TraceEvent(const char* name) : on_(S().trace != nullptr) {
   if (!on_) return;
-  char head[64];
-  std::snprintf(head, sizeof(head), "{\"pass\":%lld,\"tick\":%u,\"event\":", CurrentPass(),
-                static_cast<unsigned>(GetTickCount()));
-  line_ = head;
-  AppendJsonString(line_, name ? name : "");
+  line_ = "{\"pass\":" + std::to_string(CurrentPass()) + ",\"tick\":" +
+          std::to_string(GetTickCount()) + ",\"event\":";
+  AppendJson(line_, name ? name : "");
 }
 
 TraceEvent::~TraceEvent() {
-  if (!on_) return;
-  State& s = S();
-  if (!s.trace) return;
-  line_ += "}\n";
-  std::fwrite(line_.data(), 1, line_.size(), s.trace);
+  if (on_ && S().trace) std::fputs((line_ + "}\n").c_str(), S().trace);
+}
+
+TraceEvent& TraceEvent::Field(const char* key, const std::string& json) {
+  line_ += ',';
+  AppendJson(line_, key);
+  line_ += ':' + json;
+  return *this;
 }
 
 TraceEvent& TraceEvent::Int(const char* key, long long value) {
-  if (on_) {
-    AppendKey(line_, key);
-    line_ += std::to_string(value);
-  }
-  return *this;
+  return on_ ? Field(key, std::to_string(value)) : *this;
 }
 
 TraceEvent& TraceEvent::Num(const char* key, double value) {
-  if (on_) {
-    AppendKey(line_, key);
-    if (std::isfinite(value)) {
-      char buf[32];
-      std::snprintf(buf, sizeof(buf), "%.9g", value);
-      line_ += buf;
-    } else {
-      line_ += "null";
-    }
-  }
-  return *this;
+  char text[32] = "null";
+  if (std::isfinite(value)) std::snprintf(text, sizeof text, "%.9g", value);
+  return on_ ? Field(key, text) : *this;
 }
 
 TraceEvent& TraceEvent::Str(const char* key, const std::string& value) {
-  if (on_) {
-    AppendKey(line_, key);
-    AppendJsonString(line_, value.c_str());
-  }
-  return *this;
+  if (!on_) return *this;
+  std::string quoted;
+  AppendJson(quoted, value);
+  return Field(key, quoted);
 }
 
 TraceEvent& TraceEvent::Bool(const char* key, bool value) {
-  if (on_) {
-    AppendKey(line_, key);
-    line_ += value ? "true" : "false";
-  }
-  return *this;
+  return on_ ? Field(key, value ? "true" : "false") : *this;
 }
 
 TraceEvent& TraceEvent::Ints(const char* key, const int* values, int count) {
-  if (on_) {
-    AppendKey(line_, key);
-    line_.push_back('[');
-    for (int i = 0; i < count; ++i) {
-      if (i) line_.push_back(',');
-      line_ += std::to_string(values[i]);
-    }
-    line_.push_back(']');
-  }
-  return *this;
+  if (!on_) return *this;
+  std::string list = "[";
+  for (int i = 0; i < count; ++i) list += (i ? "," : "") + std::to_string(values[i]);
+  return Field(key, list + "]");
 }
 
 }  // namespace platform

@@ -1,18 +1,15 @@
-// The platform's core, and what each folder of the program may include: HACKING.md.
-//
-// This header is the one door from the game to the machine. Three backends implement
-// what stands behind it: sdl/ (a real window, mouse and audio), headless/ (a virtual
-// clock, scripted input and recorded output) and web/ (the browser page). Everything
-// here is called from the game thread only.
+// The one door from the game to the machine (the rooms and who may include what:
+// HACKING.md). Three backends stand behind it: sdl/ (a real window, mouse and audio),
+// headless/ (a virtual clock, scripted input and recorded output) and web/ (the browser
+// page). Called from the game thread only. The entry's own calls (Init, Shutdown) are in
+// core/startup.h, so that the command line's options reach the game through no header.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "platform/cli/options.h"
-#include "platform/files/files.h"
+#include "platform/shared.h"
 
 namespace platform {
 
@@ -30,18 +27,6 @@ struct Message {
   std::intptr_t lParam = 0;
 };
 
-// Opens the window (or the headless session) for the chosen backend; false with a
-// one-line reason when it cannot (no display, a trace that cannot be written). Takes
-// the options whole, the script's commands included, so that they are kept once.
-bool Init(Options options, std::string& error);
-// Closes the window and audio, writes out the trace; false (each said on standard
-// error) when a shot or the trace asked for could not be written.
-bool Shutdown();
-
-// The signal (SIGTERM, SIGINT, SIGHUP) that ended the run, or 0: the exit status is
-// then 128 + its number, as shells report a signal.
-int EndingSignal();
-
 // Milliseconds since an arbitrary start, unsigned 32-bit, wrapping. While a run is
 // recorded or replayed it is read once a pass: every call in a pass gives that reading.
 std::uint32_t GetTickCount();
@@ -57,13 +42,10 @@ void GetCursorPos(int& x, int& y);
 // go (a quick tap is not lost). Reading clears that latched press, as does the pass's
 // end.
 bool LeftButtonDown();
-// The built-in player's hand: the virtual cursor at (x, y), the button down or up, as
-// a script line does it (going down also posts WM_LBUTTONDOWN). Read instead of the
-// real mouse while the input is virtual (headless, --script or --autoplay).
-void SetVirtualInput(int x, int y, bool down);
 // Moves the cursor display counter by +1 (show) or -1 and returns it; shown while >= 0.
 int ShowCursor(bool show);
-// Modal message box (never blocks headless); also one line on standard error.
+// Modal message box (never blocks headless); also one line on standard error. The text
+// is cut to 255 bytes, never inside a character.
 void MessageBox(const char* text, const char* caption);
 // Shows a 640 x 480 frame of 0x00RRGGBB pixels in the window.
 void Present(const std::uint32_t* pixels, int width, int height);
@@ -89,20 +71,10 @@ enum class MusicCommand { Stop, Open, Play, Replay, Close };
 // end it. Only a track that plays to its end posts MCIWNDM_NOTIFYMODE / MCI_MODE_STOP.
 void Music(MusicCommand command, const char* path = nullptr);
 
-// With Options::timedemo: the passes run from Options::timedemoFrom on, and the CPU
-// and wall-clock time they took. Reported on standard error by Shutdown.
-struct PassTiming {
-  long long passes = 0;
-  double cpuSeconds = 0.0;
-  double wallSeconds = 0.0;
-};
-PassTiming TimedPasses();
-
-// --- the event trace (--trace), the same on both backends ---
 // The 0-based pass of the frame loop (start-up counts as pass 0).
 long long CurrentPass();
-bool Tracing();
-// One trace line: {"pass":P,"tick":T,"event":NAME, ...fields}; written when destroyed.
+// One line of the event trace (--trace), the same on every backend:
+// {"pass":P,"tick":T,"event":NAME, ...fields}, written when destroyed.
 // Usage: platform::TraceEvent("hit").Int("row", r).Int("col", c);
 class TraceEvent {
  public:
@@ -117,6 +89,7 @@ class TraceEvent {
   TraceEvent& Ints(const char* key, const int* values, int count);
 
  private:
+  TraceEvent& Field(const char* key, const std::string& json);
   std::string line_;
   bool on_;
 };

@@ -1,36 +1,24 @@
 #include "platform/core/virtual_clock.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "platform/core/backend.h"
 
 namespace platform {
 
-VirtualClock::VirtualClock(double tickMs, std::uint32_t startTick)
-    : tickMs_(tickMs > 0.0 ? tickMs : 15.625), origin_(startTick) {}
-
-std::uint64_t VirtualClock::Boundary(std::uint64_t k) const {
-  return static_cast<std::uint64_t>(std::floor(static_cast<double>(k) * tickMs_));
-}
-
-std::uint32_t VirtualClock::Tick() const {
-  return origin_ + static_cast<std::uint32_t>(elapsed_);
+std::uint64_t TickBoundaryAfter(double elapsedMs, double ms, double tickMs) {
+  const double due = elapsedMs + ms;
+  auto k = static_cast<std::uint64_t>(std::max(0.0, std::ceil(due / tickMs)));
+  // The quotient's rounding may put k one off the first boundary at or after `due`.
+  while (static_cast<double>(k) * tickMs < due) ++k;
+  while (k > 0 && static_cast<double>(k - 1) * tickMs >= due) --k;
+  return k;
 }
 
 void VirtualClock::SleepToBoundary(std::uint32_t ms) {
-  const std::uint64_t need = elapsed_ + ms;
-  std::uint64_t k = static_cast<std::uint64_t>(std::ceil(static_cast<double>(need) / tickMs_));
-  if (k <= boundary_) k = boundary_ + 1;
-  while (Boundary(k) < need) ++k;
-  while (k > boundary_ + 1 && Boundary(k - 1) >= need) --k;
-  boundary_ = k;
-  elapsed_ = Boundary(k);
+  boundary_ = std::max(boundary_ + 1, TickBoundaryAfter(static_cast<double>(elapsed_), ms, tickMs_));
+  elapsed_ = static_cast<std::uint64_t>(std::floor(static_cast<double>(boundary_) * tickMs_));
 }
-
-void VirtualClock::Set(std::uint32_t tick) {
-  origin_ = tick;
-  elapsed_ = 0;
-  boundary_ = 0;
-}
-
-void VirtualClock::Advance(std::uint32_t ms) { elapsed_ += ms; }
 
 }  // namespace platform

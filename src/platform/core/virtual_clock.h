@@ -10,24 +10,20 @@ namespace platform {
 
 class VirtualClock {
  public:
-  VirtualClock(double tickMs, std::uint32_t startTick);
+  VirtualClock(double tickMs, std::uint32_t startTick) : tickMs_(tickMs), origin_(startTick) {}
 
-  std::uint32_t Tick() const;
+  std::uint32_t Tick() const { return origin_ + static_cast<std::uint32_t>(elapsed_); }
   // Moves to the first tick boundary at least `ms` ahead (always at least one).
   void SleepToBoundary(std::uint32_t ms);
   // The clock reads `tick` now; later sleeps step from here on the tick grid.
-  void Set(std::uint32_t tick);
-  void Advance(std::uint32_t ms);
+  void Set(std::uint32_t tick) { *this = VirtualClock(tickMs_, tick); }
+  void Advance(std::uint32_t ms) { elapsed_ += ms; }
 
  private:
-  // Milliseconds since `origin_` at tick boundary k: floor(k x tick), exact from k so
-  // that no rounding accumulates over a long run.
-  std::uint64_t Boundary(std::uint64_t k) const;
-
   double tickMs_;
   std::uint32_t origin_;
-  std::uint64_t elapsed_ = 0;   // ms since origin_
-  std::uint64_t boundary_ = 0;  // the last boundary slept to
+  std::uint64_t elapsed_ = 0;   // ms since origin_: floor(boundary_ x tick), exact from
+  std::uint64_t boundary_ = 0;  // the last boundary slept to, so no rounding accumulates
 };
 
 }  // namespace platform

@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/shared.h"
+
 namespace platform {
 
-// The whole of a plain file of at most `maxBytes`; false (`out` empty, the reason in
-// `why` when given) when it is missing, not a plain file, larger, or cannot be read.
-bool ReadWholeFile(const char* path, std::size_t maxBytes, std::vector<std::uint8_t>& out,
-                   std::string* why = nullptr);
 // Why the open file `fd` is no plain file to read (fstat's error, a folder, a device or
 // pipe); empty when it is one, with its `size` in bytes.
 std::string PlainFileProblem(int fd, std::uint64_t& size);
@@ -25,6 +23,10 @@ long ReadUpTo(int fd, std::uint8_t* data, std::size_t size);
 // Text from outside (a path, a name the user typed) fit for one line of a message on a
 // terminal: control characters and bytes that are not UTF-8 shown as \xNN.
 std::string Printable(const std::string& text);
+// The one walker of UTF-8: the code point at text[at], `at` moved past it. A byte that
+// starts no well-formed sequence (shortest form, no surrogates, at most U+10FFFF) gives
+// U+FFFD and moves `at` by one.
+char32_t NextCodePoint(const std::string& text, std::size_t& at);
 
 // Replaces the file at `path` with `bytes` so that a crash at any moment leaves the old
 // or the new file: a private temporary file in the same folder (never opened through a
@@ -33,17 +35,11 @@ std::string Printable(const std::string& text);
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string& problem);
 
-// The stored high score: four bytes, a signed little-endian 32-bit value.
-enum class RecordState { Absent, Read, Unreadable };
 // Reads the record in `file` into `value`; Absent (value 0) when none is kept or it
 // holds fewer than four bytes; Unreadable, with the line to say in `problem`, when one
 // is there that cannot be read or holds more than four bytes, which the run must then
 // leave alone.
 RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::string& problem);
-// What became of a record to save: written, not needed because the store already holds
-// it or a larger one (or the run keeps no record), lost, or not tried yet because
-// another game holds the store.
-enum class RecordSave { Written, AlreadyHeld, Failed, Busy };
 // Saves `value` in `file` unless the file, read once under a lock on its folder, holds
 // as much or more (another game's record is never lowered) or cannot be read. Busy
 // (nothing said) when another program holds the lock and there is no `wait`; with it,

@@ -1,6 +1,6 @@
-// Direct control of the headless backend, for tests that run game code in-process:
-// set the virtual clock, the cursor and the button, and read back what was played and
-// shown. Only meaningful after platform::Init with options.headless = true.
+// Direct control of the headless backend, for tests that run game code in-process: set
+// the virtual clock, the cursor and the button, and read back what was played and
+// shown. The records read empty while another backend runs.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +30,8 @@ void PostClose();
 // The stopped notice a real player sends when a track plays to its end.
 void FinishMusicTrack();
 
-// Everything recorded since Init or the last Clear (in a long run, the latest 2,048 at
-// least of each kind).
+// Everything recorded since Init or the last ClearRecords (in a long run, the latest
+// 2,048 at least of each kind).
 const std::vector<int>& PlayedSounds();
 // The size of the WAV image each of PlayedSounds came with; 0 for an effect played
 // without an image, which only halts the channel.

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/core/platform.h"
+#include "platform/core/backend.h"
 
 namespace platform {
 

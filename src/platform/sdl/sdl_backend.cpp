@@ -237,12 +237,9 @@ void SdlBackend::SleepToBoundary(std::uint32_t ms) {
   latch_.PassEnded();
   pointerAsked_ = false;
   using namespace std::chrono;
-  const double tickNs = options_.tickMs * 1e6;
-  const double elapsedNs =
-      static_cast<double>(duration_cast<nanoseconds>(steady_clock::now() - start_).count());
-  const double boundary = std::ceil((elapsedNs + ms * 1e6) / tickNs);
-  const auto wake = start_ + nanoseconds(static_cast<long long>(boundary * tickNs));
-  std::this_thread::sleep_until(wake);
+  const double elapsedMs = duration<double, std::milli>(steady_clock::now() - start_).count();
+  const double wakeMs = TickBoundaryAfter(elapsedMs, ms, options_.tickMs) * options_.tickMs;
+  std::this_thread::sleep_until(start_ + nanoseconds(static_cast<long long>(wakeMs * 1e6)));
 }
 
 void SdlBackend::Pump(std::deque<Message>& queue) {

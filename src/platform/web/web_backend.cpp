@@ -139,8 +139,10 @@ void WebBackend::SleepToBoundary(std::uint32_t ms) {
     return;
   }
   const double tick = options_.tickMs;
-  due_ = std::ceil((due_ + ms) / tick) * tick;
-  if (Elapsed() - due_ > kMostBehindMs) due_ = std::ceil((Elapsed() + ms) / tick) * tick;
+  due_ = static_cast<double>(TickBoundaryAfter(due_, ms, tick)) * tick;
+  if (Elapsed() - due_ > kMostBehindMs) {
+    due_ = static_cast<double>(TickBoundaryAfter(Elapsed(), ms, tick)) * tick;
+  }
   if (Elapsed() >= due_) return;
   Flush();
   tonkalo_page_frame(start_ + due_);
