@@ -291,10 +291,7 @@ bool Init(Options options, std::string& error) {
   s.script = std::move(options.script);
   s.options = std::move(options);
   const Options& o = s.options;
-  std::error_code notThere;
-  const std::filesystem::path recordFolder = std::filesystem::path(o.recordFile).parent_path();
-  s.makeRecordFolder = !recordFolder.empty() &&
-                       !std::filesystem::equivalent(recordFolder, ".", notThere);
+  s.makeRecordFolder = MakesRecordFolder(o.recordFile);
 #ifdef __EMSCRIPTEN__
   if (!o.shots.empty()) {
     error = "this build takes no shots (--shot)";

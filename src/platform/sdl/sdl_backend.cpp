@@ -207,7 +207,9 @@ void SdlBackend::KeepSettings() {
   if (!settingsChanged_) return;
   settingsChanged_ = false;
   std::string problem;
-  if (!WriteSettingsFile(settingsFile_, settings_, problem)) SayOnce(problem);
+  if (!WriteSettingsFile(settingsFile_, settings_, MakesRecordFolder(options_.recordFile), problem)) {
+    SayOnce(problem);
+  }
 }
 
 int SdlBackend::DefaultScale() const {
