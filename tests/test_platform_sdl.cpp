@@ -557,9 +557,13 @@ TEST_F(SdlBackend, OnlyATrackThatPlaysToItsEndSendsTheStoppedNotice) {
   Passes(12);
   for (MusicCommand c : {MusicCommand::Stop, MusicCommand::Play, MusicCommand::Close}) platform::Music(c);
   EXPECT_EQ(Passes(40), Sent{});
+  testing::internal::CaptureStderr();
   platform::Music(MusicCommand::Open, (dir_ + "/missing.mp3").c_str());
   platform::Music(MusicCommand::Play);
   EXPECT_EQ(Passes(20), Sent{});
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.find("tonkalo: cannot play the music '" + dir_ + "/missing.mp3': "), 0u) << said;
+  EXPECT_TRUE(Shows(320, 30, "\x33\x66\x99", false)) << "no label";
 }
 
 // Each key shows its label over the frame for a moment (the frame itself is not

@@ -577,7 +577,11 @@ void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size
 }
 
 void SdlBackend::Music(MusicCommand command, const std::string& path) {
-  audio_->Music(command, path);
+  std::string problem;
+  if (!audio_->Music(command, path, problem)) {
+    SayOnce(problem);
+    Notify("MUSIC MISSING");
+  }
 }
 
 }  // namespace
