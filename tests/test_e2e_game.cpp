@@ -160,6 +160,8 @@ TEST(EndToEnd, TenMissesFinishFor900FramesThenResultsAndAMissingSoundIsSaidOnce)
   ASSERT_EQ(run.result.exitStatus, 0) << run.result.stderrText;
   // Without the bell's sound the game says so once and plays on.
   EXPECT_EQ(MessageTexts(run.trace), (std::vector<std::string>{"WAVファイル読み込み失敗"}));
+  EXPECT_NE(run.result.stderrText.find("tonkalo: cannot read the sound 'WAV/bell07.wav'\n"),
+            std::string::npos) << run.result.stderrText;
 
   const std::vector<TraceLine> misses = Events(run.trace, "miss");
   ASSERT_EQ(misses.size(), 10u);

@@ -106,12 +106,14 @@ TEST(Outputs, ShotsTracesAndScriptsThatCannotBeWrittenOrReadFailTheRunInOneLine)
   const std::string dir = GameDir("outputs");
   fs::create_directory(dir + "/folder");
   fs::create_directory(dir + "/folder.bmp");
+  mkfifo((dir + "/fifo").c_str(), 0600);
   const std::string at = dir + "/";
   const struct { std::vector<std::string> args; int status; std::string line; } cases[] = {
       {{"--shot", "1:folder.bmp"}, 1, "cannot write shot " + at + "folder.bmp: Is a directory"},
       {{"--shot", "1:nowhere/s.png"}, 1, "cannot write shot " + at + "nowhere/s.png: No such"},
       {{"--trace", "folder"}, 1, "cannot write trace '" + at + "folder': Is a directory"},
       {{"--trace", "nowhere/t.jsonl"}, 1, "cannot write trace '" + at + "nowhere/t.jsonl': No such"},
+      {{"--trace", "fifo"}, 1, "cannot write trace '" + at + "fifo': a FIFO that nothing reads"},
       {{"--script", "folder"}, 2, "cannot read script 'folder': Is a directory"},
       {{"--script", "/dev/zero"}, 2, "cannot read script '/dev/zero': not a plain file"},
   };
@@ -122,6 +124,12 @@ TEST(Outputs, ShotsTracesAndScriptsThatCannotBeWrittenOrReadFailTheRunInOneLine)
     EXPECT_EQ(run.exitStatus, c.status) << c.args[1];
     ExpectSaidOnce(run, c.line);
   }
+  // A disk that fills up within the shot (a file size limit) leaves no cut-off picture.
+  const std::string full = "cd " + dir + " && ulimit -f 64 && trap '' XFSZ && exec " +
+                           TONKALO_BIN + " --headless --frames 5 --shot 1:s.bmp 2>err.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 1);
+  EXPECT_EQ(ReadFile(at + "err.txt"), "tonkalo: cannot write shot " + at + "s.bmp: File too large\n");
+  EXPECT_FALSE(fs::exists(at + "s.bmp"));
 }
 
 // --- damaged assets ---

@@ -252,11 +252,15 @@ TEST(PlayersFiles, SettingsAreLeftAloneWhenNotUnderstoodAndNothingIsLeftBehind) 
     std::string problem;
     EXPECT_EQ(platform::ReadSettingsFile(file, settings, problem), !c.written.empty());
     settings.music = false;
-    EXPECT_TRUE(platform::WriteSettingsFile(file, settings, problem));
+    EXPECT_TRUE(platform::WriteSettingsFile(file, settings, false, problem));
     EXPECT_EQ(ReadFile(file), c.written.empty() ? c.text : c.written);
   }
-  fs::create_directories(dir + "/taken/inside");
+  // A new player's data folder is made by the first settings kept, as by the first record.
   std::string problem;
+  EXPECT_TRUE(platform::WriteSettingsFile(dir + "/new/tonkalo/settings.txt", {}, true, problem));
+  EXPECT_EQ(ReadFile(dir + "/new/tonkalo/settings.txt"), "music on\nsound on\nvolume 100\n");
+  fs::remove_all(dir + "/new");
+  fs::create_directories(dir + "/taken/inside");
   EXPECT_FALSE(platform::WriteFileAtomically(dir + "/taken", "new", problem));
   EXPECT_EQ(Entries(dir), 3);
 }

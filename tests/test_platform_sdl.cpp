@@ -61,14 +61,14 @@ TEST(SettingsFile, WrittenAtomicallyReadBackAndDamagedOnesSaid) {
   EXPECT_EQ(problem, "");
   testsupport::WriteFile(dir + "/elsewhere", "keep me");
   ASSERT_EQ(symlink((dir + "/elsewhere").c_str(), file.c_str()), 0);
-  ASSERT_TRUE(platform::WriteSettingsFile(file, {false, true, 40}, problem)) << problem;
+  ASSERT_TRUE(platform::WriteSettingsFile(file, {false, true, 40}, false, problem)) << problem;
   EXPECT_EQ(testsupport::ReadFile(dir + "/elsewhere"), "keep me");
   ASSERT_TRUE(platform::ReadSettingsFile(file, read, problem));
   EXPECT_EQ(platform::FormatSettings(read), "music off\nsound on\nvolume 40\n");
   testsupport::WriteFile(file, "volume loud\n");
   EXPECT_FALSE(platform::ReadSettingsFile(file, read, problem));
   EXPECT_NE(problem.find("settings '" + file + "' ignored: line 1"), std::string::npos) << problem;
-  EXPECT_FALSE(platform::WriteSettingsFile(dir + "/none/settings.txt", {}, problem));
+  EXPECT_FALSE(platform::WriteSettingsFile(dir + "/none/settings.txt", {}, false, problem));
   EXPECT_NE(problem.find("No such file"), std::string::npos) << problem;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no temporary
 }
@@ -557,9 +557,13 @@ TEST_F(SdlBackend, OnlyATrackThatPlaysToItsEndSendsTheStoppedNotice) {
   Passes(12);
   for (MusicCommand c : {MusicCommand::Stop, MusicCommand::Play, MusicCommand::Close}) platform::Music(c);
   EXPECT_EQ(Passes(40), Sent{});
+  testing::internal::CaptureStderr();
   platform::Music(MusicCommand::Open, (dir_ + "/missing.mp3").c_str());
   platform::Music(MusicCommand::Play);
   EXPECT_EQ(Passes(20), Sent{});
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.find("tonkalo: cannot play the music '" + dir_ + "/missing.mp3': "), 0u) << said;
+  EXPECT_TRUE(Shows(320, 30, "\x33\x66\x99", false)) << "no label";
 }
 
 // Each key shows its label over the frame for a moment (the frame itself is not

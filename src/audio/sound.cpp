@@ -32,7 +32,10 @@ int LoadSoundEffects() {
   int all = 1;
   for (int i = 0; i < kEffectCount; ++i) {
     effects[i] = LoadWholeFile(kSoundEffectFiles[i]);
-    if (!effects[i].loaded) all = 0;
+    if (!effects[i].loaded) {
+      all = 0;
+      platform::SayOnce(std::string("cannot read the sound '") + kSoundEffectFiles[i] + "'");
+    }
   }
   return all;
 }

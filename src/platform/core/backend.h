@@ -49,10 +49,6 @@ class Backend {
 // `ms` after `elapsedMs`: the one rule by which every backend's Sleep wakes.
 std::uint64_t TickBoundaryAfter(double elapsedMs, double ms, double tickMs);
 
-// One line on standard error ("tonkalo: " and the text), the same text at most once a
-// run: for what the player must hear of without a box (a record that cannot be kept).
-void SayOnce(const std::string& text);
-
 // The backend in use (the default headless one before Init).
 Backend& CurrentBackend();
 std::unique_ptr<Backend> MakeHeadlessBackend(const Options& options);

@@ -2,6 +2,7 @@
 // queue, scripted input, the cursor display counter, the trace and the shots, and hands
 // the machine-facing work to the backend chosen at Init. Until Init runs, a default
 // headless backend answers, so objects built before main (timers) read a sane clock.
+#include <fcntl.h>
 #include <strings.h>
 #include <time.h>
 #include <unistd.h>
@@ -290,10 +291,7 @@ bool Init(Options options, std::string& error) {
   s.script = std::move(options.script);
   s.options = std::move(options);
   const Options& o = s.options;
-  std::error_code notThere;
-  const std::filesystem::path recordFolder = std::filesystem::path(o.recordFile).parent_path();
-  s.makeRecordFolder = !recordFolder.empty() &&
-                       !std::filesystem::equivalent(recordFolder, ".", notThere);
+  s.makeRecordFolder = MakesRecordFolder(o.recordFile);
 #ifdef __EMSCRIPTEN__
   if (!o.shots.empty()) {
     error = "this build takes no shots (--shot)";
@@ -328,8 +326,15 @@ bool Init(Options options, std::string& error) {
     s.backend = MakeWindowBackend(o, !s.scripted || s.replaying, error);
   }
   if (s.backend && !o.trace.empty()) {
-    s.trace = std::fopen(o.trace.c_str(), "w");
-    if (!s.trace) error = "cannot write trace '" + o.trace + "': " + std::strerror(errno);
+    // Opened without waiting: a FIFO nobody reads would hold start-up before any window.
+    const int fd = open(o.trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd >= 0 && fcntl(fd, F_SETFL, 0) == 0) s.trace = fdopen(fd, "w");
+    const int why = errno;
+    if (!s.trace && fd >= 0) close(fd);
+    if (!s.trace) {
+      error = "cannot write trace '" + o.trace + "': " +
+              (why == ENXIO ? "a FIFO that nothing reads" : std::strerror(why));
+    }
     // A trace to a terminal (the browser's console is one) is read as it happens.
     if (s.trace) std::setvbuf(s.trace, nullptr, isatty(fileno(s.trace)) ? _IOLBF : _IOFBF, 1 << 20);
   }

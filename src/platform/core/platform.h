@@ -71,6 +71,11 @@ enum class MusicCommand { Stop, Open, Play, Replay, Close };
 // end it. Only a track that plays to its end posts MCIWNDM_NOTIFYMODE / MCI_MODE_STOP.
 void Music(MusicCommand command, const char* path = nullptr);
 
+// One line on standard error ("tonkalo: " and the text), the same text at most once a
+// run and never in the trace: for what the player must hear of without a box (a record
+// that cannot be kept), or of what a box does not name (the file behind it).
+void SayOnce(const std::string& text);
+
 // The 0-based pass of the frame loop (start-up counts as pass 0).
 long long CurrentPass();
 // One line of the event trace (--trace), the same on every backend:

@@ -48,6 +48,9 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
 // data folder is not made again. Failed with the line to say in `problem`.
 RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
                           const std::function<bool()>& wait, std::string& problem);
+// Whether the folder of `recordFile` is one a save makes when it is missing: the
+// player's own data folder, which no file is in until the first one is kept.
+bool MakesRecordFolder(const std::string& recordFile);
 
 // A whole number from `low` to `high` written plainly in decimal: an optional minus sign
 // and digits, nothing before or after them (no spaces, no plus sign, no other base).

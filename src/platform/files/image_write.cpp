@@ -1,9 +1,7 @@
 // Picture files for --shot: a 24-bit bottom-up BMP, or an 8-bit RGB PNG encoded by
-// libpng. Both are made whole in memory first so a failed write leaves at most a
-// truncated file, never a crash.
+// libpng. Both are made whole in memory first.
 #include <png.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/files/files.h"
@@ -16,12 +14,11 @@ void PutLE(std::string& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+// Written like the record, so that a write that fails (a full disk) leaves the shot
+// that was there before, or none, and never a cut-off picture. errno tells why.
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok;
+  std::string problem;
+  return WriteFileAtomically(path, bytes, problem);
 }
 
 }  // namespace

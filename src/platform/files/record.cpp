@@ -188,6 +188,12 @@ RecordState ReadRecordFile(const std::string& file, std::int32_t& value, std::st
   return RecordState::Read;
 }
 
+bool MakesRecordFolder(const std::string& recordFile) {
+  std::error_code notThere;
+  const std::filesystem::path folder = std::filesystem::path(recordFile).parent_path();
+  return !folder.empty() && !std::filesystem::equivalent(folder, ".", notThere);
+}
+
 RecordSave SaveRecordFile(const std::string& file, std::int32_t value, bool makeFolder,
                           const std::function<bool()>& wait, std::string& problem) {
   std::filesystem::path folder = std::filesystem::path(file).parent_path();

@@ -99,9 +99,13 @@ bool ReadSettingsFile(const std::string& file, Settings& out, std::string& probl
   return false;
 }
 
-bool WriteSettingsFile(const std::string& file, const Settings& settings, std::string& problem) {
-  std::string why;
-  if (settings.leaveFile || WriteFileAtomically(file, FormatSettings(settings), why)) return true;
+bool WriteSettingsFile(const std::string& file, const Settings& settings, bool makeFolder,
+                       std::string& problem) {
+  if (settings.leaveFile) return true;
+  std::error_code made;
+  if (makeFolder) std::filesystem::create_directories(std::filesystem::path(file).parent_path(), made);
+  std::string why = made.message();
+  if (!made && WriteFileAtomically(file, FormatSettings(settings), why)) return true;
   problem = "cannot keep the settings in '" + Printable(file) + "': " + why;
   return false;
 }

@@ -28,8 +28,9 @@ bool ParseSettings(const std::string& text, Settings& out, std::string& problem)
 // `problem` (and `leaveFile` set) when there is a file that cannot be read or is
 // damaged; with `problem` empty when there is none.
 bool ReadSettingsFile(const std::string& file, Settings& out, std::string& problem);
-// Replaces `file` atomically (a file left alone stays so); false with the line to say
-// in `problem`.
-bool WriteSettingsFile(const std::string& file, const Settings& settings, std::string& problem);
+// Replaces `file` atomically (a file left alone stays so), first making its folder when
+// `makeFolder` (as the record's save does); false with the line to say in `problem`.
+bool WriteSettingsFile(const std::string& file, const Settings& settings, bool makeFolder,
+                       std::string& problem);
 
 }  // namespace platform

@@ -153,12 +153,13 @@ void SdlAudio::FreeMusic() {
   music_ = nullptr;
 }
 
-// A missing or broken track leaves music_ null: play then does nothing, says nothing.
-void SdlAudio::Music(MusicCommand command, const std::string& path) {
-  if (!open_) return;
+// A missing or broken track leaves music_ null: play then does nothing.
+bool SdlAudio::Music(MusicCommand command, const std::string& path, std::string& problem) {
+  if (!open_) return true;
   ++musicGeneration;
   // Whatever comes next, the track playing now stops first, without its end notice.
   HaltMusicQuietly();
+  const bool loads = command == MusicCommand::Open || command == MusicCommand::Replay;
   switch (command) {
     case MusicCommand::Stop:
       break;
@@ -180,6 +181,9 @@ void SdlAudio::Music(MusicCommand command, const std::string& path) {
       FreeMusic();
       break;
   }
+  if (!loads || music_ || !missing_.insert(musicPath_).second) return true;
+  problem = "cannot play the music '" + musicPath_ + "': " + Mix_GetError();
+  return false;
 }
 
 }  // namespace platform

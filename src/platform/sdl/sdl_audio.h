@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "platform/core/backend.h"
@@ -29,7 +30,8 @@ class SdlAudio {
   static std::int32_t CurrentGeneration();
 
   void PlayWave(int index, const std::uint8_t* image, std::size_t size);
-  void Music(MusicCommand command, const std::string& path);
+  // False, with the line to say in `problem`, the first time a track cannot be loaded.
+  bool Music(MusicCommand command, const std::string& path, std::string& problem);
 
   // While paused nothing sounds; both resume where they were.
   void SetPaused(bool paused);
@@ -63,6 +65,7 @@ class SdlAudio {
   CachedEffect effect_;
   Mix_Music* music_ = nullptr;
   std::string musicPath_;
+  std::set<std::string> missing_;  // tracks already said to be missing
 };
 
 }  // namespace platform

@@ -207,7 +207,9 @@ void SdlBackend::KeepSettings() {
   if (!settingsChanged_) return;
   settingsChanged_ = false;
   std::string problem;
-  if (!WriteSettingsFile(settingsFile_, settings_, problem)) SayOnce(problem);
+  if (!WriteSettingsFile(settingsFile_, settings_, MakesRecordFolder(options_.recordFile), problem)) {
+    SayOnce(problem);
+  }
 }
 
 int SdlBackend::DefaultScale() const {
@@ -575,7 +577,11 @@ void SdlBackend::PlayWave(int index, const std::uint8_t* image, std::size_t size
 }
 
 void SdlBackend::Music(MusicCommand command, const std::string& path) {
-  audio_->Music(command, path);
+  std::string problem;
+  if (!audio_->Music(command, path, problem)) {
+    SayOnce(problem);
+    Notify("MUSIC MISSING");
+  }
 }
 
 }  // namespace
