@@ -1,7 +1,11 @@
 // Picture files for --shot: a 24-bit bottom-up BMP, or an 8-bit RGB PNG encoded by
 // libpng. Both are made whole in memory first.
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/files/files.h"
@@ -14,11 +18,18 @@ void PutLE(std::string& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// Written like the record, so that a write that fails (a full disk) leaves the shot
-// that was there before, or none, and never a cut-off picture. errno tells why.
+// A write that fails partway (a full disk) takes its cut-off picture away again. Only a
+// plain file is removed: a link stays, and so does a pipe a test reads the shot from.
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-  std::string problem;
-  return WriteFileAtomically(path, bytes, problem);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = std::fclose(f) == 0 && ok;
+  const int why = errno;
+  struct stat info {};
+  if (!ok && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+  errno = why;
+  return ok;
 }
 
 }  // namespace
