@@ -63,7 +63,9 @@ async function playsLikeTheDesktop(open) {
     assert.ok(results.newRecord && results.score > 0);
     await waitForEvent(page, (e) => e.event === 'highscore-write');
     if (engine.hide) {
-      const passes = (await passTimes(page)).filter((t) => t > hidden[0] && t <= hidden[1]);
+      // A pass already under way when the page was hidden may end just after; a busy
+      // machine can put that one past the moment hiding was seen.
+      const passes = (await passTimes(page)).filter((t) => t > hidden[0] + 50 && t <= hidden[1]);
       const still = await standstill(page);
       assert.ok(passes.length === 0 && still >= 800, `${passes.length} passes while hidden, ` +
         `the game's clock stood still for ${still} ms of 1000`);
