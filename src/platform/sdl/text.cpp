@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/files/files.h"
+
 namespace platform {
 
 namespace {
@@ -19,32 +21,6 @@ std::uint32_t Mix(std::uint32_t under, std::uint32_t over, int alpha) {
     out |= static_cast<std::uint32_t>((a * (255 - alpha) + b * alpha + 127) / 255) << shift;
   }
   return out;
-}
-
-// One code point from `text` at `at`, which moves past it; a malformed byte reads as
-// U+FFFD and moves on by one.
-char32_t NextCodePoint(const std::string& text, size_t& at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  const int extra = lead < 0x80         ? 0
-                    : (lead >> 5) == 6  ? 1
-                    : (lead >> 4) == 14 ? 2
-                    : (lead >> 3) == 30 ? 3
-                                        : -1;
-  if (extra < 0 || at + extra >= text.size()) {
-    ++at;
-    return 0xFFFD;
-  }
-  char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-  for (int i = 1; i <= extra; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) {
-      ++at;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (byte(at + i) & 0x3F);
-  }
-  at += extra + 1;
-  return cp;
 }
 
 // The font file (and face within it) fontconfig prefers for `pattern`.
